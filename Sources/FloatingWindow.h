@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QTimer;
+
+// The stat window: no frame or shadow, a fully transparent background (the
+// graphs' own background colour carries the translucency), above ordinary
+// windows on every workspace, in no taskbar or pager, never taking focus.
+// Its graphs are its direct children: the window is its own content view.
+//
+// It also fades: orderOutWithFade() takes the alpha from 1 to 0 over 0.1 s and
+// then hides the window; orderFrontWithFade() shows it at alpha 0 and brings
+// it to 1. Without a compositor the alpha does not show, but the window still
+// goes and comes back.
+class FloatingWindow : public QWidget {
+    Q_OBJECT
+public:
+    using Clock = std::function<double()>; // monotonic seconds
+
+    explicit FloatingWindow(const QRect& contentRect = {});
+    ~FloatingWindow() override;
+
+    // Sets what the window is like once it exists; called once, before it is
+    // first shown.
+    void awakeFromNib();
+    bool canBecomeKeyWindow() const { return true; }
+    void setIgnoresMouseEvents(bool ignores);
+    QWidget* contentView() { return this; }
+
+    // Frames are in Qt's screen coordinates (y down).
+    void setFrame(const QRect& frame);
+    // Moves the window, unresized, to be centred on point within the primary
+    // screen.
+    void setFrameCenteredAt(const QPointF& point);
+
+    void orderFront();
+    void orderOut();
+    void setAlphaValue(float alpha);
+    float alphaValue() const;
+
+    void orderFrontWithFade();
+    void orderOutWithFade();
+    void _orderWithFade(bool toFront);
+    void _windowFader();
+    bool isFading() const { return fadeoutTimer_ != nullptr; }
+
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    Clock clock_;
+    double faderStartTimestamp_ = 0.0;
+    QTimer* fadeoutTimer_ = nullptr;
+    bool fadeToFront_ = false;
+};

@@ -1,0 +1,79 @@
+#include "GraphView.h"
+
+#include "NSUserDefaults-QVExt.h"
+#include "SettingsKeys.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+
+#include <QGuiApplication>
+
+GraphView::GraphView(const QRect& frame, QWidget* parent) : QWidget(parent) {
+    setGeometry(frame);
+    // Every pixel is set by paintEvent, alpha included.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    graphImage_ = QImage((QSizeF(frame.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    graphImage_.setDevicePixelRatio(ratio);
+    graphImage_.fill(Qt::transparent);
+}
+
+GraphView::~GraphView() { systemLog(QStringLiteral("GraphView dealloc")); }
+
+QSizeF GraphView::imageSize() const { return graphImage_.deviceIndependentSize(); }
+
+GraphView::ImagePainter::ImagePainter(GraphView& view) : QPainter(&view.graphImage_) {
+    translate(0, view.imageSize().height());
+    scale(1, -1);
+}
+
+void GraphView::clearGraph() {
+    ImagePainter painter(*this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const QSizeF size = imageSize();
+    painter.fillRect(QRectF(0, 0, size.width(), size.height() - topMargin()), Qt::transparent);
+}
+
+void GraphView::setTitle(const QString& title) {
+    graphTitle_ = title;
+    QColor color = QVExtensions::unarchivedObjectForKey(UserDefaults::standardUserDefaults(),
+                                                        SettingsKeys::TextColor);
+    if (!color.isValid())
+        color = Qt::white; // a title should show even without a colour setting
+
+    // Text is drawn unflipped: the title's line box has its lower-left corner
+    // at (1, H − topMargin − 1) in image units, one unit into the graph area.
+    QPainter painter(&graphImage_);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font(QStringLiteral("Helvetica"));
+    font.setBold(true);
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(color);
+    const qreal lineBoxBottom = topMargin() + 1.0; // y = H − topMargin − 1, counted from the top
+    painter.drawText(QPointF(1.0, lineBoxBottom - painter.fontMetrics().descent()), title);
+}
+
+void GraphView::addToContentView(QWidget* contentView) {
+    viewWillMoveToWindow(contentView->window());
+    setParent(contentView);
+    show();
+}
+
+void GraphView::removeFromSuperview() {
+    if (!parentWidget())
+        return;
+    viewWillMoveToWindow(nullptr);
+    setParent(nullptr);
+}
+
+void GraphView::viewWillMoveToWindow(QWidget*) {}
+
+void GraphView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const QColor background = QVExtensions::unarchivedObjectForKey(
+        UserDefaults::standardUserDefaults(), SettingsKeys::BackgroundFillColor);
+    painter.fillRect(rect(), background.isValid() ? background : QColor(Qt::transparent));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(QPointF(0, 0), graphImage_);
+}

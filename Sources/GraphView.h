@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+
+// The base of every graph in the stat window. A graph draws into its own
+// off-screen image, graphImage, whenever new data arrives; painting the view
+// only fills the background colour and lays the image over it, so repaints the
+// window system asks for stay cheap.
+//
+// The image is W × H units (64 × 64 here), y growing upwards from its
+// bottom-left corner. Its top topMargin() units are the title strip, drawn once;
+// the rest is the graph area that clearGraph() empties before each drawing. The
+// image has the screen's device pixel ratio, so graphs are crisp on HiDPI
+// screens while all geometry stays in units.
+class GraphView : public QWidget {
+    Q_OBJECT
+public:
+    // frame: where the view sits in its window, in units.
+    explicit GraphView(const QRect& frame, QWidget* parent = nullptr);
+    ~GraphView() override;
+
+    void clearGraph();
+    virtual float topMargin() const { return 12.0f; }
+    void setTitle(const QString& title);
+    bool isOpaque() const { return true; }
+
+    const QImage& graphImage() const { return graphImage_; }
+    QString graphTitle() const { return graphTitle_; }
+    // The image's size in units.
+    QSizeF imageSize() const;
+
+    // Puts the view into a window's content view, or takes it out; the view
+    // hears of it first through viewWillMoveToWindow().
+    void addToContentView(QWidget* contentView);
+    void removeFromSuperview();
+
+protected:
+    // Called just before the view joins a window (given) or leaves it (null).
+    // Graphs start and stop their data sources here.
+    virtual void viewWillMoveToWindow(QWidget* window);
+
+    void paintEvent(QPaintEvent* event) override;
+
+    // A painter on graphImage in image units with y growing upwards.
+    class ImagePainter : public QPainter {
+    public:
+        explicit ImagePainter(GraphView& view);
+    };
+
+private:
+    QString graphTitle_;
+    QImage graphImage_;
+};

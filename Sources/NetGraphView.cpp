@@ -1,0 +1,152 @@
+#include "NetGraphView.h"
+
+#include "NSUserDefaults-QVExt.h"
+#include "NetstatScanner.h"
+#include "PlotGeometry.h"
+#include "SettingsKeys.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+
+#ifndef QUORVEL_HELPER_RELATIVE
+#define QUORVEL_HELPER_RELATIVE "../libexec/quorvel"
+#endif
+
+namespace {
+
+QString overriddenHelperPath;
+
+} // namespace
+
+NetGraphView::NetGraphView(const QRect& frame, QWidget* parent) : GraphView(frame, parent) {
+    setTitle(QStringLiteral("Network"));
+    connect(&UserDefaults::standardUserDefaults(), &UserDefaults::didChange, this,
+            &NetGraphView::restartIfIntervalChanged);
+}
+
+NetGraphView::~NetGraphView() {
+    _stopNetstat(); // normally done already, when the view left its window
+    systemLog(QStringLiteral("NetGraphView dealloc"));
+}
+
+QString NetGraphView::helperPath() {
+    if (!overriddenHelperPath.isEmpty())
+        return overriddenHelperPath;
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString besideProgram = dir + QStringLiteral("/quorvel-netstat");
+    if (QFileInfo(besideProgram).isExecutable())
+        return besideProgram;
+    return QFileInfo(dir + QStringLiteral("/" QUORVEL_HELPER_RELATIVE "/quorvel-netstat"))
+        .absoluteFilePath();
+}
+
+void NetGraphView::setHelperPath(const QString& path) { overriddenHelperPath = path; }
+
+void NetGraphView::viewWillMoveToWindow(QWidget* window) {
+    if (window)
+        _startNetstat();
+    else
+        _stopNetstat();
+    GraphView::viewWillMoveToWindow(window);
+}
+
+void NetGraphView::_startNetstat() {
+    if (task_)
+        return;
+    startedInterval_ =
+        std::max(1, UserDefaults::standardUserDefaults().integerForKey(SettingsKeys::NetInterval));
+    drained_ = false;
+    task_ = new QProcess(this);
+    task_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    task_->setStandardInputFile(QProcess::nullDevice());
+    connect(task_, &QProcess::readyReadStandardOutput, this,
+            [this] { _readFromNetstat(task_->readAllStandardOutput()); });
+    connect(task_, &QProcess::finished, this, [this] { _readFromNetstat(QByteArray()); });
+    connect(task_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            systemLog(QStringLiteral("Cannot start the network helper %1 (%2); the network graph "
+                                     "stays empty.")
+                          .arg(task_->program(), task_->errorString()));
+            drained_ = true;
+        }
+    });
+    task_->start(helperPath(), {QStringLiteral("-w"), QString::number(startedInterval_)});
+}
+
+void NetGraphView::_stopNetstat() {
+    if (!task_)
+        return;
+    QProcess* child = std::exchange(task_, nullptr);
+    child->disconnect(this);
+    if (child->state() != QProcess::NotRunning) {
+        child->terminate();
+        if (!child->waitForFinished(500)) {
+            child->kill();
+            child->waitForFinished(500);
+        }
+    }
+    delete child;
+}
+
+void NetGraphView::restartIfIntervalChanged() {
+    const int interval =
+        std::max(1, UserDefaults::standardUserDefaults().integerForKey(SettingsKeys::NetInterval));
+    if (task_ && interval != startedInterval_) {
+        _stopNetstat();
+        _startNetstat();
+    }
+}
+
+void NetGraphView::_readFromNetstat(const QByteArray& chunk) {
+    if (drained_)
+        return;
+    if (chunk.isEmpty()) {
+        drained_ = true; // the output has ended; the graph keeps its last picture
+        return;
+    }
+    const auto sample = scanNetstatChunk(chunk);
+    if (!sample)
+        return;
+    const float interval = float(startedInterval_);
+    inBpsArray_.push_back(float(sample->inBytes) / interval);
+    outBpsArray_.push_back(float(sample->outBytes) / interval);
+    _drawGraph();
+}
+
+void NetGraphView::_drawGraph() {
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const QSizeF size = imageSize();
+    const float scale = float(defaults.integerForKey(SettingsKeys::NetScale));
+    const std::size_t graphColumn = std::size_t(PlotGeometry::capacity(float(size.width())));
+    const float plotHeight = PlotGeometry::plotHeight(float(size.height()), topMargin());
+
+    clearGraph();
+    if (inBpsArray_.size() > graphColumn)
+        inBpsArray_.pop_front();
+    if (outBpsArray_.size() > graphColumn)
+        outBpsArray_.pop_front();
+
+    ImagePainter painter(*this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    auto drawSeries = [&](const std::deque<float>& series, const QString& colorKey, bool fromTop) {
+        const QColor color = QVExtensions::unarchivedObjectForKey(defaults, colorKey);
+        if (!color.isValid())
+            return; // no colour to draw this series with
+        painter.setPen(QPen(color, 1.0, Qt::SolidLine, Qt::FlatCap));
+        for (std::size_t c = 0; c < series.size(); ++c) {
+            const float x = PlotGeometry::columnCenter(int(c));
+            const double h = PlotGeometry::netBarLength(series[c], scale, plotHeight);
+            const float start = fromTop ? plotHeight : 1.0f;
+            const float end = float(fromTop ? double(plotHeight) - h : 1.0 + h);
+            if (end != start)
+                painter.drawLine(QPointF(x, start), QPointF(x, end));
+        }
+    };
+    drawSeries(inBpsArray_, SettingsKeys::NetIncomingFillColor, true);
+    drawSeries(outBpsArray_, SettingsKeys::NetOutgoingFillColor, false);
+    painter.end();
+    update();
+}

@@ -1,0 +1,105 @@
+#include "PrefWindow.h"
+
+#include "ColorWell.h"
+#include "NSUserDefaults-QVExt.h"
+#include "QVController.h"
+#include "SettingsKeys.h"
+#include "platform/DefaultsController.h"
+#include "ui_PrefWindow.h"
+
+#include <QCloseEvent>
+#include <QItemSelectionModel>
+
+PrefWindow::PrefWindow(DefaultsController& defaultController, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::PrefWindow>()),
+      defaultController_(defaultController) {
+    ui_->setupUi(this);
+    bindControls();
+    showValues();
+    connect(&defaultController_, &DefaultsController::valuesChanged, this, &PrefWindow::showValues);
+    updateRemoveButton();
+}
+
+PrefWindow::~PrefWindow() = default;
+
+QTableView* PrefWindow::appTable() const { return ui_->appTable; }
+
+QWidget* PrefWindow::control(const QString& key) const {
+    return findChild<QWidget*>(key);
+}
+
+void PrefWindow::setDelegate(QVController* delegate) {
+    delegate_ = delegate;
+    connect(ui_->applyButton, &QPushButton::clicked, delegate, &QVController::applyPrefChanges);
+    connect(ui_->revertButton, &QPushButton::clicked, delegate, &QVController::revertPrefChanges);
+    connect(ui_->closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui_->addButton, &QPushButton::clicked, delegate, &QVController::addAutoHideApp);
+    connect(ui_->removeButton, &QPushButton::clicked, delegate, &QVController::removeAutoHideApp);
+}
+
+void PrefWindow::closeEvent(QCloseEvent* event) {
+    if (delegate_ && !delegate_->windowShouldClose())
+        event->ignore();
+    else
+        event->accept();
+}
+
+void PrefWindow::bindControls() {
+    // Each control is named after the setting it edits.
+    auto edit = [this](const QString& key, const QVariant& value) {
+        defaultController_.setValue(key, value);
+    };
+    for (const QString& key : SettingsKeys::all()) {
+        QWidget* widget = control(key);
+        if (auto* well = qobject_cast<ColorWell*>(widget)) {
+            connect(well, &ColorWell::colorEdited, this, [edit, key](const QColor& color) {
+                edit(key, QVExtensions::archivedColor(color));
+            });
+        } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+            connect(box, &QCheckBox::toggled, this, [edit, key](bool on) { edit(key, on); });
+        } else if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
+            connect(spin, &QSpinBox::valueChanged, this, [edit, key](int v) { edit(key, v); });
+        } else if (auto* real = qobject_cast<QDoubleSpinBox*>(widget)) {
+            connect(real, &QDoubleSpinBox::valueChanged, this,
+                    [edit, key](double v) { edit(key, v); });
+        } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            connect(combo, &QComboBox::activated, this, [edit, key](int v) { edit(key, v); });
+        }
+    }
+}
+
+void PrefWindow::showValues() {
+    for (const QString& key : SettingsKeys::all()) {
+        QWidget* widget = control(key);
+        if (!widget)
+            continue;
+        const QSignalBlocker quiet(widget);
+        const QVariant value = defaultController_.value(key);
+        if (auto* well = qobject_cast<ColorWell*>(widget))
+            well->setColor(QVExtensions::unarchivedColor(value.toString()));
+        else if (auto* box = qobject_cast<QCheckBox*>(widget))
+            box->setChecked(value.toBool());
+        else if (auto* spin = qobject_cast<QSpinBox*>(widget))
+            spin->setValue(value.toInt());
+        else if (auto* real = qobject_cast<QDoubleSpinBox*>(widget))
+            real->setValue(value.toDouble());
+        else if (auto* combo = qobject_cast<QComboBox*>(widget))
+            // Any position beyond the four named ones means bottom right.
+            combo->setCurrentIndex(value.toInt() >= 0 && value.toInt() <= 2 ? value.toInt() : 3);
+    }
+}
+
+void PrefWindow::setAutoHideModel(QAbstractItemModel* model) {
+    ui_->appTable->setModel(model);
+    ui_->appTable->setIconSize(QSize(24, 24));
+    ui_->appTable->setColumnWidth(0, 32);
+    connect(ui_->appTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &PrefWindow::updateRemoveButton);
+    connect(model, &QAbstractItemModel::modelReset, this, &PrefWindow::updateRemoveButton);
+    updateRemoveButton();
+}
+
+void PrefWindow::updateRemoveButton() {
+    const QItemSelectionModel* selection = ui_->appTable->selectionModel();
+    ui_->removeButton->setEnabled(selection && selection->hasSelection());
+}

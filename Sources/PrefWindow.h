@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class PrefWindow;
+}
+class DefaultsController;
+class QAbstractItemModel;
+class QTableView;
+class QVController;
+
+// The preferences window: one control per setting, each bound to the setting
+// of the same name through the defaults controller, so edits wait for Apply or
+// for the window to close; plus the auto-hide list.
+class PrefWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit PrefWindow(DefaultsController& defaultController, QWidget* parent = nullptr);
+    ~PrefWindow() override;
+
+    // Wires the buttons to the controller's actions; it also decides whether
+    // the window may close.
+    void setDelegate(QVController* delegate);
+    QTableView* appTable() const;
+    void setAutoHideModel(QAbstractItemModel* model);
+    // The control bound to a setting.
+    QWidget* control(const QString& key) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void bindControls();
+    void showValues();
+    void updateRemoveButton();
+
+    std::unique_ptr<Ui::PrefWindow> ui_;
+    DefaultsController& defaultController_;
+    QVController* delegate_ = nullptr;
+};

@@ -1,0 +1,358 @@
+#include "QVController.h"
+
+#include "CPUGraphView.h"
+#include "ColorWell.h"
+#include "FloatingWindow.h"
+#include "NetGraphView.h"
+#include "SettingsKeys.h"
+#include "StatWindowLayout.h"
+#include "platform/ActiveApplication.h"
+#include "platform/DefaultsController.h"
+#include "platform/DesktopEntries.h"
+#include "platform/SingleCopy.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QCursor>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+
+constexpr int pollIntervalMs = 100;
+
+// The height of a panel along the top of the screen, which the stat window
+// keeps clear of: how far the work area starts below the screen's top.
+float topPanelHeight(const QScreen& screen) {
+    return float(screen.availableGeometry().top() - screen.geometry().top());
+}
+
+} // namespace
+
+QVController::QVController(UserDefaults& defaults, QObject* parent)
+    : QObject(parent), defaults_(defaults) {}
+
+QVController::~QVController() {
+    // The graphs belong to the stat window's widget tree only while they are in
+    // it; the controller owns them.
+    applicationWillTerminate();
+    for (CPUGraphView* view : std::as_const(cpuViews_))
+        view->removeFromSuperview();
+    qDeleteAll(cpuViews_);
+    delete statusItem_;
+}
+
+bool QVController::init(SingleCopy* singleCopy) {
+    if (singleCopy && !singleCopy->claim()) {
+        systemLog(QStringLiteral("Another copy is running."));
+        singleCopy->sendReopen(1000);
+        return false;
+    }
+    SettingsKeys::registerDefaultDefaults(defaults_);
+    return true;
+}
+
+void QVController::applicationDidFinishLaunching() {
+    defaultController->setAppliesImmediately(false);
+    statWindow->setIgnoresMouseEvents(true);
+    _setupStatusMenu();
+    _setupStatWindow();
+    if (!statWindowEmpty_)
+        statWindow->orderFront();
+    connect(&defaults_, &UserDefaults::didChange, this, &QVController::_userDefaultsDidChange);
+    ColorWell::sharedColorPanel()->setOption(QColorDialog::ShowAlphaChannel, true);
+    autoHideAppArray_ = defaults_.stringArrayForKey(SettingsKeys::AutoHideApplications);
+    emit autoHideListChanged();
+
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this] {
+        watchPrimaryScreen();
+        applicationDidChangeScreenParameters();
+    });
+    connect(qApp, &QGuiApplication::screenAdded, this,
+            &QVController::applicationDidChangeScreenParameters);
+    connect(qApp, &QGuiApplication::screenRemoved, this,
+            &QVController::applicationDidChangeScreenParameters);
+    watchPrimaryScreen();
+
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setInterval(pollIntervalMs);
+    connect(pollTimer_, &QTimer::timeout, this, &QVController::_pollTimerHandler);
+    pollTimer_->start();
+    launched_ = true;
+}
+
+void QVController::watchPrimaryScreen() {
+    if (watchedScreen_)
+        watchedScreen_->disconnect(this);
+    watchedScreen_ = QGuiApplication::primaryScreen();
+    if (!watchedScreen_)
+        return;
+    connect(watchedScreen_, &QScreen::geometryChanged, this,
+            &QVController::applicationDidChangeScreenParameters);
+    connect(watchedScreen_, &QScreen::availableGeometryChanged, this,
+            &QVController::applicationDidChangeScreenParameters);
+}
+
+void QVController::applicationWillTerminate() {
+    // Taking the network graph out of the window stops its helper, so no child
+    // outlives the program.
+    if (netView_) {
+        netView_->removeFromSuperview();
+        delete std::exchange(netView_, nullptr);
+    }
+}
+
+bool QVController::applicationShouldHandleReopen() {
+    showPrefWindow();
+    return false;
+}
+
+void QVController::applicationDidChangeScreenParameters() { _setupStatWindow(); }
+
+void QVController::_userDefaultsDidChange() { _setupStatWindow(); }
+
+bool QVController::windowShouldClose() {
+    defaultController->save();
+    _setupStatusMenu();
+    ColorWell::sharedColorPanel()->hide();
+    return true;
+}
+
+void QVController::_setupStatWindow() {
+    using StatWindowLayout::_graphRect;
+    QWidget* contentView = statWindow->contentView();
+    const int numCPU = CPUGraphView::getCPUCount();
+    int nrView = 0;
+
+    if (defaults_.boolForKey(SettingsKeys::ShowNetGraph)) {
+        if (!netView_) {
+            netView_ = new NetGraphView(_graphRect(nrView).toRect());
+            netView_->addToContentView(contentView);
+        } else {
+            netView_->setGeometry(_graphRect(nrView).toRect());
+        }
+        ++nrView;
+    } else if (netView_) {
+        netView_->removeFromSuperview();
+        delete std::exchange(netView_, nullptr);
+    }
+
+    if (defaults_.boolForKey(SettingsKeys::ShowCPUGraph)) {
+        if (!hasCPUViews_) {
+            hasCPUViews_ = true;
+            for (int cpu = 0; cpu < numCPU; ++cpu) {
+                auto* view = new CPUGraphView(_graphRect(nrView + cpu).toRect(), cpu);
+                view->addToContentView(contentView);
+                cpuViews_.append(view);
+            }
+        } else {
+            // The processor count is taken as fixed while the program runs;
+            // if it changed, only the views that exist are placed.
+            for (int cpu = 0; cpu < cpuViews_.size(); ++cpu)
+                cpuViews_[cpu]->setGeometry(_graphRect(nrView + cpu).toRect());
+        }
+        nrView += int(cpuViews_.size());
+    } else if (hasCPUViews_) {
+        for (CPUGraphView* view : std::as_const(cpuViews_))
+            view->removeFromSuperview();
+        qDeleteAll(std::exchange(cpuViews_, {}));
+        hasCPUViews_ = false;
+    }
+
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // Placement works in y-up coordinates with the primary screen's bottom
+    // edge at y = 0; Qt's screen coordinates grow downwards.
+    const QRectF screenFrame = screen->geometry();
+    const double bottom = screenFrame.top() + screenFrame.height();
+    const QRectF frame = StatWindowLayout::statWindowFrame(
+        StatWindowLayout::flipped(screenFrame, bottom), topPanelHeight(*screen), nrView,
+        defaults_.integerForKey(SettingsKeys::WindowPosition));
+
+    if (frame.isNull()) {
+        // No graph to show: the window stays out of sight until one comes back.
+        statWindowEmpty_ = true;
+        statWindow->orderOut();
+        return;
+    }
+    statWindow->setFrame(StatWindowLayout::flipped(frame, bottom).toRect());
+    if (statWindowEmpty_) {
+        statWindowEmpty_ = false;
+        if (launched_ && !isHidden_)
+            statWindow->orderFront();
+    }
+}
+
+void QVController::_pollTimerHandler() {
+    const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
+    const bool pointerInWindow = autoHide && statWindow->geometry().contains(QCursor::pos());
+    const QString appName = activeApplication ? activeApplication->activeDesktopEntry() : QString();
+    const bool shouldHide =
+        shouldHideStatWindow(autoHide, pointerInWindow, appName, autoHideAppArray_);
+    if (shouldHide == isHidden_)
+        return;
+    isHidden_ = shouldHide;
+    if (shouldHide)
+        statWindow->orderOutWithFade();
+    else if (!statWindowEmpty_)
+        statWindow->orderFrontWithFade();
+}
+
+void QVController::_setupStatusMenu() {
+    if (defaults_.boolForKey(SettingsKeys::ShowIconOnMenuBar))
+        _showStatusMenu();
+    else
+        _hideStatusMenu();
+}
+
+void QVController::_showStatusMenu() {
+    if (statusItem_)
+        return;
+    statusItem_ = new QSystemTrayIcon(QIcon(QStringLiteral(":/StatusBarIcon.svg")));
+    statusItem_->setToolTip(QStringLiteral("Quorvel"));
+    statusItem_->setContextMenu(statusMenu);
+    // A left click opens the same menu, as a right click does.
+    connect(statusItem_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && statusMenu)
+                    statusMenu->popup(QCursor::pos());
+            });
+    statusItem_->show();
+}
+
+void QVController::_hideStatusMenu() {
+    if (!statusItem_)
+        return;
+    statusItem_->hide();
+    delete std::exchange(statusItem_, nullptr);
+}
+
+void QVController::showPrefWindow() {
+    _showStatusMenu();
+    prefWindow->show();
+    prefWindow->raise();
+    prefWindow->activateWindow();
+}
+
+void QVController::applyPrefChanges() { defaultController->save(); }
+
+void QVController::revertPrefChanges() { defaultController->revert(); }
+
+void QVController::showAboutPanel() {
+    const QString credits = tr("A small system monitor: one CPU graph per processor and a "
+                               "network graph, floating in a corner of the screen.");
+    QMessageBox::about(nullptr, tr("About %1").arg(QApplication::applicationDisplayName()),
+                       QStringLiteral("<h3>%1 %2</h3><p>%3</p>")
+                           .arg(QApplication::applicationDisplayName(),
+                                QApplication::applicationVersion(), credits.toHtmlEscaped()));
+}
+
+void QVController::addAutoHideApp() {
+    if (openPanel_) {
+        openPanel_->raise();
+        return;
+    }
+    openPanel_ = new QFileDialog(prefWindow, tr("Choose Applications"),
+                                 QStringLiteral("/usr/share/applications"),
+                                 tr("Applications (*.desktop)"));
+    openPanel_->setAttribute(Qt::WA_DeleteOnClose);
+    openPanel_->setFileMode(QFileDialog::ExistingFiles);
+    openPanel_->setAcceptMode(QFileDialog::AcceptOpen);
+    openPanel_->setWindowModality(Qt::WindowModal);
+    QFileDialog* panel = openPanel_;
+    connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
+        _didEndOpenSheet(panel->selectedFiles(),
+                         result == QDialog::Accepted ? okButton : 0);
+    });
+    panel->open();
+}
+
+void QVController::_didEndOpenSheet(const QStringList& chosenPaths, int returnCode) {
+    if (returnCode != okButton || chosenPaths.isEmpty())
+        return;
+    for (const QString& path : chosenPaths)
+        autoHideAppArray_.append(QFileInfo(path).fileName());
+    storeAutoHideList();
+}
+
+void QVController::removeAutoHideApp() {
+    const int row = appTable ? appTable->currentIndex().row() : -1;
+    if (row < 0 || row >= autoHideAppArray_.size())
+        return; // the remove button is disabled without a selection
+    const QString title = tr("Remove Application");
+    const QString defaultButton = tr("Cancel");
+    const QString alternateButton = tr("Yes");
+    const QString format = tr("Remove %@?");
+    QString message = format;
+    message.replace(QStringLiteral("%@"), displayName(autoHideAppArray_[row]));
+
+    auto* alert = new QMessageBox(QMessageBox::Question, title, message, QMessageBox::NoButton,
+                                  prefWindow);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    QPushButton* cancel = alert->addButton(defaultButton, QMessageBox::RejectRole);
+    QPushButton* yes = alert->addButton(alternateButton, QMessageBox::AcceptRole);
+    alert->setDefaultButton(cancel);
+    alert->setEscapeButton(cancel);
+    removeAlert_ = alert;
+    connect(alert, &QMessageBox::finished, this, [this, alert, yes] {
+        _didEndRemoveAleartSheet(alert->clickedButton() == yes ? alertAlternateReturn
+                                                               : alertDefaultReturn);
+    });
+    alert->open();
+}
+
+void QVController::_didEndRemoveAleartSheet(int returnCode) {
+    if (returnCode == alertDefaultReturn)
+        return;
+    const int row = appTable ? appTable->currentIndex().row() : -1;
+    if (row < 0 || row >= autoHideAppArray_.size())
+        return;
+    autoHideAppArray_.removeAt(row);
+    storeAutoHideList();
+}
+
+void QVController::storeAutoHideList() {
+    defaults_.setObject(autoHideAppArray_, SettingsKeys::AutoHideApplications);
+    emit autoHideListChanged();
+}
+
+int QVController::numberOfRowsInTableView() const { return int(autoHideAppArray_.size()); }
+
+QString QVController::displayName(const QString& entry) const {
+    const DesktopEntry* desktopEntry = desktopEntries ? desktopEntries->entry(entry) : nullptr;
+    // An entry whose desktop file is gone still shows its file name, so that
+    // it can be recognised and removed.
+    return desktopEntry ? desktopEntry->name : entry;
+}
+
+QVariant QVController::tableViewObjectValue(const QString& columnIdentifier, int row) const {
+    if (row < 0 || row >= autoHideAppArray_.size())
+        return {};
+    const QString& entry = autoHideAppArray_[row];
+    if (columnIdentifier == u"appIcon") {
+        const DesktopEntry* desktopEntry = desktopEntries ? desktopEntries->entry(entry) : nullptr;
+        QIcon icon;
+        if (desktopEntry && !desktopEntry->icon.isEmpty())
+            icon = QFileInfo(desktopEntry->icon).isAbsolute()
+                       ? QIcon(desktopEntry->icon)
+                       : QIcon::fromTheme(desktopEntry->icon);
+        if (icon.isNull())
+            icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+        return icon;
+    }
+    if (columnIdentifier == u"appName")
+        return displayName(entry);
+    return {};
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+class ActiveApplication;
+class CPUGraphView;
+class DefaultsController;
+class DesktopEntries;
+class FloatingWindow;
+class NetGraphView;
+class QMenu;
+#include <QFileDialog>
+#include <QMessageBox>
+
+class QScreen;
+class QSystemTrayIcon;
+class QTableView;
+class QTimer;
+class QWidget;
+class SingleCopy;
+class UserDefaults;
+
+// Ties Quorvel together: keeps it to one copy, registers the default settings,
+// assembles the stat window from the graphs the settings ask for and places it
+// in its corner, fades it away while the pointer rests on it or a listed
+// application is in front, owns the tray icon, and runs the preferences and the
+// auto-hide list.
+class QVController : public QObject {
+    Q_OBJECT
+public:
+    explicit QVController(UserDefaults& defaults, QObject* parent = nullptr);
+    ~QVController() override;
+
+    // Ends the start when another copy runs (after asking it to reopen), then
+    // registers the default settings. False means: this copy must quit now.
+    bool init(SingleCopy* singleCopy);
+
+    // Outlets, set once by the main interface before launching finishes.
+    FloatingWindow* statWindow = nullptr;
+    QWidget* prefWindow = nullptr;
+    DefaultsController* defaultController = nullptr;
+    QMenu* statusMenu = nullptr;
+    QTableView* appTable = nullptr;
+    ActiveApplication* activeApplication = nullptr;
+    DesktopEntries* desktopEntries = nullptr;
+
+    // Application events.
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    bool applicationShouldHandleReopen();
+    void applicationDidChangeScreenParameters();
+    void _userDefaultsDidChange();
+    bool windowShouldClose();
+
+    // Stat window.
+    void _setupStatWindow();
+    void _pollTimerHandler();
+
+    // Tray icon.
+    void _setupStatusMenu();
+    void _showStatusMenu();
+    void _hideStatusMenu();
+    QSystemTrayIcon* statusItem() const { return statusItem_; }
+
+    // Actions.
+    void showPrefWindow();
+    void applyPrefChanges();
+    void revertPrefChanges();
+    void showAboutPanel();
+    void addAutoHideApp();
+    void _didEndOpenSheet(const QStringList& chosenPaths, int returnCode);
+    void removeAutoHideApp();
+    void _didEndRemoveAleartSheet(int returnCode);
+
+    // The auto-hide table's data.
+    int numberOfRowsInTableView() const;
+    QVariant tableViewObjectValue(const QString& columnIdentifier, int row) const;
+
+    // State, for the tests and the assembly.
+    const QStringList& autoHideAppArray() const { return autoHideAppArray_; }
+    bool isHidden() const { return isHidden_; }
+    NetGraphView* netView() const { return netView_; }
+    const QList<CPUGraphView*>& cpuViews() const { return cpuViews_; }
+    bool hasCPUViews() const { return hasCPUViews_; }
+    QMessageBox* removeAlert() const { return removeAlert_; }
+    QFileDialog* openPanel() const { return openPanel_; }
+
+    // Return codes of the two dialogs, as the callbacks receive them.
+    static constexpr int okButton = 1;
+    static constexpr int alertDefaultReturn = 1;   // "Cancel"
+    static constexpr int alertAlternateReturn = 0; // "Yes"
+
+signals:
+    // The auto-hide list changed and the table should show it again.
+    void autoHideListChanged();
+
+private:
+    void watchPrimaryScreen();
+    void storeAutoHideList();
+    QString displayName(const QString& entry) const;
+
+    UserDefaults& defaults_;
+    QSystemTrayIcon* statusItem_ = nullptr;
+    QTimer* pollTimer_ = nullptr;
+    QList<CPUGraphView*> cpuViews_;
+    bool hasCPUViews_ = false;
+    NetGraphView* netView_ = nullptr;
+    QStringList autoHideAppArray_;
+    bool isHidden_ = false;
+    bool statWindowEmpty_ = false;
+    bool launched_ = false;
+    QPointer<QScreen> watchedScreen_;
+    QPointer<QMessageBox> removeAlert_;
+    QPointer<QFileDialog> openPanel_;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QRectF>
+#include <QStringList>
+
+// Where the stat window and its graphs go. These functions work in the stat
+// window's own frame of reference: screen units with y growing upwards from the
+// bottom of the primary screen (so the layout reads the way one describes it:
+// "top" corners touch the panel, "bottom" ones the screen's edge). flipped()
+// converts to and from Qt's y-down coordinates.
+namespace StatWindowLayout {
+
+constexpr float graphSize = 64.0f;
+constexpr float spacing = 2.0f;
+
+// Graph slot n in the window's content, slot 0 at the left.
+QRectF _graphRect(int n);
+
+// The stat window's frame for nrView graphs, in the corner "WindowPosition"
+// names (0 top left, 1 top right, 2 bottom left, anything else bottom right)
+// of the screen frame, whose top is lowered by a top panel's height. Null when
+// there are no graphs: the window has no size then and stays out of sight.
+QRectF statWindowFrame(const QRectF& screenFrame, float topPanelHeight, int nrView,
+                       int windowPosition);
+
+// Mirrors a rectangle between y-up and y-down coordinates that share the
+// horizontal line y = 0 at `referenceBottom` (y-down) / 0 (y-up). The
+// conversion is its own inverse.
+QRectF flipped(const QRectF& rect, double referenceBottom);
+
+// The frame moved, not resized, so that it is centred on point as far as the
+// screen allows; low edges are clamped before high ones.
+QRectF centeredFrame(const QRectF& frame, const QPointF& point, const QRectF& screen);
+
+} // namespace StatWindowLayout
+
+// Whether the stat window should be out of sight: the pointer rests on it and
+// "AutoHide" is on, or the active application is on the auto-hide list
+// (exact, case-sensitive file names).
+bool shouldHideStatWindow(bool autoHide, bool pointerInWindow, const QString& activeApplication,
+                          const QStringList& autoHideApplications);

@@ -1,0 +1,36 @@
+#include "DefaultsController.h"
+
+#include "UserDefaults.h"
+
+DefaultsController::DefaultsController(UserDefaults& defaults, QObject* parent)
+    : QObject(parent), defaults_(defaults) {
+    connect(&defaults_, &UserDefaults::didChange, this, &DefaultsController::valuesChanged);
+}
+
+QVariant DefaultsController::value(const QString& key) const {
+    const auto pending = pending_.constFind(key);
+    return pending != pending_.cend() ? *pending : defaults_.objectForKey(key);
+}
+
+void DefaultsController::setValue(const QString& key, const QVariant& value) {
+    if (appliesImmediately_) {
+        defaults_.setObject(value, key);
+        return;
+    }
+    pending_.insert(key, value);
+    emit valuesChanged();
+}
+
+void DefaultsController::save() {
+    if (pending_.isEmpty())
+        return;
+    const QVariantMap edits = std::exchange(pending_, {});
+    defaults_.setObjects(edits);
+}
+
+void DefaultsController::revert() {
+    if (pending_.isEmpty())
+        return;
+    pending_.clear();
+    emit valuesChanged();
+}

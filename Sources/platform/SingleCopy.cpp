@@ -1,0 +1,133 @@
+#include "SingleCopy.h"
+
+#include "SystemLog.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+#include <QTimer>
+#include <QVariant>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool isPrivateDirectory(const QByteArray& path) {
+    struct stat info {};
+    return !path.isEmpty() && ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & 0077) == 0;
+}
+
+bool peerIsSameUser(QLocalSocket* socket) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    const int fd = static_cast<int>(socket->socketDescriptor());
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
+           credentials.uid == ::getuid();
+}
+
+} // namespace
+
+SingleCopy::SingleCopy(QString directory, QObject* parent)
+    : QObject(parent), directory_(std::move(directory)) {}
+
+SingleCopy::~SingleCopy() {
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+}
+
+QString SingleCopy::runtimeDirectory() {
+    const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
+    if (isPrivateDirectory(xdg))
+        return QFile::decodeName(xdg);
+    const QByteArray fallback = "/tmp/quorvel-" + QByteArray::number(::getuid());
+    ::mkdir(fallback.constData(), 0700);
+    if (isPrivateDirectory(fallback))
+        return QFile::decodeName(fallback);
+    return {};
+}
+
+bool SingleCopy::claim() {
+    const QByteArray path = QFile::encodeName(directory_ + QStringLiteral("/quorvel.lock"));
+    lockFd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lockFd_ < 0) {
+        // Without a lock there is no way to tell; running twice beats not running.
+        systemLog(QStringLiteral("Cannot open %1; not checking for another copy.")
+                      .arg(QFile::decodeName(path)));
+        return true;
+    }
+    return ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0;
+}
+
+bool SingleCopy::listen() {
+    const QString path = directory_ + QStringLiteral("/quorvel.socket");
+    // Only the lock holder gets here, so a socket file left there is a dead
+    // copy's and can go.
+    QLocalServer::removeServer(path);
+    server_ = new QLocalServer(this);
+    if (!server_->listen(path)) {
+        systemLog(QStringLiteral("Cannot listen on %1: %2").arg(path, server_->errorString()));
+        return false;
+    }
+    ::chmod(QFile::encodeName(path).constData(), 0600);
+    connect(server_, &QLocalServer::newConnection, this, &SingleCopy::acceptConnection);
+    return true;
+}
+
+void SingleCopy::acceptConnection() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!peerIsSameUser(socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setReadBufferSize(maxRequestSize + 1);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
+        // A peer that connects and says nothing is dropped.
+        QTimer::singleShot(2000, socket, [socket] { socket->abort(); });
+        readRequest(socket);
+    }
+}
+
+void SingleCopy::readRequest(QLocalSocket* socket) {
+    if (socket->property("answered").toBool())
+        return;
+    const QByteArray received = socket->peek(maxRequestSize + 1);
+    const bool complete = received.contains('\n');
+    if (!complete && received.size() <= maxRequestSize)
+        return; // wait for the rest
+    const bool reopen = complete && isReopenRequest(received);
+    socket->setProperty("answered", true);
+    socket->disconnectFromServer();
+    if (reopen)
+        emit reopenRequested();
+}
+
+bool SingleCopy::isReopenRequest(const QByteArray& bytes) { return bytes == reopenRequest(); }
+
+bool SingleCopy::sendReopen(int timeoutMs) {
+    const QString path = directory_ + QStringLiteral("/quorvel.socket");
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(path);
+        if (socket.waitForConnected(int(deadline.remainingTime()))) {
+            socket.write(reopenRequest());
+            const bool sent = socket.waitForBytesWritten(int(deadline.remainingTime())) ||
+                              socket.bytesToWrite() == 0;
+            socket.disconnectFromServer();
+            if (socket.state() != QLocalSocket::UnconnectedState)
+                socket.waitForDisconnected(200);
+            return sent;
+        }
+        QThread::msleep(20);
+    }
+    return false;
+}

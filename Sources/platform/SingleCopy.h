@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+// Keeps Quorvel to one running copy per user.
+//
+// The copy that holds an flock() on <runtime dir>/quorvel.lock is the running
+// copy; the kernel drops the lock when its holder dies, however it dies, so a
+// killed copy never blocks the next start, and two copies started together
+// cannot both win. The running copy listens on <runtime dir>/quorvel.socket in a
+// directory only its user can enter, and also checks each peer's uid. A later
+// copy connects there and sends the one-line reopen request.
+class SingleCopy : public QObject {
+    Q_OBJECT
+public:
+    // Directory: where the lock and the socket live; see runtimeDirectory().
+    explicit SingleCopy(QString directory, QObject* parent = nullptr);
+    ~SingleCopy() override;
+
+    // True when this process is now the running copy.
+    bool claim();
+    // Starts accepting reopen requests; only after claim() returned true.
+    bool listen();
+    // Asks the running copy to reopen; retries until timeoutMs, as the running
+    // copy may have won the lock but not be listening yet.
+    bool sendReopen(int timeoutMs);
+
+    // $XDG_RUNTIME_DIR when it is a private directory of this user, else a
+    // private directory of ours under /tmp; empty when neither can be had.
+    static QString runtimeDirectory();
+
+    static QByteArray reopenRequest() { return QByteArrayLiteral("reopen\n"); }
+    // Anything longer than a request is never one.
+    static constexpr qsizetype maxRequestSize = 64;
+    // True only for exactly one reopen request.
+    static bool isReopenRequest(const QByteArray& bytes);
+
+signals:
+    void reopenRequested();
+
+private:
+    void acceptConnection();
+    void readRequest(QLocalSocket* socket);
+
+    QString directory_;
+    int lockFd_ = -1;
+    QLocalServer* server_ = nullptr;
+};

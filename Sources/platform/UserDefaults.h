@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QMap>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+#include <QVariant>
+
+#include <functional>
+
+// The user's settings: a flat map from key to value, kept in an INI file in the
+// XDG config directory, with a registration domain of default values that answers
+// for every key the user has not set.
+//
+// Values are bool, int, double, QString or QStringList. The file stores them as
+// text; a stored value is read back with the type of the key's registered default.
+// A stored value that does not convert, or that the validator rejects, reads as
+// the registered default and is reported once. Reading never writes the file.
+//
+// A file that cannot be read or parsed is left alone: the program runs on the
+// defaults, says so once, and only when a setting is saved moves the file aside
+// (Quorvel.conf.unreadable-<time>) before writing a new one.
+//
+// Changes of the file by other programs are picked up and reported through
+// didChange(), like the program's own writes.
+class UserDefaults : public QObject {
+    Q_OBJECT
+public:
+    using Validator = std::function<bool(const QString& key, const QVariant& value)>;
+
+    explicit UserDefaults(QString filePath, QObject* parent = nullptr);
+
+    // The instance the whole program uses; created on first use at
+    // $XDG_CONFIG_HOME/Quorvel/Quorvel.conf unless one was installed.
+    static UserDefaults& standardUserDefaults();
+    static void setStandardUserDefaults(UserDefaults* defaults);
+    static QString defaultFilePath();
+
+    void registerDefaults(const QVariantMap& values);
+    void setValidator(Validator validator) { validator_ = std::move(validator); }
+
+    QVariant objectForKey(const QString& key) const;
+    bool boolForKey(const QString& key) const;
+    int integerForKey(const QString& key) const;
+    float floatForKey(const QString& key) const;
+    QString stringForKey(const QString& key) const;
+    QStringList stringArrayForKey(const QString& key) const;
+
+    // Each call is one write of the file and one didChange(). Returns false when
+    // the file could not be written; the values still hold for this session.
+    bool setObject(const QVariant& value, const QString& key);
+    bool setObjects(const QVariantMap& values);
+
+    QString filePath() const { return filePath_; }
+    bool fileIsUnreadable() const { return unreadable_; }
+
+    // Converts a value to the text the file stores, and back with the type of a
+    // template value. Exposed for tests of the file format.
+    static QString toStoredText(const QVariant& value);
+    static std::optional<QVariant> fromStoredText(const QString& text, const QVariant& like);
+
+signals:
+    void didChange();
+
+private:
+    void load(bool reportChange);
+    void watchFile();
+    void reportUnusable(const QString& key, const QString& text) const;
+
+    QString filePath_;
+    QVariantMap registered_;
+    QMap<QString, QString> stored_; // the file's values as text
+    bool unreadable_ = false;
+    bool reportedUnreadable_ = false;
+    Validator validator_;
+    mutable QSet<QString> warned_; // "key=text" pairs already reported
+    QFileSystemWatcher watcher_;
+    QTimer reloadDelay_;
+};

@@ -1,0 +1,106 @@
+#include "X11ActiveApplication.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+X11ActiveApplication::X11ActiveApplication(QObject* parent) : QObject(parent) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11)
+        return;
+    connection_ = x11->connection();
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    activeWindowAtom_ = atom("_NET_ACTIVE_WINDOW");
+
+    // Make sure property changes of the root window reach us (Qt selects them
+    // already; this keeps whatever else is selected).
+    auto attributes = xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, root_), nullptr);
+    if (attributes) {
+        const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+        free(attributes);
+    }
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11ActiveApplication::~X11ActiveApplication() {
+    if (connection_ && QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* message,
+                                             qintptr*) {
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+        auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+        if (notify->window == root_ && notify->atom == activeWindowAtom_)
+            stale_ = true;
+    }
+    return false;
+}
+
+xcb_atom_t X11ActiveApplication::atom(const char* name) {
+    auto reply = xcb_intern_atom_reply(
+        connection_, xcb_intern_atom(connection_, 0, uint16_t(strlen(name)), name), nullptr);
+    if (!reply)
+        return XCB_ATOM_NONE;
+    const xcb_atom_t value = reply->atom;
+    free(reply);
+    return value;
+}
+
+QByteArray X11ActiveApplication::property(xcb_window_t window, xcb_atom_t property,
+                                          xcb_atom_t type, quint32 maxLength) {
+    if (property == XCB_ATOM_NONE)
+        return {};
+    auto reply = xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, window, property, type, 0, maxLength / 4),
+        nullptr);
+    if (!reply)
+        return {};
+    QByteArray value(static_cast<const char*>(xcb_get_property_value(reply)),
+                     xcb_get_property_value_length(reply));
+    free(reply);
+    return value;
+}
+
+WindowIdentity X11ActiveApplication::identify(xcb_window_t window) {
+    const xcb_atom_t utf8 = atom("UTF8_STRING");
+    auto text = [](const QByteArray& bytes) {
+        return QString::fromUtf8(bytes.left(bytes.indexOf('\0') < 0 ? bytes.size()
+                                                                    : bytes.indexOf('\0')));
+    };
+    WindowIdentity identity;
+    identity.kdeDesktopFile = text(property(window, atom("_KDE_NET_WM_DESKTOP_FILE"), utf8));
+    identity.gtkApplicationId = text(property(window, atom("_GTK_APPLICATION_ID"), utf8));
+    const QByteArray wmClass = property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+    const QList<QByteArray> names = wmClass.split('\0');
+    identity.wmInstance = names.value(0);
+    identity.wmClass = names.value(1);
+    const QByteArray pid = property(window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 4);
+    if (pid.size() == 4) {
+        quint32 value = 0;
+        memcpy(&value, pid.constData(), 4);
+        identity.executable =
+            QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(value))).fileName();
+    }
+    return identity;
+}
+
+QString X11ActiveApplication::activeDesktopEntry() {
+    if (!connection_ || !stale_)
+        return cached_;
+    stale_ = false;
+    cached_.clear();
+    const QByteArray active = property(root_, activeWindowAtom_, XCB_ATOM_WINDOW, 4);
+    if (active.size() != 4)
+        return cached_;
+    xcb_window_t window = 0;
+    memcpy(&window, active.constData(), 4);
+    if (window != XCB_WINDOW_NONE)
+        cached_ = entries_.idForWindow(identify(window));
+    return cached_;
+}

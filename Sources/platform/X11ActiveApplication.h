@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ActiveApplication.h"
+#include "DesktopEntries.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+
+#include <xcb/xcb.h>
+
+// The active application on X11: the window named by the root window's
+// _NET_ACTIVE_WINDOW, mapped to its desktop entry. The answer is cached and
+// only looked up again after the property changes, so asking ten times a
+// second costs no round trip to the X server.
+class X11ActiveApplication : public QObject,
+                             public QAbstractNativeEventFilter,
+                             public ActiveApplication {
+    Q_OBJECT
+public:
+    // Works only on the xcb platform; elsewhere it always answers empty.
+    explicit X11ActiveApplication(QObject* parent = nullptr);
+    ~X11ActiveApplication() override;
+
+    QString activeDesktopEntry() override;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    xcb_atom_t atom(const char* name);
+    QByteArray property(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                        quint32 maxLength = 1024);
+    WindowIdentity identify(xcb_window_t window);
+
+    xcb_connection_t* connection_ = nullptr;
+    xcb_window_t root_ = 0;
+    xcb_atom_t activeWindowAtom_ = 0;
+    bool stale_ = true;
+    QString cached_;
+    DesktopEntries entries_;
+};

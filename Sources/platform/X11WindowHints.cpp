@@ -1,0 +1,69 @@
+#include "X11WindowHints.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
+    auto reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
+    if (!reply)
+        return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    free(reply);
+    return atom;
+}
+
+void sendToRoot(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
+                std::array<uint32_t, 5> data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::memcpy(event.data.data32, data.data(), sizeof event.data.data32);
+    xcb_send_event(c, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+}
+
+} // namespace
+
+void applyFloatingWindowHints(QWidget* widget, bool mapped) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return;
+    xcb_connection_t* c = x11->connection();
+    const xcb_window_t window = xcb_window_t(widget->winId());
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+
+    const xcb_atom_t wmState = internAtom(c, "_NET_WM_STATE");
+    const xcb_atom_t wmDesktop = internAtom(c, "_NET_WM_DESKTOP");
+    const std::vector<xcb_atom_t> states = {
+        internAtom(c, "_NET_WM_STATE_STICKY"), internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+        internAtom(c, "_NET_WM_STATE_SKIP_PAGER"), internAtom(c, "_NET_WM_STATE_ABOVE")};
+    const uint32_t allDesktops = 0xFFFFFFFF;
+
+    if (!mapped) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, wmState, XCB_ATOM_ATOM, 32,
+                            uint32_t(states.size()), states.data());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, wmDesktop, XCB_ATOM_CARDINAL, 32, 1,
+                            &allDesktops);
+    } else {
+        constexpr uint32_t add = 1, sourceIsApplication = 1;
+        for (std::size_t i = 0; i < states.size(); i += 2) {
+            const uint32_t second = i + 1 < states.size() ? states[i + 1] : 0;
+            sendToRoot(c, root, window, wmState, {add, states[i], second, sourceIsApplication, 0});
+        }
+        sendToRoot(c, root, window, wmDesktop, {allDesktops, sourceIsApplication, 0, 0, 0});
+    }
+    xcb_flush(c);
+}
