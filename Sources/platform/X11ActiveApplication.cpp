@@ -6,9 +6,9 @@
 
 X11ActiveApplication::X11ActiveApplication(QObject* parent) : QObject(parent) {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11)
+    connection_ = x11 ? x11->connection() : nullptr;
+    if (!connection_)
         return;
-    connection_ = x11->connection();
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     activeWindowAtom_ = atom("_NET_ACTIVE_WINDOW");
 

@@ -39,9 +39,10 @@ void sendToRoot(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb
 
 void applyFloatingWindowHints(QWidget* widget, bool mapped) {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
+    // The offscreen platform answers for X11 too, without a connection.
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
         return;
-    xcb_connection_t* c = x11->connection();
     const xcb_window_t window = xcb_window_t(widget->winId());
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
 

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Quorvel needs on Debian 12.
+# Does nothing when everything is there already.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake g++ pkg-config make
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+  qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # running without a display, and the whole-program tests
+  xvfb xauth openbox xcompmgr xdotool x11-utils x11-xserver-utils imagemagick
+  procps psmisc
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs a command on a fresh virtual X desktop: Xvfb, openbox, and (unless
+# QUORVEL_NO_COMPOSITOR is set) xcompmgr for translucency. Prints nothing of
+# its own; the command's exit status is this script's.
+set -euo pipefail
+screen_size="${QUORVEL_SCREEN:-1024x768x24}"
+
+display=""
+for n in $(seq 90 140); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "no free X display number" >&2; exit 1; }
+
+Xvfb "$display" -screen 0 "$screen_size" -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  [ -n "${compositor:-}" ] && kill "$compositor" 2>/dev/null
+  [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
+  kill "$xvfb" 2>/dev/null
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+openbox >/dev/null 2>&1 &
+wm=$!
+for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+if [ -z "${QUORVEL_NO_COMPOSITOR:-}" ]; then
+  xcompmgr >/dev/null 2>&1 &
+  compositor=$!
+  sleep 0.3
+fi
+unset WAYLAND_DISPLAY
+"$@"

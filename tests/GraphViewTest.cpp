@@ -1,0 +1,89 @@
+#include "GraphView.h"
+#include "NSUserDefaults-QVExt.h"
+#include "RenderSupport.h"
+#include "SettingsKeys.h"
+#include "TestSupport.h"
+#include "platform/UserDefaults.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TestGraph : public GraphView {
+public:
+    TestGraph() : GraphView(QRect(0, 0, 64, 64)) {}
+    void fillEverything(const QColor& c) {
+        ImagePainter painter(*this);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(QRectF(0, 0, 64, 64), c);
+    }
+    using GraphView::ImagePainter;
+};
+
+int opaquePixels(const QImage& image, int rowFrom, int rowTo) {
+    int count = 0;
+    for (int y = rowFrom; y < rowTo; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y).alpha() > 0;
+    return count;
+}
+
+TEST(GraphView, NewViewHasItsTitleInTheStripAndAnEmptyGraphArea) {
+    TestSettings settings;
+    TestGraph view;
+    view.setTitle("CPU #1");
+    const QImage& image = view.graphImage();
+    ASSERT_EQ(image.size(), QSize(64, 64));
+    EXPECT_EQ(view.topMargin(), 12.0f);
+    EXPECT_GT(opaquePixels(image, 0, 12), 20) << "the title is drawn in the top 12 rows";
+    // The title's line box ends one unit into the graph area (descenders);
+    // below that nothing is drawn.
+    EXPECT_EQ(opaquePixels(image, 14, 64), 0);
+    EXPECT_EQ(view.graphTitle(), "CPU #1");
+}
+
+TEST(GraphView, ClearGraphEmptiesTheGraphAreaAndKeepsTheStrip) {
+    TestSettings settings;
+    TestGraph view;
+    view.fillEverything(Qt::red);
+    view.clearGraph();
+    const QImage& image = view.graphImage();
+    for (int yUp = 0; yUp < 52; ++yUp)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_TRUE(isClear(image, x, yUp)) << x << "," << yUp;
+    for (int yUp = 52; yUp < 64; ++yUp)
+        EXPECT_EQ(pixelUp(image, 10, yUp), QColor(Qt::red));
+}
+
+TEST(GraphView, BackgroundIsCopiedWithItsAlphaNotBlended) {
+    TestSettings settings;
+    const QColor background(0x20, 0x40, 0x60, 0x80);
+    settings.defaults().setObject(QVExtensions::archivedColor(background),
+                                  SettingsKeys::BackgroundFillColor);
+    TestGraph view;
+    QImage target(64, 64, QImage::Format_ARGB32);
+    target.fill(QColor(0, 0, 255));
+    view.render(&target, QPoint(), QRegion(), QWidget::RenderFlags());
+    const QColor seen = target.pixelColor(30, 40);
+    EXPECT_EQ(seen.alpha(), 0x80);
+    EXPECT_NEAR(seen.red(), 0x20, 1);
+    EXPECT_NEAR(seen.green(), 0x40, 1);
+    EXPECT_NEAR(seen.blue(), 0x60, 1) << "blended with what was beneath";
+
+    // A changed background shows at the next paint.
+    settings.defaults().setObject(QStringLiteral("#ffffffff"), SettingsKeys::BackgroundFillColor);
+    view.render(&target, QPoint(), QRegion(), QWidget::RenderFlags());
+    EXPECT_EQ(target.pixelColor(30, 40), QColor(Qt::white));
+}
+
+TEST(GraphView, ImageFollowsTheDevicePixelRatioInUnits) {
+    TestSettings settings;
+    TestGraph view;
+    EXPECT_EQ(view.imageSize(), QSizeF(64, 64));
+    EXPECT_EQ(view.graphImage().size(),
+              (QSizeF(64, 64) * view.graphImage().devicePixelRatio()).toSize());
+}
+
+} // namespace

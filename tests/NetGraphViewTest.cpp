@@ -1,0 +1,136 @@
+#include "NetGraphView.h"
+#include "RenderSupport.h"
+#include "SettingsKeys.h"
+#include "TestSupport.h"
+#include "platform/UserDefaults.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class NetGraphTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings.defaults().setObjects({{SettingsKeys::NetIncomingFillColor, "#ff0000ff"},
+                                        {SettingsKeys::NetOutgoingFillColor, "#0000ffff"},
+                                        {SettingsKeys::NetScale, 6},
+                                        {SettingsKeys::NetInterval, 1}});
+        NetGraphView::setHelperPath(QStringLiteral(QUORVEL_BINARY_DIR "/quorvel-netstat"));
+    }
+    void TearDown() override { NetGraphView::setHelperPath({}); }
+    static QByteArray line(std::uint64_t in, std::uint64_t out) {
+        return "        12     0 " + QByteArray::number(in) + "         10     0 " +
+               QByteArray::number(out) + "     0\n";
+    }
+    TestSettings settings;
+};
+
+TEST_F(NetGraphTest, ScaleSixGivesBarsOf12_75And25_5Units) {
+    NetGraphView view(QRect(0, 0, 64, 64));
+    view._readFromNetstat(line(999, 999));
+    view._readFromNetstat(line(999999, 999999));
+    const QImage& image = view.graphImage();
+    // Sample 0 (pixel column 1), 999 B/s: h = 12.75.
+    // Incoming from y 51 down to 38.25: rows 39..50 full, row 38 three quarters.
+    EXPECT_EQ(pixelUp(image, 1, 50), QColor(Qt::red));
+    EXPECT_EQ(pixelUp(image, 1, 39), QColor(Qt::red));
+    EXPECT_NEAR(pixelUp(image, 1, 38).alpha(), 191, 4);
+    EXPECT_TRUE(isClear(image, 1, 37));
+    EXPECT_TRUE(isClear(image, 1, 51)) << "incoming bars start one unit below the strip";
+    // Outgoing from y 1 up to 13.75.
+    EXPECT_TRUE(isClear(image, 1, 0));
+    EXPECT_EQ(pixelUp(image, 1, 1), QColor(Qt::blue));
+    EXPECT_EQ(pixelUp(image, 1, 12), QColor(Qt::blue));
+    EXPECT_NEAR(pixelUp(image, 1, 13).alpha(), 191, 4);
+    EXPECT_TRUE(isClear(image, 1, 14));
+    // Sample 1 (pixel column 2), 999999 B/s: h = 25.5; the bars overlap by one
+    // unit, outgoing drawn last.
+    EXPECT_EQ(pixelUp(image, 2, 27), QColor(Qt::red));
+    const QColor overlap = pixelUp(image, 2, 26); // half blue over red
+    EXPECT_NEAR(overlap.red(), 128, 4);
+    EXPECT_NEAR(overlap.blue(), 127, 4);
+    EXPECT_EQ(pixelUp(image, 2, 25), QColor(Qt::blue));
+    EXPECT_EQ(pixelUp(image, 2, 1), QColor(Qt::blue));
+    EXPECT_TRUE(isClear(image, 0, 30));
+    EXPECT_TRUE(isClear(image, 3, 30));
+}
+
+TEST_F(NetGraphTest, RatesDependOnTheInterval) {
+    settings.defaults().setObject(2, SettingsKeys::NetInterval);
+    NetGraphView view(QRect(0, 0, 64, 64));
+    view._startNetstat(); // the helper's output is not read: no event loop runs here
+    view._readFromNetstat(line(900, 3));
+    ASSERT_EQ(view.inBpsArray().size(), 1u);
+    EXPECT_EQ(view.inBpsArray()[0], 450.0f);
+    EXPECT_EQ(view.outBpsArray()[0], 1.5f);
+    view._stopNetstat();
+}
+
+TEST_F(NetGraphTest, ZeroRateDrawsNothing) {
+    NetGraphView view(QRect(0, 0, 64, 64));
+    view._readFromNetstat(line(0, 0));
+    for (int yUp = 0; yUp < 52; ++yUp)
+        ASSERT_TRUE(isClear(view.graphImage(), 1, yUp)) << yUp;
+}
+
+TEST_F(NetGraphTest, HistoryHolds62AndScrolls) {
+    NetGraphView view(QRect(0, 0, 64, 64));
+    view._readFromNetstat(line(999999, 0)); // the first, distinct sample
+    for (int i = 1; i < 62; ++i)
+        view._readFromNetstat(line(9, 0));
+    EXPECT_EQ(view.inBpsArray().size(), 62u);
+    EXPECT_EQ(pixelUp(view.graphImage(), 1, 30), QColor(Qt::red));
+    view._readFromNetstat(line(9, 0));
+    EXPECT_EQ(view.inBpsArray().size(), 62u);
+    EXPECT_EQ(view.outBpsArray().size(), 62u);
+    EXPECT_TRUE(isClear(view.graphImage(), 1, 30)) << "the first sample scrolled out";
+}
+
+TEST_F(NetGraphTest, HeadingsAndTextGiveNoSampleEmptyChunkEndsReading) {
+    NetGraphView view(QRect(0, 0, 64, 64));
+    view._readFromNetstat("            input        (Total)           output\n");
+    view._readFromNetstat("\n  \n");
+    EXPECT_TRUE(view.inBpsArray().empty());
+    view._readFromNetstat(line(5, 5));
+    EXPECT_EQ(view.inBpsArray().size(), 1u);
+    view._readFromNetstat(QByteArray());
+    view._readFromNetstat(line(5, 5));
+    EXPECT_EQ(view.inBpsArray().size(), 1u) << "nothing is read after the output ended";
+}
+
+TEST_F(NetGraphTest, MissingHelperLogsKeepsTheGraphEmptyAndStopStillWorks) {
+    NetGraphView::setHelperPath("/nonexistent/quorvel-netstat");
+    QWidget window;
+    auto* view = new NetGraphView(QRect(0, 0, 64, 64));
+    testing::internal::CaptureStderr();
+    view->addToContentView(&window);
+    QTest::qWait(200);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("Cannot start the network helper /nonexistent/quorvel-netstat"),
+              std::string::npos)
+        << log;
+    EXPECT_TRUE(view->inBpsArray().empty());
+    view->removeFromSuperview();
+    EXPECT_EQ(view->task(), nullptr);
+    delete view;
+}
+
+TEST_F(NetGraphTest, RunsTheRealHelperWhileInAWindowAndStopsIt) {
+    QWidget window;
+    auto* view = new NetGraphView(QRect(0, 0, 64, 64));
+    view->addToContentView(&window);
+    ASSERT_NE(view->task(), nullptr);
+    ASSERT_TRUE(view->task()->waitForStarted(2000));
+    const qint64 pid = view->task()->processId();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->inBpsArray().empty(); }, 3500))
+        << "one interval line arrives after a second";
+    view->removeFromSuperview();
+    EXPECT_EQ(view->task(), nullptr);
+    EXPECT_NE(::kill(pid_t(pid), 0), 0) << "the helper is gone";
+    delete view;
+}
+
+} // namespace

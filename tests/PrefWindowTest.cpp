@@ -1,0 +1,190 @@
+#include "AutoHideTableModel.h"
+#include "ColorWell.h"
+#include "ControllerFixture.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+class PreferencesTest : public ControllerTest {
+protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        launch();
+        controller().showPrefWindow();
+    }
+    QSpinBox* netScale() { return ui->prefWindow().findChild<QSpinBox*>(SettingsKeys::NetScale); }
+    void selectRow(int row) {
+        QTableView* table = ui->prefWindow().appTable();
+        table->setCurrentIndex(table->model()->index(row, 1));
+    }
+    QPushButton* removeButton() {
+        return ui->prefWindow().findChild<QPushButton*>("removeButton");
+    }
+};
+
+TEST_F(PreferencesTest, EditsWaitForApplyWhichWritesAndNotifiesOnce) {
+    QSignalSpy changes(&defaults(), &UserDefaults::didChange);
+    netScale()->setValue(9);
+    ui->prefWindow().findChild<QCheckBox*>(SettingsKeys::AutoHide)->click();
+    EXPECT_EQ(defaults().integerForKey(SettingsKeys::NetScale), 6);
+    EXPECT_EQ(changes.count(), 0);
+    controller().applyPrefChanges();
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(defaults().integerForKey(SettingsKeys::NetScale), 9);
+    EXPECT_FALSE(defaults().boolForKey(SettingsKeys::AutoHide));
+    EXPECT_TRUE(readFileBytes(settings.filePath()).contains("NetScale=9"));
+}
+
+TEST_F(PreferencesTest, RevertDropsPendingEditsAndKeepsAppliedOnes) {
+    netScale()->setValue(9);
+    controller().applyPrefChanges();
+    netScale()->setValue(3);
+    QSignalSpy changes(&defaults(), &UserDefaults::didChange);
+    controller().revertPrefChanges();
+    EXPECT_EQ(changes.count(), 0) << "nothing is written";
+    EXPECT_EQ(netScale()->value(), 9);
+    EXPECT_EQ(defaults().integerForKey(SettingsKeys::NetScale), 9);
+}
+
+TEST_F(PreferencesTest, ClosingSavesPendingEditsAndRebuildsTheWindow) {
+    ui->prefWindow().findChild<QCheckBox*>(SettingsKeys::ShowNetGraph)->click();
+    ASSERT_NE(controller().netView(), nullptr);
+    ui->prefWindow().close();
+    EXPECT_FALSE(defaults().boolForKey(SettingsKeys::ShowNetGraph));
+    EXPECT_EQ(controller().netView(), nullptr);
+}
+
+TEST_F(PreferencesTest, ControlsOnlyOfferUsableValues) {
+    netScale()->setValue(0);
+    EXPECT_EQ(netScale()->value(), 1);
+    auto* cpuInterval = ui->prefWindow().findChild<QDoubleSpinBox*>(SettingsKeys::CPUInterval);
+    cpuInterval->setValue(0);
+    EXPECT_GT(cpuInterval->value(), 0.0);
+    auto* netInterval = ui->prefWindow().findChild<QSpinBox*>(SettingsKeys::NetInterval);
+    netInterval->setValue(0);
+    EXPECT_EQ(netInterval->value(), 1);
+}
+
+TEST_F(PreferencesTest, EveryKeyButTheListHasAControl) {
+    for (const QString& key : SettingsKeys::all()) {
+        if (key == SettingsKeys::AutoHideApplications)
+            continue;
+        EXPECT_NE(ui->prefWindow().control(key), nullptr) << key.toStdString();
+    }
+}
+
+TEST_F(PreferencesTest, ColourWellEditsThroughTheSharedPanelWithAlpha) {
+    auto* well = ui->prefWindow().findChild<ColorWell*>(SettingsKeys::TextColor);
+    ASSERT_NE(well, nullptr);
+    well->click();
+    QColorDialog* panel = ColorWell::sharedColorPanel();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(panel->testOption(QColorDialog::ShowAlphaChannel));
+    panel->setCurrentColor(QColor(1, 2, 3, 128));
+    controller().applyPrefChanges();
+    EXPECT_EQ(defaults().stringForKey(SettingsKeys::TextColor), "#01020380");
+    ui->prefWindow().close();
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(PreferencesTest, AddingThreeAppendsInOrderWithOneWriteAndOneReload) {
+    QSignalSpy writes(&defaults(), &UserDefaults::didChange);
+    QSignalSpy reloads(&ui->autoHideModel(), &QAbstractItemModel::modelReset);
+    controller()._didEndOpenSheet({"/usr/share/applications/b.desktop",
+                                   "/usr/share/applications/a.desktop",
+                                   "/opt/c.desktop"},
+                                  QVController::okButton);
+    EXPECT_EQ(controller().autoHideAppArray(),
+              (QStringList{"b.desktop", "a.desktop", "c.desktop"}));
+    EXPECT_EQ(writes.count(), 1);
+    EXPECT_EQ(reloads.count(), 1);
+    EXPECT_EQ(ui->autoHideModel().rowCount(), 3);
+    EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
+              controller().autoHideAppArray());
+}
+
+TEST_F(PreferencesTest, CancelledChooserChangesNothing) {
+    QSignalSpy writes(&defaults(), &UserDefaults::didChange);
+    controller()._didEndOpenSheet({"/x/a.desktop"}, 0);
+    EXPECT_TRUE(controller().autoHideAppArray().isEmpty());
+    EXPECT_EQ(writes.count(), 0);
+}
+
+TEST_F(PreferencesTest, ChooserIsAWindowModalDialogOfDesktopFiles) {
+    controller().addAutoHideApp();
+    QFileDialog* panel = controller().openPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(panel->fileMode(), QFileDialog::ExistingFiles);
+    EXPECT_EQ(panel->directory().absolutePath(), "/usr/share/applications");
+    EXPECT_TRUE(panel->nameFilters().join(" ").contains("*.desktop"));
+    panel->reject();
+}
+
+TEST_F(PreferencesTest, DuplicatesAreKeptAndRemovingOneLeavesTheOther) {
+    controller()._didEndOpenSheet({"/a/x.desktop", "/a/y.desktop", "/b/x.desktop"},
+                                  QVController::okButton);
+    selectRow(2);
+    EXPECT_TRUE(removeButton()->isEnabled());
+    controller().removeAutoHideApp();
+    QMessageBox* alert = controller().removeAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->windowTitle(), "Remove Application");
+    EXPECT_EQ(alert->text(), "Remove x.desktop?") << "an entry without a desktop file shows its name";
+    QPushButton* yes = nullptr;
+    for (QAbstractButton* button : alert->buttons())
+        if (button->text() == "Yes")
+            yes = qobject_cast<QPushButton*>(button);
+    ASSERT_NE(yes, nullptr);
+    yes->click();
+    EXPECT_EQ(controller().autoHideAppArray(), (QStringList{"x.desktop", "y.desktop"}));
+    EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
+              (QStringList{"x.desktop", "y.desktop"}));
+}
+
+TEST_F(PreferencesTest, ReturnInTheAlertPressesCancelAndKeepsTheEntry) {
+    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    selectRow(0);
+    controller().removeAutoHideApp();
+    QMessageBox* alert = controller().removeAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->defaultButton()->text(), "Cancel");
+    QSignalSpy writes(&defaults(), &UserDefaults::didChange);
+    QTest::keyClick(alert, Qt::Key_Return);
+    EXPECT_EQ(controller().autoHideAppArray(), QStringList{"x.desktop"});
+    EXPECT_EQ(writes.count(), 0);
+}
+
+TEST_F(PreferencesTest, RemoveIsDisabledWithoutASelection) {
+    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    EXPECT_FALSE(removeButton()->isEnabled());
+    controller().removeAutoHideApp();
+    EXPECT_EQ(controller().removeAlert(), nullptr);
+    EXPECT_EQ(controller().autoHideAppArray().size(), 1);
+}
+
+TEST_F(PreferencesTest, TableCells) {
+    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    EXPECT_EQ(controller().numberOfRowsInTableView(), 1);
+    EXPECT_EQ(controller().tableViewObjectValue("appName", 0).toString(), "x.desktop");
+    EXPECT_EQ(controller().tableViewObjectValue("appIcon", 0).typeId(), QMetaType::QIcon);
+    EXPECT_FALSE(controller().tableViewObjectValue("somethingElse", 0).isValid());
+    EXPECT_FALSE(controller().tableViewObjectValue("appName", 5).isValid());
+}
+
+TEST_F(PreferencesTest, RevertDoesNotUndoListChanges) {
+    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    controller().revertPrefChanges();
+    EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
+              QStringList{"x.desktop"});
+}
+
+} // namespace

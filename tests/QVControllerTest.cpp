@@ -1,0 +1,135 @@
+#include "ControllerFixture.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalSpy>
+
+namespace {
+
+QRect expectedFrame(int graphs, int position) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int panel = QGuiApplication::primaryScreen()->availableGeometry().top() - screen.top();
+    const int width = 66 * graphs - 2;
+    const int x = position == 0 || position == 2 ? screen.left() : screen.right() + 1 - width;
+    const int y = position == 0 || position == 1 ? screen.top() + panel : screen.bottom() + 1 - 64;
+    return QRect(x, y, width, 64);
+}
+
+TEST_F(ControllerTest, LaunchShowsEveryGraphInTheConfiguredCorner) {
+    launch();
+    const int cpus = CPUGraphView::getCPUCount();
+    ASSERT_GT(cpus, 0);
+    EXPECT_TRUE(ui->statWindow().isVisible());
+    EXPECT_EQ(ui->statWindow().geometry(), expectedFrame(cpus + 1, 1));
+    ASSERT_NE(controller().netView(), nullptr);
+    EXPECT_EQ(controller().netView()->geometry(), QRect(0, 0, 64, 64));
+    ASSERT_EQ(controller().cpuViews().size(), cpus);
+    EXPECT_EQ(controller().cpuViews()[0]->geometry(), QRect(66, 0, 64, 64));
+    EXPECT_TRUE(controller().cpuViews()[0]->isSampling());
+}
+
+TEST_F(ControllerTest, EveryCorner) {
+    launch();
+    const int graphs = CPUGraphView::getCPUCount() + 1;
+    for (int position : {0, 1, 2, 3, 9}) {
+        defaults().setObject(position, SettingsKeys::WindowPosition);
+        EXPECT_EQ(ui->statWindow().geometry(), expectedFrame(graphs, position == 9 ? 3 : position))
+            << position;
+    }
+}
+
+TEST_F(ControllerTest, NetGraphOffAndOnKeepsTheCPUGraphsAndMovesThem) {
+    launch();
+    const QList<CPUGraphView*> before = controller().cpuViews();
+    ASSERT_FALSE(before.isEmpty());
+    const int width = ui->statWindow().width();
+
+    defaults().setObject(false, SettingsKeys::ShowNetGraph);
+    EXPECT_EQ(controller().netView(), nullptr);
+    EXPECT_EQ(controller().cpuViews(), before) << "the same views, with their histories";
+    EXPECT_EQ(before[0]->geometry(), QRect(0, 0, 64, 64));
+    EXPECT_EQ(ui->statWindow().width(), width - 66);
+
+    defaults().setObject(true, SettingsKeys::ShowNetGraph);
+    ASSERT_NE(controller().netView(), nullptr);
+    EXPECT_TRUE(controller().netView()->inBpsArray().empty()) << "a new view, empty";
+    EXPECT_EQ(before[0]->geometry(), QRect(66, 0, 64, 64));
+    EXPECT_EQ(controller().cpuViews(), before);
+}
+
+TEST_F(ControllerTest, CPUGraphsOffAndOnAreNewViews) {
+    launch();
+    defaults().setObject(false, SettingsKeys::ShowCPUGraph);
+    EXPECT_TRUE(controller().cpuViews().isEmpty());
+    EXPECT_EQ(ui->statWindow().geometry().size(), QSize(64, 64));
+    defaults().setObject(true, SettingsKeys::ShowCPUGraph);
+    ASSERT_FALSE(controller().cpuViews().isEmpty());
+    EXPECT_TRUE(controller().cpuViews()[0]->history(0).empty());
+}
+
+TEST_F(ControllerTest, BothGraphsOffHidesTheWindowUntilOneComesBack) {
+    launch();
+    defaults().setObjects({{SettingsKeys::ShowCPUGraph, false}, {SettingsKeys::ShowNetGraph, false}});
+    EXPECT_FALSE(ui->statWindow().isVisible());
+    EXPECT_GE(ui->statWindow().width(), 0);
+    controller()._pollTimerHandler(); // the poll never shows an empty window
+    EXPECT_FALSE(ui->statWindow().isVisible());
+    defaults().setObject(true, SettingsKeys::ShowNetGraph);
+    EXPECT_TRUE(ui->statWindow().isVisible());
+    EXPECT_EQ(ui->statWindow().geometry().size(), QSize(64, 64));
+}
+
+TEST_F(ControllerTest, TerminationStopsTheNetworkHelper) {
+    launch();
+    ASSERT_NE(controller().netView(), nullptr);
+    controller().applicationWillTerminate();
+    EXPECT_EQ(controller().netView(), nullptr);
+}
+
+TEST_F(ControllerTest, ReopenShowsThePreferencesAndTheTrayIcon) {
+    defaults().setObject(false, SettingsKeys::ShowIconOnMenuBar);
+    launch();
+    EXPECT_EQ(controller().statusItem(), nullptr);
+    EXPECT_FALSE(controller().applicationShouldHandleReopen());
+    EXPECT_TRUE(ui->prefWindow().isVisible());
+    EXPECT_NE(controller().statusItem(), nullptr);
+}
+
+TEST_F(ControllerTest, PreferencesForceTheTrayIconOnAndClosingReappliesTheSetting) {
+    defaults().setObject(false, SettingsKeys::ShowIconOnMenuBar);
+    launch();
+    controller().showPrefWindow();
+    QSystemTrayIcon* icon = controller().statusItem();
+    ASSERT_NE(icon, nullptr);
+    controller().showPrefWindow();
+    EXPECT_EQ(controller().statusItem(), icon) << "never a second icon";
+    ui->prefWindow().close();
+    EXPECT_FALSE(ui->prefWindow().isVisible());
+    EXPECT_EQ(controller().statusItem(), nullptr);
+}
+
+TEST_F(ControllerTest, TurningTheIconOnAndClosingKeepsTheSameIcon) {
+    defaults().setObject(false, SettingsKeys::ShowIconOnMenuBar);
+    launch();
+    controller().showPrefWindow();
+    QSystemTrayIcon* icon = controller().statusItem();
+    ui->prefWindow().findChild<QCheckBox*>(SettingsKeys::ShowIconOnMenuBar)->click();
+    controller().applyPrefChanges();
+    EXPECT_EQ(controller().statusItem(), icon) << "Apply does not touch the icon";
+    ui->prefWindow().close();
+    EXPECT_EQ(controller().statusItem(), icon);
+}
+
+TEST_F(ControllerTest, PollHidesOnlyOnChangesOfTheDecision) {
+    launch();
+    defaults().setObject(QStringList{"listed.desktop"}, SettingsKeys::AutoHideApplications);
+    // The list is the controller's own copy, taken at launch; the preferences
+    // edit it. Here the decision comes from the pointer: offscreen, the cursor
+    // is never over the window, so nothing hides.
+    controller()._pollTimerHandler();
+    EXPECT_FALSE(controller().isHidden());
+    EXPECT_FALSE(ui->statWindow().isFading());
+}
+
+} // namespace

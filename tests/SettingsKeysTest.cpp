@@ -1,0 +1,35 @@
+#include "NSUserDefaults-QVExt.h"
+#include "SettingsKeys.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace SettingsKeys;
+
+TEST(ArchivedColor, AlphaComesLastAndSurvives) {
+    const QColor c(0x12, 0x34, 0x56, 0x78);
+    EXPECT_EQ(QVExtensions::archivedColor(c), "#12345678");
+    EXPECT_EQ(QVExtensions::unarchivedColor("#12345678"), c);
+    EXPECT_EQ(QVExtensions::unarchivedColor("#123456"), QColor(0x12, 0x34, 0x56, 0xff));
+    EXPECT_FALSE(QVExtensions::unarchivedColor("123456").isValid());
+    EXPECT_FALSE(QVExtensions::unarchivedColor("#1234567").isValid());
+    EXPECT_FALSE(QVExtensions::unarchivedColor("#-1234567").isValid());
+    EXPECT_FALSE(QVExtensions::unarchivedColor("").isValid());
+}
+
+TEST(SettingsKeys, UsableValuesMatchWhatTheReadersAssume) {
+    EXPECT_TRUE(isUsable(CPUInterval, 0.05));
+    EXPECT_FALSE(isUsable(CPUInterval, 0.0));
+    EXPECT_TRUE(isUsable(NetInterval, 1));
+    EXPECT_FALSE(isUsable(NetInterval, 0));
+    EXPECT_FALSE(isUsable(NetScale, 0));
+    EXPECT_TRUE(isUsable(WindowPosition, -1)) << "any other position means bottom right";
+    EXPECT_TRUE(isUsable(AutoHideApplications, QStringList{}));
+    EXPECT_TRUE(isUsable(AutoHideApplications, QStringList{"a.desktop", "a.desktop"}));
+    EXPECT_FALSE(isUsable(AutoHideApplications, QString("a.desktop")));
+    EXPECT_FALSE(isUsable(AutoHideApplications, QVariantList{1, 2}));
+    EXPECT_FALSE(isUsable(TextColor, QString("white")));
+}
+
+} // namespace

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class UserDefaults;
+
+QString fixturePath(const QString& relative);
+QByteArray readFileBytes(const QString& path);
+void writeFileBytes(const QString& path, const QByteArray& bytes);
+
+// A settings file in a fresh temporary directory, with Quorvel's defaults
+// registered, installed as the program's standard settings for the test's life.
+class TestSettings {
+public:
+    explicit TestSettings(const QByteArray& initialFile = {});
+    ~TestSettings();
+
+    UserDefaults& defaults() { return *defaults_; }
+    QString filePath() const;
+    QString directory() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<UserDefaults> defaults_;
+};

@@ -1,0 +1,140 @@
+// Runs the real helper program.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1;
+};
+
+Child spawn(const std::vector<std::string>& args) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        std::vector<char*> argv;
+        std::string program = QUORVEL_HELPER;
+        argv.push_back(program.data());
+        std::vector<std::string> copy = args;
+        for (auto& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    return {pid, fds[0]};
+}
+
+// Reads until `lines` newlines arrived or the time is up.
+std::string readLines(int fd, int lines, int timeoutMs) {
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::count(text.begin(), text.end(), '\n') < lines) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0)
+            break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, int(left)) <= 0)
+            break;
+        char buffer[512];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        text.append(buffer, std::size_t(n));
+    }
+    return text;
+}
+
+int waitExit(pid_t pid, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+TEST(Helper, PrintsHeadingsThenOneLinePerInterval) {
+    const std::string fixture = std::string(QUORVEL_FIXTURES) + "/netdev/dev-1";
+    Child child = spawn({"-w", "1", "--proc-net-dev", fixture, "--sys-class-net", "/nonexistent"});
+    ASSERT_GT(child.pid, 0);
+    const std::string text = readLines(child.out, 3, 3000);
+    close(child.out);
+    EXPECT_EQ(waitExit(child.pid, 2000), 0) << "exits when its reader goes";
+    ASSERT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
+    const std::string data = text.substr(text.find('\n', text.find('\n') + 1) + 1);
+    // The file did not change: an interval of zeros.
+    unsigned long long v[7];
+    ASSERT_EQ(std::sscanf(data.c_str(), "%llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2],
+                          &v[3], &v[4], &v[5], &v[6]),
+              7);
+    EXPECT_EQ(v[2], 0u);
+}
+
+TEST(Helper, CountsChangesOfTheFileItReads) {
+    char dir[] = "/tmp/quorvel-helper-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/dev";
+    auto copy = [&](const char* name) {
+        std::ifstream in(std::string(QUORVEL_FIXTURES) + "/netdev/" + name);
+        std::ofstream out(path + ".new");
+        out << in.rdbuf();
+        out.close();
+        std::rename((path + ".new").c_str(), path.c_str());
+    };
+    copy("dev-1");
+    Child child = spawn({"-w", "1", "--proc-net-dev", path, "--sys-class-net", "/nonexistent"});
+    readLines(child.out, 2, 2000); // headings
+    copy("dev-2");
+    const std::string line = readLines(child.out, 1, 2500);
+    close(child.out);
+    waitExit(child.pid, 2000);
+    std::remove(path.c_str());
+    rmdir(dir);
+    unsigned long long v[7] = {};
+    ASSERT_EQ(std::sscanf(line.c_str(), "%llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2],
+                          &v[3], &v[4], &v[5], &v[6]),
+              7)
+        << line;
+    EXPECT_EQ(v[2], 1000u) << "eth0 900 + wlan0 100, lo excluded";
+    EXPECT_EQ(v[5], 640u);
+}
+
+TEST(Helper, RejectsBadArguments) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"-w"}, {"-w", "0"}, {"-w", "-3"}, {"-w", "1x"}, {"-w", "99999999"}, {"-x", "1"}}) {
+        Child child = spawn(args);
+        close(child.out);
+        EXPECT_EQ(waitExit(child.pid, 2000), 2);
+    }
+}
+
+TEST(Helper, UnreadableSourceIsAnErrorAtStart) {
+    Child child = spawn({"-w", "1", "--proc-net-dev", "/nonexistent/dev"});
+    close(child.out);
+    EXPECT_EQ(waitExit(child.pid, 2000), 1);
+}
+
+} // namespace
