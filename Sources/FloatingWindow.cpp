@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <cmath>
+
 namespace {
 
 double monotonicSeconds() {
@@ -25,7 +27,7 @@ double monotonicSeconds() {
 FloatingWindow::FloatingWindow(const QRect& contentRect)
     : QWidget(nullptr, Qt::FramelessWindowHint), clock_(monotonicSeconds) {
     if (!contentRect.isNull())
-        setGeometry(contentRect);
+        setFrame(contentRect);
 }
 
 FloatingWindow::~FloatingWindow() = default;
@@ -48,6 +50,10 @@ void FloatingWindow::setIgnoresMouseEvents(bool ignores) {
     const bool wasVisible = isVisible();
     setWindowFlag(Qt::WindowTransparentForInput, ignores);
     setAttribute(Qt::WA_TransparentForMouseEvents, ignores);
+    if (ignores)
+        framePassThrough_ = std::make_unique<X11FramePassThrough>(this);
+    else
+        framePassThrough_.reset();
     if (wasVisible)
         show(); // changing window flags hides a window
 }
@@ -69,7 +75,11 @@ bool FloatingWindow::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void FloatingWindow::setFrame(const QRect& frame) { setGeometry(frame); }
+void FloatingWindow::setFrame(const QRect& frame) {
+    frame_ = frame;
+    setGeometry(frame);
+    enforceX11Position(this, frame.topLeft());
+}
 
 void FloatingWindow::setFrameCenteredAt(const QPointF& point) {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -79,10 +89,10 @@ void FloatingWindow::setFrameCenteredAt(const QPointF& point) {
     const double bottom = screenFrame.bottom() + 1; // QRect's bottom() is inclusive
     using StatWindowLayout::flipped;
     const QRectF placed =
-        StatWindowLayout::centeredFrame(flipped(QRectF(geometry()), bottom),
+        StatWindowLayout::centeredFrame(flipped(QRectF(frame_), bottom),
                                         QPointF(point.x(), bottom - point.y()),
                                         flipped(screenFrame, bottom));
-    move(flipped(placed, bottom).topLeft().toPoint());
+    setFrame(flipped(placed, bottom).toRect());
 }
 
 void FloatingWindow::orderFront() { show(); }
@@ -108,7 +118,10 @@ void FloatingWindow::_orderWithFade(bool toFront) {
     fadeToFront_ = toFront;
     fadeoutTimer_ = new QTimer(this);
     fadeoutTimer_->setTimerType(Qt::PreciseTimer);
-    fadeoutTimer_->setInterval(std::chrono::milliseconds(qint64(FadeCurve::tickInterval * 1000.0)));
+    // Rounded up to whole milliseconds, so that three ticks reach the fade's
+    // end (3 × 34 ms ≥ 0.1 s) instead of needing a fourth (3 × 33 ms < 0.1 s).
+    fadeoutTimer_->setInterval(
+        std::chrono::milliseconds(qint64(std::ceil(FadeCurve::tickInterval * 1000.0))));
     connect(fadeoutTimer_, &QTimer::timeout, this, &FloatingWindow::_windowFader);
     fadeoutTimer_->start();
 }

@@ -3,8 +3,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QTimer;
+class X11FramePassThrough;
 
 // The stat window: no frame or shadow, a fully transparent background (the
 // graphs' own background colour carries the translucency), above ordinary
@@ -30,8 +32,11 @@ public:
     void setIgnoresMouseEvents(bool ignores);
     QWidget* contentView() { return this; }
 
-    // Frames are in Qt's screen coordinates (y down).
+    // Frames are in Qt's screen coordinates (y down). frame() is the one last
+    // set: nothing else moves this window, and Qt's own idea of a top-level
+    // window's position can be stale under some X11 window managers.
     void setFrame(const QRect& frame);
+    QRect frame() const { return frame_; }
     // Moves the window, unresized, to be centred on point within the primary
     // screen.
     void setFrameCenteredAt(const QPointF& point);
@@ -54,7 +59,9 @@ protected:
 
 private:
     Clock clock_;
+    QRect frame_;
     double faderStartTimestamp_ = 0.0;
     QTimer* fadeoutTimer_ = nullptr;
     bool fadeToFront_ = false;
+    std::unique_ptr<X11FramePassThrough> framePassThrough_;
 };

@@ -196,7 +196,7 @@ void QVController::_setupStatWindow() {
 
 void QVController::_pollTimerHandler() {
     const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
-    const bool pointerInWindow = autoHide && statWindow->geometry().contains(QCursor::pos());
+    const bool pointerInWindow = autoHide && statWindow->frame().contains(QCursor::pos());
     const QString appName = activeApplication ? activeApplication->activeDesktopEntry() : QString();
     const bool shouldHide =
         shouldHideStatWindow(autoHide, pointerInWindow, appName, autoHideAppArray_);

@@ -7,7 +7,7 @@ packages=(
   # build
   cmake g++ pkg-config make
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev
+  qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # running without a display, and the whole-program tests
   xvfb xauth openbox xcompmgr xdotool x11-utils x11-xserver-utils imagemagick

@@ -1,8 +1,11 @@
 #include "X11WindowHints.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPoint>
 #include <QWidget>
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <array>
@@ -67,4 +70,54 @@ void applyFloatingWindowHints(QWidget* widget, bool mapped) {
         sendToRoot(c, root, window, wmDesktop, {allDesktops, sourceIsApplication, 0, 0, 0});
     }
     xcb_flush(c);
+}
+
+void enforceX11Position(QWidget* widget, const QPoint& topLeft) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c || !widget->isVisible())
+        return;
+    const xcb_window_t window = xcb_window_t(widget->winId());
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto reply = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, window, root, 0, 0), nullptr);
+    if (!reply)
+        return;
+    const QPoint actual(reply->dst_x, reply->dst_y);
+    free(reply);
+    if (actual == topLeft)
+        return;
+    const uint32_t position[] = {uint32_t(topLeft.x()), uint32_t(topLeft.y())};
+    xcb_configure_window(c, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
+    xcb_flush(c);
+}
+
+X11FramePassThrough::X11FramePassThrough(QWidget* window) : window_(window) {
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11FramePassThrough::~X11FramePassThrough() {
+    QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+bool X11FramePassThrough::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_REPARENT_NOTIFY)
+        return false;
+    auto* reparent = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
+    if (reparent->window != xcb_window_t(window_->internalWinId()))
+        return false;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    if (reparent->parent != root) {
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
+                             reparent->parent, 0, 0, 0, nullptr);
+        xcb_flush(c);
+    }
+    return false;
 }

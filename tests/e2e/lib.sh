@@ -1,0 +1,84 @@
+# Shared by the whole-program tests. Each test runs on its own virtual X
+# desktop (scripts/with-x-desktop.sh) and gets the quorvel binary as $1.
+# No pipefail: checks like `xwininfo | grep -q` must not fail when grep stops early.
+set -eu
+QUORVEL="$1"
+work="$(mktemp -d)"
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_HOME="$work/data"
+mkdir -p "$XDG_CONFIG_HOME/Quorvel" "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/applications"
+chmod 700 "$XDG_RUNTIME_DIR"
+settings="$XDG_CONFIG_HOME/Quorvel/Quorvel.conf"
+log="$work/quorvel.log"
+pids=()
+
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; echo "--- quorvel log:" >&2; cat "$log" >&2 2>/dev/null || true; exit 1; }
+
+start_quorvel() {
+  "$QUORVEL" >>"$log" 2>&1 &
+  quorvel_pid=$!
+  pids+=("$quorvel_pid")
+  wait_for 5000 stat_window_mapped || fail "the stat window never appeared"
+}
+
+# wait_for MILLISECONDS COMMAND...: true as soon as COMMAND is, polling every 20 ms.
+wait_for() {
+  local deadline=$(( $(date +%s%N) / 1000000 + $1 ))
+  shift
+  while [ $(( $(date +%s%N) / 1000000 )) -lt "$deadline" ]; do
+    "$@" && return 0
+    sleep 0.02
+  done
+  "$@"
+}
+
+# The stat window's X id: the client window with class quorvel and no title bar.
+stat_window() {
+  xwininfo -root -tree 2>/dev/null | awk '/\("quorvel" "Quorvel"\)/ && /"Quorvel"/ && !found {print $1; found=1}'
+}
+
+# The window's id is looked up once it exists; it stays the same.
+stat_id=""
+stat_window_mapped() {
+  [ -n "$stat_id" ] || stat_id=$(stat_window)
+  [ -n "$stat_id" ] && xwininfo -id "$stat_id" 2>/dev/null | grep -q "Map State: IsViewable"
+}
+
+stat_window_unmapped() {
+  [ -n "$stat_id" ] || stat_id=$(stat_window)
+  [ -n "$stat_id" ] && ! xwininfo -id "$stat_id" 2>/dev/null | grep -q "Map State: IsViewable"
+}
+
+# x y width height of the stat window, absolute.
+stat_geometry() {
+  local id; id=$(stat_window)
+  xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+                            /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+}
+
+cpu_count() { grep -c '^cpu[0-9]' /proc/stat; }
+highest_cpu() { grep -o '^cpu[0-9]*' /proc/stat | sed 's/cpu//' | sort -n | tail -1; }
+graph_count() { echo $(( $(highest_cpu) + 2 )); }
+
+set_setting() { # key value: edits the file as a text editor would
+  touch "$settings"
+  grep -q '^\[General\]' "$settings" || echo "[General]" >"$settings"
+  if grep -q "^$1=" "$settings"; then
+    sed -i "s|^$1=.*|$1=$2|" "$settings"
+  else
+    echo "$1=$2" >>"$settings"
+  fi
+}
+
+screenshot() { # name
+  if [ -n "${QUORVEL_SCREENSHOTS:-}" ]; then
+    mkdir -p "$QUORVEL_SCREENSHOTS"
+    import -window root "$QUORVEL_SCREENSHOTS/$1.png"
+  fi
+}

@@ -1,0 +1,46 @@
+# The stat window: its size for this machine's processors, its corners, its
+# window-manager state, and re-placement when the screen changes.
+source "$(dirname "$0")/lib.sh"
+set_setting AutoHide false
+start_quorvel
+width=$(( 66 * $(graph_count) - 2 ))
+read -r x y w h <<<"$(stat_geometry)"
+[ "$w $h" = "$width 64" ] || fail "size $w×$h, expected $width×64"
+[ "$x $y" = "$(( 1024 - width )) 0" ] || fail "top right expected, got $x,$y"
+screenshot corner-1-top-right
+
+id=$(stat_window)
+state=$(xprop -id "$id" _NET_WM_STATE)
+for s in ABOVE SKIP_TASKBAR SKIP_PAGER; do
+  echo "$state" | grep -q "_NET_WM_STATE_$s" || fail "no $s in $state"
+done
+# Sticky: openbox keeps it as _NET_WM_DESKTOP 0xFFFFFFFF rather than in the state.
+echo "$state" | grep -q _NET_WM_STATE_STICKY ||
+  xprop -id "$id" _NET_WM_DESKTOP | grep -q 4294967295 || fail "not on every workspace"
+xdotool set_desktop 1
+sleep 0.3
+stat_window_mapped || fail "gone from another workspace"
+xdotool set_desktop 0
+
+# Each corner, through hand edits of the settings file.
+check_corner() { read -r x y w h <<<"$(stat_geometry)"; [ "$x $y" = "$1 $2" ]; }
+for position in 0 2 3 1; do
+  set_setting WindowPosition "$position"
+  case $position in
+    0) ex=0; ey=0 ;;
+    1) ex=$(( 1024 - width )); ey=0 ;;
+    2) ex=0; ey=$(( 768 - 64 )) ;;
+    3) ex=$(( 1024 - width )); ey=$(( 768 - 64 )) ;;
+  esac
+  wait_for 2000 check_corner "$ex" "$ey" || fail "position $position: $(stat_geometry)"
+  screenshot "corner-$position"
+done
+
+# A smaller screen: the window follows its corner.
+xrandr --newmode 800x600 40 800 840 968 1056 600 601 605 628 >/dev/null 2>&1
+xrandr --addmode screen 800x600
+xrandr --output screen --mode 800x600
+wait_for 2000 check_corner $(( 800 - width )) 0 || fail "after the screen change: $(stat_geometry)"
+xrandr --output screen --mode 1024x768
+wait_for 2000 check_corner $(( 1024 - width )) 0 || fail "after the screen came back: $(stat_geometry)"
+echo PASS
