@@ -5,7 +5,7 @@
 #include <QPixmap>
 
 ColorWell::ColorWell(QWidget* parent) : QPushButton(parent) {
-    setMinimumWidth(64);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(this, &QPushButton::clicked, this, &ColorWell::openPanel);
 }
 

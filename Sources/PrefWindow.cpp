@@ -9,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QItemSelectionModel>
+#include <QShortcut>
 
 PrefWindow::PrefWindow(DefaultsController& defaultController, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::PrefWindow>()),
@@ -33,6 +34,10 @@ void PrefWindow::setDelegate(QVController* delegate) {
     connect(ui_->applyButton, &QPushButton::clicked, delegate, &QVController::applyPrefChanges);
     connect(ui_->revertButton, &QPushButton::clicked, delegate, &QVController::revertPrefChanges);
     connect(ui_->closeButton, &QPushButton::clicked, this, &QWidget::close);
+    // Escape and the desktop's Close shortcut (Ctrl+W) close it, as they close
+    // other preference windows.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)})
+        connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
     connect(ui_->addButton, &QPushButton::clicked, delegate, &QVController::addAutoHideApp);
     connect(ui_->removeButton, &QPushButton::clicked, delegate, &QVController::removeAutoHideApp);
 }

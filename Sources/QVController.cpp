@@ -7,6 +7,7 @@
 #include "SettingsKeys.h"
 #include "StatWindowLayout.h"
 #include "platform/ActiveApplication.h"
+#include "platform/ApplicationInfo.h"
 #include "platform/DefaultsController.h"
 #include "platform/DesktopEntries.h"
 #include "platform/SingleCopy.h"
@@ -250,12 +251,21 @@ void QVController::applyPrefChanges() { defaultController->save(); }
 void QVController::revertPrefChanges() { defaultController->revert(); }
 
 void QVController::showAboutPanel() {
-    const QString credits = tr("A small system monitor: one CPU graph per processor and a "
-                               "network graph, floating in a corner of the screen.");
-    QMessageBox::about(nullptr, tr("About %1").arg(QApplication::applicationDisplayName()),
-                       QStringLiteral("<h3>%1 %2</h3><p>%3</p>")
-                           .arg(QApplication::applicationDisplayName(),
-                                QApplication::applicationVersion(), credits.toHtmlEscaped()));
+    const ApplicationInfo& info = ApplicationInfo::main();
+    if (!aboutPanel_) {
+        aboutPanel_ = new QMessageBox(QMessageBox::NoIcon, tr("About %1").arg(info.name),
+                                      QStringLiteral("<h3>%1 %2</h3><p>%3</p><p><small>%4</small></p>")
+                                          .arg(info.name.toHtmlEscaped(), info.version.toHtmlEscaped(),
+                                               info.credits.toHtmlEscaped(),
+                                               info.copyright.toHtmlEscaped()),
+                                      QMessageBox::Ok);
+        aboutPanel_->setAttribute(Qt::WA_DeleteOnClose);
+        aboutPanel_->setIconPixmap(QIcon(QStringLiteral(":/StatusBarIcon.svg")).pixmap(64, 64));
+        aboutPanel_->setModal(false);
+    }
+    aboutPanel_->show();
+    aboutPanel_->raise();
+    aboutPanel_->activateWindow();
 }
 
 void QVController::addAutoHideApp() {

@@ -89,6 +89,7 @@ public:
     bool hasCPUViews() const { return hasCPUViews_; }
     QMessageBox* removeAlert() const { return removeAlert_; }
     QFileDialog* openPanel() const { return openPanel_; }
+    QMessageBox* aboutPanel() const { return aboutPanel_; }
 
     // Return codes of the two dialogs, as the callbacks receive them.
     static constexpr int okButton = 1;
@@ -117,4 +118,5 @@ private:
     QPointer<QScreen> watchedScreen_;
     QPointer<QMessageBox> removeAlert_;
     QPointer<QFileDialog> openPanel_;
+    QPointer<QMessageBox> aboutPanel_;
 };

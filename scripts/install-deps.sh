@@ -10,7 +10,7 @@ packages=(
   qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # running without a display, and the whole-program tests
-  xvfb xauth openbox xcompmgr xdotool x11-utils x11-xserver-utils imagemagick
+  xvfb xauth openbox xcompmgr xdotool x11-utils x11-xserver-utils imagemagick trayer
   procps psmisc
 )
 

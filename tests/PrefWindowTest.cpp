@@ -10,6 +10,9 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <QTranslator>
+
+#include "platform/ApplicationInfo.h"
 
 namespace {
 
@@ -185,6 +188,40 @@ TEST_F(PreferencesTest, RevertDoesNotUndoListChanges) {
     controller().revertPrefChanges();
     EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
               QStringList{"x.desktop"});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PreferencesTest, AboutPanelShowsNameVersionAndCredits) {
+    controller().showAboutPanel();
+    QMessageBox* about = controller().aboutPanel();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->windowTitle(), "About Quorvel");
+    EXPECT_TRUE(about->text().contains("Quorvel " + ApplicationInfo::main().version));
+    EXPECT_FALSE(ApplicationInfo::main().version.isEmpty());
+    EXPECT_TRUE(about->text().contains("system monitor"));
+    controller().showAboutPanel();
+    EXPECT_EQ(controller().aboutPanel(), about) << "one panel, brought forward";
+    about->close();
+}
+
+TEST_F(PreferencesTest, AlertTextsAreTranslated) {
+    QTranslator german;
+    ASSERT_TRUE(german.load(":/i18n/quorvel_de.qm"));
+    QCoreApplication::installTranslator(&german);
+    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    selectRow(0);
+    controller().removeAutoHideApp();
+    QMessageBox* alert = controller().removeAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->windowTitle(), "Programm entfernen");
+    EXPECT_EQ(alert->text(), "x.desktop entfernen?");
+    EXPECT_EQ(alert->defaultButton()->text(), "Abbrechen");
+    alert->reject();
+    QCoreApplication::removeTranslator(&german);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "../MainInterface.h"
 #include "../QVController.h"
+#include "ApplicationInfo.h"
 #include "SingleCopy.h"
 #include "SystemLog.h"
 #include "TerminationSignals.h"
@@ -9,11 +10,11 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
-#ifndef QUORVEL_VERSION
-#define QUORVEL_VERSION "0"
-#endif
 
 namespace {
 
@@ -29,11 +30,20 @@ void preferX11() {
 int runApplication(int argc, char** argv) {
     preferX11();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quorvel"));
-    QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+    const ApplicationInfo& info = ApplicationInfo::main();
+    QApplication::setApplicationName(info.name);
+    QApplication::setApplicationDisplayName(info.name);
+    QApplication::setApplicationVersion(info.version);
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // The texts of the program and of Qt's own dialogs in the user's language.
+    QTranslator own, qt;
+    if (own.load(QLocale(), QStringLiteral("quorvel"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        QApplication::installTranslator(&own);
+    if (qt.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qt);
 
     const QString runtimeDirectory = SingleCopy::runtimeDirectory();
     std::unique_ptr<SingleCopy> singleCopy;
