@@ -4,6 +4,7 @@
 #include "FloatingWindow.h"
 #include "PrefWindow.h"
 #include "QVController.h"
+#include "platform/AutostartEntry.h"
 #include "platform/DefaultsController.h"
 #include "platform/DesktopEntries.h"
 #include "platform/X11ActiveApplication.h"
@@ -39,6 +40,8 @@ std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, Singl
     ui->activeApplication_ = std::make_unique<X11ActiveApplication>();
     ui->autoHideModel_ = std::make_unique<AutoHideTableModel>(controller);
     ui->prefWindow_->setAutoHideModel(ui->autoHideModel_.get());
+    ui->autostart_ = std::make_unique<AutostartEntry>();
+    ui->prefWindow_->setAutostartEntry(ui->autostart_.get());
 
     controller.statWindow = ui->statWindow_.get();
     controller.prefWindow = ui->prefWindow_.get();

@@ -3,6 +3,7 @@
 #include <memory>
 
 class AutoHideTableModel;
+class AutostartEntry;
 class DefaultsController;
 class FloatingWindow;
 class PrefWindow;
@@ -39,6 +40,7 @@ private:
     std::unique_ptr<DesktopEntries> desktopEntries_;
     std::unique_ptr<X11ActiveApplication> activeApplication_;
     std::unique_ptr<AutoHideTableModel> autoHideModel_;
+    std::unique_ptr<AutostartEntry> autostart_;
     // Last, so that it goes first: it takes its graphs out of the stat window.
     std::unique_ptr<QVController> controller_;
 };

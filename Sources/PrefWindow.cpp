@@ -4,6 +4,7 @@
 #include "NSUserDefaults-QVExt.h"
 #include "QVController.h"
 #include "SettingsKeys.h"
+#include "platform/AutostartEntry.h"
 #include "platform/DefaultsController.h"
 #include "ui_PrefWindow.h"
 
@@ -102,6 +103,21 @@ void PrefWindow::setAutoHideModel(QAbstractItemModel* model) {
             &PrefWindow::updateRemoveButton);
     connect(model, &QAbstractItemModel::modelReset, this, &PrefWindow::updateRemoveButton);
     updateRemoveButton();
+}
+
+void PrefWindow::setAutostartEntry(AutostartEntry* entry) {
+    autostart_ = entry;
+    connect(ui_->startAtLogin, &QCheckBox::toggled, entry, [this](bool on) {
+        autostart_->setEnabled(on);
+        showAutostart(); // shows what really happened
+    });
+    connect(entry, &AutostartEntry::changed, this, &PrefWindow::showAutostart);
+    showAutostart();
+}
+
+void PrefWindow::showAutostart() {
+    const QSignalBlocker quiet(ui_->startAtLogin);
+    ui_->startAtLogin->setChecked(autostart_ && autostart_->isEnabled());
 }
 
 void PrefWindow::updateRemoveButton() {

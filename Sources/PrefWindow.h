@@ -7,6 +7,7 @@
 namespace Ui {
 class PrefWindow;
 }
+class AutostartEntry;
 class DefaultsController;
 class QAbstractItemModel;
 class QTableView;
@@ -26,6 +27,8 @@ public:
     void setDelegate(QVController* delegate);
     QTableView* appTable() const;
     void setAutoHideModel(QAbstractItemModel* model);
+    // "Start at login" acts on this entry at once, outside the pending edits.
+    void setAutostartEntry(AutostartEntry* entry);
     // The control bound to a setting.
     QWidget* control(const QString& key) const;
 
@@ -36,8 +39,10 @@ private:
     void bindControls();
     void showValues();
     void updateRemoveButton();
+    void showAutostart();
 
     std::unique_ptr<Ui::PrefWindow> ui_;
     DefaultsController& defaultController_;
     QVController* delegate_ = nullptr;
+    AutostartEntry* autostart_ = nullptr;
 };

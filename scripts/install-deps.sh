@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the Debian package and the checks of its desktop files
+  dpkg-dev file desktop-file-utils appstream
   # running without a display, and the whole-program tests
   xvfb xauth openbox xcompmgr xdotool x11-utils x11-xserver-utils imagemagick trayer
   procps psmisc

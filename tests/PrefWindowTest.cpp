@@ -13,6 +13,10 @@
 #include <QTranslator>
 
 #include "platform/ApplicationInfo.h"
+#include "platform/AutostartEntry.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -222,6 +226,49 @@ TEST_F(PreferencesTest, AlertTextsAreTranslated) {
     EXPECT_EQ(alert->defaultButton()->text(), "Abbrechen");
     alert->reject();
     QCoreApplication::removeTranslator(&german);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PreferencesTest, StartAtLoginWritesAndRemovesTheAutostartEntryAtOnce) {
+    auto* box = ui->prefWindow().findChild<QCheckBox*>("startAtLogin");
+    ASSERT_NE(box, nullptr);
+    AutostartEntry probe;
+    QFile::remove(probe.filePath());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(box->isChecked());
+    QSignalSpy writes(&defaults(), &UserDefaults::didChange);
+
+    box->click();
+    EXPECT_TRUE(QFile::exists(probe.filePath())) << "at once, without Apply";
+    const QByteArray entry = readFileBytes(probe.filePath());
+    EXPECT_TRUE(entry.contains("[Desktop Entry]"));
+    EXPECT_TRUE(entry.contains("Exec="));
+    EXPECT_EQ(writes.count(), 0) << "not a setting";
+
+    controller().revertPrefChanges();
+    EXPECT_TRUE(QFile::exists(probe.filePath())) << "Revert does not touch it";
+    box->click();
+    EXPECT_FALSE(QFile::exists(probe.filePath()));
+}
+
+TEST_F(PreferencesTest, StartAtLoginShowsAnEntryMadeByHand) {
+    auto* box = ui->prefWindow().findChild<QCheckBox*>("startAtLogin");
+    AutostartEntry probe;
+    QDir().mkpath(QFileInfo(probe.filePath()).absolutePath());
+    QFile::remove(probe.filePath());
+    QTest::qWait(100);
+    writeFileBytes(probe.filePath(), "[Desktop Entry]\nType=Application\nExec=quorvel\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box->isChecked(); }, 2000));
+    QFile::remove(probe.filePath());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !box->isChecked(); }, 2000));
+}
+
+TEST(AutostartEntry, QuotesAProgramPathWithSpaces) {
+    EXPECT_TRUE(AutostartEntry::entryText("/opt/my apps/quorvel").contains("Exec=\"/opt/my apps/quorvel\"\n"));
+    EXPECT_TRUE(AutostartEntry::entryText("quorvel").contains("Exec=quorvel\n"));
 }
 
 } // namespace

@@ -3,17 +3,22 @@
 #include "../MainInterface.h"
 #include "../QVController.h"
 #include "ApplicationInfo.h"
+#include "CommandLine.h"
 #include "SingleCopy.h"
 #include "SystemLog.h"
 #include "TerminationSignals.h"
 #include "UserDefaults.h"
 
 #include <QApplication>
-#include <QSessionManager>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSessionManager>
 #include <QTimer>
 #include <QTranslator>
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 
 namespace {
@@ -28,13 +33,19 @@ void preferX11() {
 } // namespace
 
 int runApplication(int argc, char** argv) {
+    // Answered before anything needs a display.
+    const ApplicationInfo& info = ApplicationInfo::main();
+    if (const auto answer = answerCommandLine(std::vector<std::string>(argv, argv + argc),
+                                              "quorvel", info.version.toStdString())) {
+        std::fputs(answer->text.c_str(), stdout);
+        return answer->exitStatus;
+    }
     preferX11();
     QApplication app(argc, argv);
-    const ApplicationInfo& info = ApplicationInfo::main();
     QApplication::setApplicationName(info.name);
     QApplication::setApplicationDisplayName(info.name);
     QApplication::setApplicationVersion(info.version);
-    QApplication::setDesktopFileName(QStringLiteral("quorvel"));
+    QApplication::setDesktopFileName(QStringLiteral("org.quorvel.Quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     // The texts of the program and of Qt's own dialogs in the user's language.

@@ -27,9 +27,12 @@ TEST(UserDefaults, RegisteredDefaultsAnswerEveryKey) {
     EXPECT_GE(d.integerForKey(NetScale), 1);
     EXPECT_GT(d.floatForKey(CPUInterval), 0.0f);
     EXPECT_TRUE(d.stringArrayForKey(AutoHideApplications).isEmpty());
-    for (const QString& key : all())
-        if (isColorKey(key))
-            EXPECT_TRUE(QVExtensions::unarchivedObjectForKey(d, key).isValid()) << key.toStdString();
+    for (const QString& key : all()) {
+        if (isColorKey(key)) {
+            EXPECT_TRUE(QVExtensions::unarchivedObjectForKey(d, key).isValid())
+                << key.toStdString();
+        }
+    }
 }
 
 TEST(UserDefaults, MissingKeysReadAsNeutralValues) {

@@ -1,0 +1,85 @@
+#include "AutostartEntry.h"
+
+#include "SystemLog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+const QString entryName = QStringLiteral("org.quorvel.Quorvel.desktop");
+
+// The command that starts this program: plain "quorvel" when that is what the
+// search path finds, so the entry survives upgrades; else the full path.
+QString programCommand() {
+    const QString self = QCoreApplication::applicationFilePath();
+    const QString found = QStandardPaths::findExecutable(QStringLiteral("quorvel"));
+    if (!found.isEmpty() && QFileInfo(found).canonicalFilePath() == QFileInfo(self).canonicalFilePath())
+        return QStringLiteral("quorvel");
+    return self;
+}
+
+} // namespace
+
+AutostartEntry::AutostartEntry(QObject* parent)
+    : AutostartEntry(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QStringLiteral("/autostart"),
+                     parent) {}
+
+AutostartEntry::AutostartEntry(QString directory, QObject* parent)
+    : QObject(parent), directory_(std::move(directory)) {
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        watch();
+        emit changed();
+    });
+    watch();
+}
+
+void AutostartEntry::watch() {
+    if (QFileInfo::exists(directory_) && !watcher_.directories().contains(directory_))
+        watcher_.addPath(directory_);
+}
+
+QString AutostartEntry::filePath() const { return directory_ + u'/' + entryName; }
+
+bool AutostartEntry::isEnabled() const { return QFileInfo::exists(filePath()); }
+
+QByteArray AutostartEntry::entryText(const QString& program) {
+    QString exec = program;
+    if (exec.contains(u' ') || exec.contains(u'"'))
+        exec = u'"' + QString(exec).replace(u'"', QStringLiteral("\\\"")) + u'"';
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Quorvel\n"
+                          "Comment=CPU and network graphs floating in a corner of the screen\n"
+                          "Exec=%1\n"
+                          "Icon=org.quorvel.Quorvel\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(exec)
+        .toUtf8();
+}
+
+bool AutostartEntry::setEnabled(bool enabled) {
+    if (enabled == isEnabled())
+        return true;
+    bool done = false;
+    if (enabled) {
+        QDir().mkpath(directory_);
+        watch();
+        QSaveFile file(filePath());
+        done = file.open(QIODevice::WriteOnly) && file.write(entryText(programCommand())) >= 0 &&
+               file.commit();
+    } else {
+        done = QFile::remove(filePath());
+    }
+    if (!done)
+        systemLog(QStringLiteral("Cannot %1 the autostart entry %2.")
+                      .arg(enabled ? QStringLiteral("write") : QStringLiteral("remove"), filePath()));
+    emit changed();
+    return done;
+}

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks it: every file in a standard place,
+# the program runs from there and finds its helper, the desktop entry and the
+# AppStream data validate. In CI (CI set, as root) it is also installed with
+# apt and removed again, leaving nothing behind.
+set -eu
+build="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
+deb=$(ls "$work"/pkg/quorvel_*.deb)
+
+# Standard places only.
+dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' >"$work/files"
+while read -r f; do
+  case "$f" in
+    ./usr/bin/quorvel|./usr/libexec/quorvel/quorvel-netstat) ;;
+    ./usr/share/applications/org.quorvel.Quorvel.desktop) ;;
+    ./usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml) ;;
+    ./usr/share/icons/hicolor/scalable/apps/org.quorvel.Quorvel.svg) ;;
+    ./usr/share/man/man1/quorvel.1*) ;;
+    *) fail "unexpected file in the package: $f" ;;
+  esac
+done <"$work/files"
+[ "$(wc -l <"$work/files")" -ge 6 ] || fail "files missing: $(cat "$work/files")"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in libqt6widgets6 libqt6svg6 qt6-qpa-plugins libc6; do
+  [[ "$depends" == *"$d"* ]] || fail "no dependency on $d: $depends"
+done
+
+# Unpacked into a root of its own.
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+"$root/usr/bin/quorvel" --version | grep -q "^quorvel [0-9]" || fail "--version"
+"$root/usr/bin/quorvel" --help | grep -q "Usage: quorvel" || fail "--help"
+desktop-file-validate "$root/usr/share/applications/org.quorvel.Quorvel.desktop" || fail "desktop entry"
+appstreamcli validate --no-net --explain "$root/usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml" ||
+  fail "AppStream data"
+
+# The program finds its helper relative to itself: run it offscreen and see
+# which helper it starts.
+runs_helper() {
+  local prefix="$1"
+  local rt="$work/rt-$RANDOM"; mkdir -m 700 "$rt"
+  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$rt" XDG_CONFIG_HOME="$work/config" \
+    "$prefix/usr/bin/quorvel" >"$work/run.log" 2>&1 &
+  local pid=$!
+  local found=""
+  for _ in $(seq 50); do
+    found=$(pgrep -f -P "$pid" "quorvel-netstat" || true)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  local exe=""
+  [ -n "$found" ] && exe=$(readlink "/proc/$found/exe" || true)
+  kill "$pid"; wait "$pid" || true
+  [ "$exe" = "$prefix/usr/libexec/quorvel/quorvel-netstat" ] || fail "helper: '$exe' ($(cat "$work/run.log"))"
+}
+runs_helper "$root"
+
+if [ -n "${CI:-}" ] && [ "$(id -u)" = 0 ] && ! dpkg -s quorvel >/dev/null 2>&1; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt install"; }
+  dpkg -L quorvel >"$work/listed"
+  for f in /usr/bin/quorvel /usr/libexec/quorvel/quorvel-netstat \
+           /usr/share/applications/org.quorvel.Quorvel.desktop \
+           /usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml \
+           /usr/share/icons/hicolor/scalable/apps/org.quorvel.Quorvel.svg; do
+    grep -qx "$f" "$work/listed" || fail "dpkg -L lacks $f"
+    [ -e "$f" ] || fail "$f not installed"
+  done
+  command -v quorvel >/dev/null || fail "quorvel is not on the search path"
+  quorvel --version >/dev/null || fail "installed --version"
+  runs_helper ""
+  dpkg -r quorvel >/dev/null 2>&1 || fail "dpkg -r"
+  while read -r f; do
+    [ -d "$f" ] && continue
+    [ -e "$f" ] && fail "left behind: $f"
+  done <"$work/listed"
+  echo "installed, ran and removed the package"
+fi
+echo PASS
