@@ -43,6 +43,11 @@ void PrefWindow::setDelegate(QVController* delegate) {
     connect(ui_->removeButton, &QPushButton::clicked, delegate, &QVController::removeAutoHideApp);
 }
 
+void PrefWindow::showEvent(QShowEvent* event) {
+    showAutostart();
+    QWidget::showEvent(event);
+}
+
 void PrefWindow::closeEvent(QCloseEvent* event) {
     if (delegate_ && !delegate_->windowShouldClose())
         event->ignore();

@@ -33,6 +33,7 @@ public:
     QWidget* control(const QString& key) const;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     // Nothing a test does may touch the user's own settings or autostart
     // entries.
     QTemporaryDir home;
+    QDir(home.path()).mkpath("config");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/config"));
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/data"));
     QApplication app(argc, argv);

@@ -40,8 +40,11 @@ AutostartEntry::AutostartEntry(QString directory, QObject* parent)
 }
 
 void AutostartEntry::watch() {
-    if (QFileInfo::exists(directory_) && !watcher_.directories().contains(directory_))
-        watcher_.addPath(directory_);
+    // Until the autostart directory exists, its parent tells when it appears.
+    const QString parent = QFileInfo(directory_).absolutePath();
+    for (const QString& path : {parent, directory_})
+        if (QFileInfo::exists(path) && !watcher_.directories().contains(path))
+            watcher_.addPath(path);
 }
 
 QString AutostartEntry::filePath() const { return directory_ + u'/' + entryName; }

@@ -99,18 +99,25 @@ void SingleCopy::acceptConnection() {
 void SingleCopy::readRequest(QLocalSocket* socket) {
     if (socket->property("answered").toBool())
         return;
-    const QByteArray received = socket->peek(maxRequestSize + 1);
-    const bool complete = received.contains('\n');
-    if (!complete && received.size() <= maxRequestSize)
+    const Request request = classifyRequest(socket->peek(maxRequestSize + 1));
+    if (request == Request::Incomplete)
         return; // wait for the rest
-    const bool reopen = complete && isReopenRequest(received);
     socket->setProperty("answered", true);
     socket->disconnectFromServer();
-    if (reopen)
+    if (request == Request::Reopen)
         emit reopenRequested();
 }
 
 bool SingleCopy::isReopenRequest(const QByteArray& bytes) { return bytes == reopenRequest(); }
+
+SingleCopy::Request SingleCopy::classifyRequest(const QByteArray& received) {
+    // A request is one line; anything longer than a request can be is not one.
+    if (received.size() > maxRequestSize)
+        return Request::Ignored;
+    if (!received.contains('\n'))
+        return Request::Incomplete;
+    return isReopenRequest(received) ? Request::Reopen : Request::Ignored;
+}
 
 bool SingleCopy::sendReopen(int timeoutMs) {
     const QString path = directory_ + QStringLiteral("/quorvel.socket");

@@ -40,6 +40,10 @@ public:
     // True only for exactly one reopen request.
     static bool isReopenRequest(const QByteArray& bytes);
 
+    // What to do with the bytes a peer has sent so far.
+    enum class Request { Incomplete, Reopen, Ignored };
+    static Request classifyRequest(const QByteArray& received);
+
 signals:
     void reopenRequested();
 

@@ -13,7 +13,7 @@ icons() { xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {inside=1;
                                      inside && /\("quorvel" "Quorvel"\)/ {n++} END {print n+0}'; }
 one_icon() { [ "$(icons)" = 1 ]; }
 no_icon() { [ "$(icons)" = 0 ]; }
-wait_for 5000 one_icon || fail "no icon in a tray that started later ($(icons))"
+wait_for 10000 one_icon || fail "no icon in a tray that started later ($(icons)): $(xwininfo -root -tree | grep -A4 '"panel"')"
 "$QUORVEL" >/dev/null 2>&1 # reopen: preferences, the icon stays single
 sleep 0.5
 one_icon || fail "$(icons) icons after reopening"

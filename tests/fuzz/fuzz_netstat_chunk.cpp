@@ -1,0 +1,15 @@
+// The network helper's output as the graph's reader scans it, chunk by chunk.
+#include "NetstatScanner.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // A copy of exactly `size` bytes, so that reading past the chunk is caught.
+    std::vector<char> chunk(data, data + size);
+    const auto sample = scanNetstatChunk(QByteArrayView(chunk.data(), qsizetype(chunk.size())));
+    if (sample && size < 12)
+        std::abort(); // six numbers need at least 11 bytes
+    return 0;
+}
