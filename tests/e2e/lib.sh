@@ -12,9 +12,17 @@ log="$work/quorvel.log"
 pids=()
 
 cleanup() {
+  local status=$?
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  # A sanitizer build reports here (at the latest when Quorvel exits).
+  if grep -q -E "ERROR: (Address|Leak)Sanitizer|runtime error:" "$log" 2>/dev/null; then
+    echo "FAIL: sanitizer report:" >&2
+    cat "$log" >&2
+    status=1
+  fi
   rm -rf "$work"
+  exit "$status"
 }
 trap cleanup EXIT
 

@@ -138,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadValue{"AutoHideApplications", ";;"}));
 
 TEST(UserDefaults, UnparseableFileStartsOnDefaultsAndIsKeptByteIdentical) {
-    const QByteArray garbage("\x7f\x45\x4c\x46\x02\x01garbage\n[General\nnot a line\n", 36);
+    static const char bytes[] = "\x7f\x45\x4c\x46\x02\x01garbage\n[General\nnot a line\n";
+    const QByteArray garbage(bytes, sizeof bytes - 1);
     testing::internal::CaptureStderr();
     TestSettings settings(garbage);
     const std::string log = testing::internal::GetCapturedStderr();
