@@ -25,6 +25,7 @@ cleanup() {
   exit "$status"
 }
 trap cleanup EXIT
+trap 'echo "FAIL: $(basename "$0") line $LINENO: $BASH_COMMAND exited with $?" >&2' ERR
 
 fail() { echo "FAIL: $*" >&2; echo "--- quorvel log:" >&2; cat "$log" >&2 2>/dev/null || true; exit 1; }
 
