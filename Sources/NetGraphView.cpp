@@ -10,6 +10,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
+
+#include <chrono>
 
 #ifndef QUORVEL_HELPER_RELATIVE
 #define QUORVEL_HELPER_RELATIVE "../libexec/quorvel"
@@ -19,10 +22,27 @@ namespace {
 
 QString overriddenHelperPath;
 
+int firstRestartDelayMs = 5000;
+constexpr int longestRestartDelayMs = 5 * 60 * 1000;
+// A helper that ran this long was fine; the next end starts the back-off anew.
+constexpr qint64 healthyRunMs = 60 * 1000;
+
+qint64 nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
 
 NetGraphView::NetGraphView(const QRect& frame, QWidget* parent) : GraphView(frame, parent) {
     setTitle(QStringLiteral("Network"));
+    restartTimer_ = new QTimer(this);
+    restartTimer_->setSingleShot(true);
+    connect(restartTimer_, &QTimer::timeout, this, [this] {
+        _stopNetstat();
+        _startNetstat();
+    });
     connect(&UserDefaults::standardUserDefaults(), &UserDefaults::didChange, this,
             &NetGraphView::restartIfIntervalChanged);
 }
@@ -45,6 +65,8 @@ QString NetGraphView::helperPath() {
 
 void NetGraphView::setHelperPath(const QString& path) { overriddenHelperPath = path; }
 
+void NetGraphView::setFirstRestartDelay(int milliseconds) { firstRestartDelayMs = milliseconds; }
+
 void NetGraphView::viewWillMoveToWindow(QWidget* window) {
     if (window)
         _startNetstat();
@@ -64,7 +86,10 @@ void NetGraphView::_startNetstat() {
     task_->setStandardInputFile(QProcess::nullDevice());
     connect(task_, &QProcess::readyReadStandardOutput, this,
             [this] { _readFromNetstat(task_->readAllStandardOutput()); });
-    connect(task_, &QProcess::finished, this, [this] { _readFromNetstat(QByteArray()); });
+    connect(task_, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
+        _readFromNetstat(QByteArray());
+        helperEnded(exitCode, int(status));
+    });
     connect(task_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
             systemLog(QStringLiteral("Cannot start the network helper %1 (%2); the network graph "
@@ -73,10 +98,28 @@ void NetGraphView::_startNetstat() {
             drained_ = true;
         }
     });
+    startedAtMs_ = nowMs();
     task_->start(helperPath(), {QStringLiteral("-w"), QString::number(startedInterval_)});
 }
 
+void NetGraphView::helperEnded(int exitCode, int exitStatus) {
+    // The helper runs until it is stopped; ending by itself means it crashed or
+    // was killed. The graph keeps its picture and the helper comes back.
+    if (nowMs() - startedAtMs_ >= healthyRunMs)
+        restartDelayMs_ = 0;
+    restartDelayMs_ = restartDelayMs_ == 0 ? firstRestartDelayMs
+                                           : std::min(restartDelayMs_ * 2, longestRestartDelayMs);
+    const QString how = exitStatus == QProcess::CrashExit
+                            ? QStringLiteral("was killed")
+                            : QStringLiteral("exited with status %1").arg(exitCode);
+    systemLog(QStringLiteral("The network helper %1; starting it again in %2 s.")
+                  .arg(how)
+                  .arg(double(restartDelayMs_) / 1000.0));
+    restartTimer_->start(restartDelayMs_);
+}
+
 void NetGraphView::_stopNetstat() {
+    restartTimer_->stop();
     if (!task_)
         return;
     QProcess* child = std::exchange(task_, nullptr);

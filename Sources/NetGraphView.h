@@ -7,6 +7,7 @@
 #include <deque>
 
 class QProcess;
+class QTimer;
 
 // The network graph: incoming bytes per second hang from the top of the graph
 // area, outgoing bytes per second rise from its bottom, one column per sample
@@ -36,12 +37,15 @@ public:
     // ../libexec/quorvel when installed. Tests may point elsewhere.
     static QString helperPath();
     static void setHelperPath(const QString& path);
+    // How long after an unexpected end the helper is started again (5 s).
+    static void setFirstRestartDelay(int milliseconds);
 
 protected:
     void viewWillMoveToWindow(QWidget* window) override;
 
 private:
     void restartIfIntervalChanged();
+    void helperEnded(int exitCode, int exitStatus);
 
     QProcess* task_ = nullptr;
     std::deque<float> inBpsArray_;
@@ -50,4 +54,9 @@ private:
     // even if the setting has changed since it started.
     int startedInterval_ = 1;
     bool drained_ = false;
+    // A helper that ends on its own is started again after this delay, which
+    // doubles while it keeps ending soon after starting.
+    int restartDelayMs_ = 0;
+    QTimer* restartTimer_ = nullptr;
+    qint64 startedAtMs_ = 0;
 };

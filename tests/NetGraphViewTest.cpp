@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -131,6 +133,36 @@ TEST_F(NetGraphTest, RunsTheRealHelperWhileInAWindowAndStopsIt) {
     EXPECT_EQ(view->task(), nullptr);
     EXPECT_NE(::kill(pid_t(pid), 0), 0) << "the helper is gone";
     delete view;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(NetGraphTest, AHelperThatDiesIsStartedAgainAndKeepsTheHistory) {
+    NetGraphView::setFirstRestartDelay(200);
+    QWidget window;
+    auto* view = new NetGraphView(QRect(0, 0, 64, 64));
+    view->addToContentView(&window);
+    ASSERT_TRUE(view->task()->waitForStarted(2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->inBpsArray().empty(); }, 3500));
+    const qint64 first = view->task()->processId();
+    const std::size_t kept = view->inBpsArray().size();
+
+    testing::internal::CaptureStderr();
+    ::kill(pid_t(first), SIGKILL);
+    const bool restarted = QTest::qWaitFor(
+        [&] { return view->task() && view->task()->processId() != first && view->task()->processId() > 0; },
+        3000);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(restarted);
+    EXPECT_NE(log.find("The network helper was killed; starting it again"), std::string::npos) << log;
+    EXPECT_GE(view->inBpsArray().size(), kept) << "the history stays";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->inBpsArray().size() > kept; }, 3500))
+        << "and grows again";
+    view->removeFromSuperview();
+    delete view;
+    NetGraphView::setFirstRestartDelay(5000);
 }
 
 } // namespace

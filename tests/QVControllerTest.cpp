@@ -1,6 +1,8 @@
 #include "ControllerFixture.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QTest>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalSpy>
@@ -130,6 +132,41 @@ TEST_F(ControllerTest, PollHidesOnlyOnChangesOfTheDecision) {
     controller()._pollTimerHandler();
     EXPECT_FALSE(controller().isHidden());
     EXPECT_FALSE(ui->statWindow().isFading());
+}
+
+} // namespace
+
+namespace {
+
+int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size()); }
+
+int childProcesses() {
+    int children = 0;
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::NoDotAndDotDot | QDir::Dirs)) {
+        QFile file("/proc/self/task/" + task + "/children");
+        if (file.open(QIODevice::ReadOnly))
+            children += int(file.readAll().split(' ').count() - 1);
+    }
+    return children;
+}
+
+TEST_F(ControllerTest, FiveHundredNetworkToggleLeaveNoHelperAndNoDescriptor) {
+    launch();
+    ASSERT_NE(controller().netView(), nullptr);
+    defaults().setObject(false, SettingsKeys::ShowNetGraph);
+    QTest::qWait(50);
+    const int descriptors = openDescriptors();
+    const int children = childProcesses();
+    for (int i = 0; i < 500; ++i) {
+        defaults().setObject(true, SettingsKeys::ShowNetGraph);
+        ASSERT_NE(controller().netView(), nullptr);
+        QCoreApplication::processEvents();
+        defaults().setObject(false, SettingsKeys::ShowNetGraph);
+        ASSERT_EQ(controller().netView(), nullptr);
+    }
+    QTest::qWait(300); // the file watcher settles
+    EXPECT_EQ(childProcesses(), children) << "a helper outlived its graph";
+    EXPECT_LE(openDescriptors(), descriptors) << "descriptors leaked";
 }
 
 } // namespace

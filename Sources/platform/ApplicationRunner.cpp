@@ -40,6 +40,7 @@ int runApplication(int argc, char** argv) {
         std::fputs(answer->text.c_str(), stdout);
         return answer->exitStatus;
     }
+    const QString runtimeDirectory = SingleCopy::runtimeDirectory();
     preferX11();
     QApplication app(argc, argv);
     QApplication::setApplicationName(info.name);
@@ -56,7 +57,6 @@ int runApplication(int argc, char** argv) {
                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qt);
 
-    const QString runtimeDirectory = SingleCopy::runtimeDirectory();
     std::unique_ptr<SingleCopy> singleCopy;
     if (runtimeDirectory.isEmpty())
         systemLog(QStringLiteral("No private runtime directory; not checking for another copy."));

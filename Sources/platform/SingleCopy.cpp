@@ -44,8 +44,17 @@ SingleCopy::~SingleCopy() {
 
 QString SingleCopy::runtimeDirectory() {
     const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
+    // Set but missing: made here as Qt would make it, so that every copy
+    // started with the same variable meets in the same place.
+    if (!xdg.isEmpty())
+        ::mkdir(xdg.constData(), 0700);
     if (isPrivateDirectory(xdg))
         return QFile::decodeName(xdg);
+    // Where the login manager puts it when the variable is lost (a shell
+    // started without it, sudo -u, a cron job).
+    const QByteArray loginRuntime = "/run/user/" + QByteArray::number(::getuid());
+    if (isPrivateDirectory(loginRuntime))
+        return QFile::decodeName(loginRuntime);
     const QByteArray fallback = "/tmp/quorvel-" + QByteArray::number(::getuid());
     ::mkdir(fallback.constData(), 0700);
     if (isPrivateDirectory(fallback))

@@ -30,8 +30,9 @@ public:
     // copy may have won the lock but not be listening yet.
     bool sendReopen(int timeoutMs);
 
-    // $XDG_RUNTIME_DIR when it is a private directory of this user, else a
-    // private directory of ours under /tmp; empty when neither can be had.
+    // $XDG_RUNTIME_DIR when it is a private directory of this user, else
+    // /run/user/<uid> when that is, else a private directory of ours under
+    // /tmp; empty when none can be had.
     static QString runtimeDirectory();
 
     static QByteArray reopenRequest() { return QByteArrayLiteral("reopen\n"); }

@@ -235,3 +235,38 @@ TEST(SettingsText, FormatThenParseIsIdentity) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(UserDefaults, AFailedSaveSaysSoAndKeepsTheValueForTheSession) {
+    QTemporaryDir dir;
+    // A settings directory that cannot be written, even by root: its name is
+    // taken by a plain file.
+    writeFileBytes(dir.path() + "/Quorvel", "not a directory");
+    UserDefaults d(dir.path() + "/Quorvel/Quorvel.conf");
+    SettingsKeys::registerDefaultDefaults(d);
+    QSignalSpy changes(&d, &UserDefaults::didChange);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(d.setObject(3, SettingsKeys::NetScale));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("Cannot save the settings"), std::string::npos) << log;
+    EXPECT_EQ(d.integerForKey(SettingsKeys::NetScale), 3);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(readFileBytes(dir.path() + "/Quorvel"), "not a directory");
+}
+
+TEST(UserDefaults, GarbageWrittenWhileRunningKeepsTheLastGoodValues) {
+    TestSettings settings;
+    settings.defaults().setObject(4, SettingsKeys::NetScale);
+    QSignalSpy changes(&settings.defaults(), &UserDefaults::didChange);
+    testing::internal::CaptureStderr();
+    writeFileBytes(settings.filePath(), QByteArray("\x00\x01\x02garbage", 10));
+    QTest::qWait(400);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("keeping the settings read before"), std::string::npos) << log;
+    EXPECT_EQ(settings.defaults().integerForKey(SettingsKeys::NetScale), 4);
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_EQ(readFileBytes(settings.filePath()), QByteArray("\x00\x01\x02garbage", 10));
+}
+
+} // namespace

@@ -1,0 +1,18 @@
+# The X server goes away: Quorvel ends, and leaves no helper behind.
+source "$(dirname "$0")/lib.sh"
+n=$(( 150 + RANDOM % 50 ))
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$(( n + 1 )); done
+Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+DISPLAY=":$n" "$QUORVEL" >>"$log" 2>&1 &
+pid=$!
+pids+=("$pid")
+wait_for 5000 bash -c "pgrep -P $pid -f quorvel-netstat >/dev/null" || fail "no helper started"
+helper=$(pgrep -P "$pid" -f quorvel-netstat)
+kill "$xvfb"
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+wait_for 5000 ended || fail "Quorvel outlived its X server"
+helper_gone() { ! kill -0 "$helper" 2>/dev/null; }
+wait_for 3000 helper_gone || fail "the helper outlived Quorvel"
+echo PASS
