@@ -6,7 +6,11 @@
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
 
+#include <QHash>
+#include <QList>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -15,6 +19,49 @@ namespace {
 void reportQueryFailure(const QString& why) {
     std::fprintf(stderr, "host_processor_info error: %s\n", qPrintable(why));
 }
+
+// One repeating timer per sampling interval, ticking every view of that
+// interval in the order they joined.
+class SampleClock {
+public:
+    static void add(CPUGraphView* view, int intervalMs) {
+        Ticker& ticker = tickers()[intervalMs];
+        if (!ticker.timer) {
+            ticker.timer = new QTimer;
+            ticker.timer->setInterval(intervalMs);
+            QObject::connect(ticker.timer, &QTimer::timeout, [intervalMs] {
+                // A copy: a view may leave while the others are ticked.
+                const QList<CPUGraphView*> views = tickers()[intervalMs].views;
+                for (CPUGraphView* v : views)
+                    if (tickers()[intervalMs].views.contains(v))
+                        v->_drawGraph();
+            });
+            ticker.timer->start();
+        }
+        ticker.views.append(view);
+    }
+
+    static void remove(CPUGraphView* view, int intervalMs) {
+        auto it = tickers().find(intervalMs);
+        if (it == tickers().end())
+            return;
+        it->views.removeAll(view);
+        if (it->views.isEmpty()) {
+            delete it->timer;
+            tickers().erase(it);
+        }
+    }
+
+private:
+    struct Ticker {
+        QTimer* timer = nullptr;
+        QList<CPUGraphView*> views;
+    };
+    static QHash<int, Ticker>& tickers() {
+        static QHash<int, Ticker> all;
+        return all;
+    }
+};
 
 } // namespace
 
@@ -27,7 +74,8 @@ CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent)
 }
 
 CPUGraphView::~CPUGraphView() {
-    delete redrawTimer_;
+    if (sampleInterval_ > 0)
+        SampleClock::remove(this, sampleInterval_);
     systemLog(QStringLiteral("CPUGraphView dealloc"));
 }
 
@@ -59,19 +107,16 @@ std::optional<CPULoad> CPUGraphView::_getCPULoad() {
 
 void CPUGraphView::viewWillMoveToWindow(QWidget* window) {
     if (window) {
-        // A view entering a window while it samples already keeps its timer.
-        if (!redrawTimer_) {
-            redrawTimer_ = new QTimer(this);
+        // A view entering a window while it samples keeps its interval.
+        if (sampleInterval_ == 0) {
             const float seconds =
                 UserDefaults::standardUserDefaults().floatForKey(SettingsKeys::CPUInterval);
-            redrawTimer_->setInterval(std::chrono::milliseconds(
-                std::max<qint64>(1, qint64(double(seconds) * 1000.0 + 0.5))));
-            connect(redrawTimer_, &QTimer::timeout, this, &CPUGraphView::_drawGraph);
-            redrawTimer_->start();
+            sampleInterval_ = int(std::clamp(double(seconds) * 1000.0 + 0.5, 1.0, 3.6e6));
+            SampleClock::add(this, sampleInterval_);
         }
-    } else {
-        delete redrawTimer_;
-        redrawTimer_ = nullptr;
+    } else if (sampleInterval_ > 0) {
+        SampleClock::remove(this, sampleInterval_);
+        sampleInterval_ = 0;
     }
     GraphView::viewWillMoveToWindow(window);
 }
@@ -95,15 +140,11 @@ void CPUGraphView::_drawGraph() {
     ImagePainter painter(*this);
     painter.setRenderHint(QPainter::Antialiasing);
     const UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    std::array<QPen, 3> pens;
-    std::array<bool, 3> hasColor{};
-    for (std::size_t e = 0; e < pens.size(); ++e) {
+    std::array<QColor, 3> colors;
+    for (std::size_t e = 0; e < colors.size(); ++e) {
         // Read once per redraw rather than once per segment: the same colour for
         // every column, and a changed colour still shows at the next tick.
-        const QColor color =
-            QVExtensions::unarchivedObjectForKey(defaults, cpuGraphElements_[e].fillColor);
-        hasColor[e] = color.isValid();
-        pens[e] = QPen(color, 1.0, Qt::SolidLine, Qt::FlatCap);
+        colors[e] = QVExtensions::unarchivedObjectForKey(defaults, cpuGraphElements_[e].fillColor);
     }
     const std::size_t n = cpuGraphElements_[0].dataArray.size();
     for (std::size_t c = 0; c < n; ++c) {
@@ -111,10 +152,10 @@ void CPUGraphView::_drawGraph() {
         float y = 1.0f;
         for (std::size_t e = 0; e < cpuGraphElements_.size(); ++e) {
             const float top = y + plotHeight * cpuGraphElements_[e].dataArray[c];
-            if (top > y && hasColor[e]) {
-                painter.setPen(pens[e]);
-                painter.drawLine(QPointF(x, y), QPointF(x, top));
-            }
+            // A one-unit stroke with flat ends from (x, y) to (x, top) covers
+            // exactly this rectangle; filling it is much cheaper than stroking.
+            if (top > y && colors[e].isValid())
+                painter.fillRect(QRectF(x - 0.5, y, 1.0, top - y), colors[e]);
             y = top;
         }
     }

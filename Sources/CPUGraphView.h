@@ -7,7 +7,6 @@
 #include <deque>
 #include <optional>
 
-class QTimer;
 
 // The load graph of one processor. While it is in a window it samples its
 // processor every "CPUInterval" seconds and redraws a row of one-unit columns,
@@ -35,7 +34,7 @@ public:
     void _drawGraph();
 
     int cpuNumber() const { return cpuNumber_; }
-    bool isSampling() const { return redrawTimer_ != nullptr; }
+    bool isSampling() const { return sampleInterval_ > 0; }
     // History of one share, oldest first: 0 user, 1 system, 2 nice.
     const std::deque<float>& history(int element) const {
         return cpuGraphElements_[std::size_t(element)].dataArray;
@@ -52,7 +51,11 @@ private:
     };
 
     int cpuNumber_;
-    QTimer* redrawTimer_ = nullptr;
+    // The view's sampling interval in milliseconds while it is in a window,
+    // 0 otherwise. Views of the same interval share one timer (SampleClock in
+    // the source), so an interval costs one wake-up and one read of the
+    // counters, not one per processor.
+    int sampleInterval_ = 0;
     std::optional<ProcessorTicks> prevInfoArray_;
     std::array<GraphElement, 3> cpuGraphElements_;
 };

@@ -26,15 +26,23 @@ void ColorWell::setColor(const QColor& color) {
     setToolTip(color.name(QColor::HexArgb));
 }
 
+namespace {
+QColorDialog* panel = nullptr;
+}
+
 QColorDialog* ColorWell::sharedColorPanel() {
-    static QColorDialog* panel = [] {
-        auto* dialog = new QColorDialog;
-        dialog->setOption(QColorDialog::ShowAlphaChannel, true);
-        dialog->setOption(QColorDialog::NoButtons, true);
-        dialog->setWindowTitle(QObject::tr("Colors"));
-        return dialog;
-    }();
+    if (!panel) {
+        panel = new QColorDialog;
+        panel->setOption(QColorDialog::ShowAlphaChannel, true);
+        panel->setOption(QColorDialog::NoButtons, true);
+        panel->setWindowTitle(QObject::tr("Colors"));
+    }
     return panel;
+}
+
+void ColorWell::hideSharedColorPanel() {
+    if (panel)
+        panel->hide();
 }
 
 void ColorWell::openPanel() {

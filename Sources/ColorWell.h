@@ -17,6 +17,8 @@ public:
 
     // The shared, non-modal colour dialog; it shows the alpha channel.
     static QColorDialog* sharedColorPanel();
+    // Hides the panel if it was ever made.
+    static void hideSharedColorPanel();
 
 signals:
     // The user picked a colour.

@@ -178,14 +178,17 @@ void NetGraphView::_drawGraph() {
         const QColor color = QVExtensions::unarchivedObjectForKey(defaults, colorKey);
         if (!color.isValid())
             return; // no colour to draw this series with
-        painter.setPen(QPen(color, 1.0, Qt::SolidLine, Qt::FlatCap));
         for (std::size_t c = 0; c < series.size(); ++c) {
             const float x = PlotGeometry::columnCenter(int(c));
             const double h = PlotGeometry::netBarLength(series[c], scale, plotHeight);
             const float start = fromTop ? plotHeight : 1.0f;
             const float end = float(fromTop ? double(plotHeight) - h : 1.0 + h);
+            // The one-unit, flat-ended stroke from start to end, as a filled
+            // rectangle (much cheaper to draw, the same pixels).
             if (end != start)
-                painter.drawLine(QPointF(x, start), QPointF(x, end));
+                painter.fillRect(QRectF(QPointF(x - 0.5, std::min(start, end)),
+                                        QPointF(x + 0.5, std::max(start, end))),
+                                 color);
         }
     };
     drawSeries(inBpsArray_, SettingsKeys::NetIncomingFillColor, true);

@@ -10,6 +10,7 @@
 #include "platform/ApplicationInfo.h"
 #include "platform/DefaultsController.h"
 #include "platform/DesktopEntries.h"
+#include "platform/PointerPosition.h"
 #include "platform/SingleCopy.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
@@ -71,7 +72,8 @@ void QVController::applicationDidFinishLaunching() {
     if (!statWindowEmpty_)
         statWindow->orderFront();
     connect(&defaults_, &UserDefaults::didChange, this, &QVController::_userDefaultsDidChange);
-    ColorWell::sharedColorPanel()->setOption(QColorDialog::ShowAlphaChannel, true);
+    // The shared colour panel shows alpha; it is made that way when first
+    // needed (ColorWell::sharedColorPanel), not at launch.
     autoHideAppArray_ = defaults_.stringArrayForKey(SettingsKeys::AutoHideApplications);
     emit autoHideListChanged();
 
@@ -85,11 +87,38 @@ void QVController::applicationDidFinishLaunching() {
             &QVController::applicationDidChangeScreenParameters);
     watchPrimaryScreen();
 
+    pointer_ = new PointerPosition(this);
+    connect(pointer_, &PointerPosition::moved, this, &QVController::startSampling);
     pollTimer_ = new QTimer(this);
     pollTimer_->setInterval(pollIntervalMs);
     connect(pollTimer_, &QTimer::timeout, this, &QVController::_pollTimerHandler);
-    pollTimer_->start();
+    if (activeApplication)
+        activeApplication->setChangeHandler([this] { _pollTimerHandler(); });
     launched_ = true;
+    updatePolling();
+}
+
+// The decision depends on the pointer only while "AutoHide" is on, and only
+// while the pointer moves: then it is sampled ten times a second. Once it has
+// rested for half a second, sampling stops until the X server reports the next
+// movement. Everything else the decision depends on (the active application,
+// the settings, the auto-hide list, the window's place) reports its changes,
+// and the decision is made again then. So a Quorvel left alone does not wake up
+// for this at all.
+void QVController::updatePolling() {
+    if (!pollTimer_)
+        return;
+    if (defaults_.boolForKey(SettingsKeys::AutoHide))
+        startSampling();
+    else
+        pollTimer_->stop();
+    _pollTimerHandler();
+}
+
+void QVController::startSampling() {
+    stillTicks_ = 0;
+    if (!pollTimer_->isActive())
+        pollTimer_->start();
 }
 
 void QVController::watchPrimaryScreen() {
@@ -118,14 +147,21 @@ bool QVController::applicationShouldHandleReopen() {
     return false;
 }
 
-void QVController::applicationDidChangeScreenParameters() { _setupStatWindow(); }
+void QVController::applicationDidChangeScreenParameters() {
+    _setupStatWindow();
+    if (launched_)
+        _pollTimerHandler(); // the window moved; the pointer may now be on it
+}
 
-void QVController::_userDefaultsDidChange() { _setupStatWindow(); }
+void QVController::_userDefaultsDidChange() {
+    _setupStatWindow();
+    updatePolling();
+}
 
 bool QVController::windowShouldClose() {
     defaultController->save();
     _setupStatusMenu();
-    ColorWell::sharedColorPanel()->hide();
+    ColorWell::hideSharedColorPanel();
     return true;
 }
 
@@ -197,7 +233,23 @@ void QVController::_setupStatWindow() {
 
 void QVController::_pollTimerHandler() {
     const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
-    const bool pointerInWindow = autoHide && statWindow->frame().contains(QCursor::pos());
+    bool pointerInWindow = false;
+    if (autoHide) {
+        const QPoint pointer = pointer_ ? pointer_->position() : QCursor::pos();
+        pointerInWindow = statWindow->frame().contains(pointer);
+        stillTicks_ = pointer == lastPointer_ ? stillTicks_ + 1 : 0;
+        lastPointer_ = pointer;
+        constexpr int restingTicks = 5;
+        if (stillTicks_ >= restingTicks && pointer_ && pointer_->canNoticeMotion() &&
+            pollTimer_ && pollTimer_->isActive()) {
+            pollTimer_->stop();
+            pointer_->armMotionNotice();
+            // A movement between the last sample and the server taking the
+            // request would go unnoticed; one more sample after it closes that gap.
+            if (pointer_->position() != lastPointer_)
+                startSampling();
+        }
+    }
     const QString appName = activeApplication ? activeApplication->activeDesktopEntry() : QString();
     const bool shouldHide =
         shouldHideStatWindow(autoHide, pointerInWindow, appName, autoHideAppArray_);
@@ -336,6 +388,7 @@ void QVController::_didEndRemoveAleartSheet(int returnCode) {
 void QVController::storeAutoHideList() {
     defaults_.setObject(autoHideAppArray_, SettingsKeys::AutoHideApplications);
     emit autoHideListChanged();
+    _pollTimerHandler();
 }
 
 int QVController::numberOfRowsInTableView() const { return int(autoHideAppArray_.size()); }

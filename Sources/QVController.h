@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QStringList>
 #include <QVariant>
@@ -13,6 +14,7 @@ class DefaultsController;
 class DesktopEntries;
 class FloatingWindow;
 class NetGraphView;
+class PointerPosition;
 class QMenu;
 #include <QFileDialog>
 #include <QMessageBox>
@@ -102,12 +104,17 @@ signals:
 
 private:
     void watchPrimaryScreen();
+    void updatePolling();
+    void startSampling();
     void storeAutoHideList();
     QString displayName(const QString& entry) const;
 
     UserDefaults& defaults_;
     QSystemTrayIcon* statusItem_ = nullptr;
     QTimer* pollTimer_ = nullptr;
+    PointerPosition* pointer_ = nullptr;
+    QPoint lastPointer_;
+    int stillTicks_ = 0;
     QList<CPUGraphView*> cpuViews_;
     bool hasCPUViews_ = false;
     NetGraphView* netView_ = nullptr;

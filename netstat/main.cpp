@@ -16,9 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
+#include <fcntl.h>
 #include <map>
-#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -63,14 +62,38 @@ bool parseOptions(int argc, char** argv, Options& options) {
     return options.intervalSeconds != 0;
 }
 
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+// Reads a whole file into a buffer reused from one interval to the next,
+// with plain system calls: the helper wakes once a second for the life of the
+// program, so each wake-up should cost next to nothing.
+class ProcFile {
+public:
+    explicit ProcFile(std::string path) : path_(std::move(path)) {}
+
+    // The file's text, or null (errno set) when it cannot be read.
+    const std::string* read() {
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return nullptr;
+        text_.clear();
+        char chunk[8192];
+        ssize_t n = 0;
+        while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                break;
+            text_.append(chunk, std::size_t(n));
+        }
+        const int readErrno = errno;
+        ::close(fd);
+        errno = readErrno;
+        return n < 0 ? nullptr : &text_;
+    }
+
+private:
+    std::string path_;
+    std::string text_;
+};
 
 // Writes all of text to standard output. False when the reader has gone.
 bool writeOut(const std::string& text) {
@@ -167,7 +190,8 @@ int main(int argc, char** argv) {
             counted = anyButLoopback;
     };
 
-    const auto firstText = readFile(options.procNetDev);
+    ProcFile source(options.procNetDev);
+    const std::string* firstText = source.read();
     const auto first = firstText ? netdev::parseNetDev(*firstText) : std::nullopt;
     if (!first) {
         std::fprintf(stderr, "quorvel-netstat: cannot read interface counters from %s: %s\n",
@@ -186,7 +210,7 @@ int main(int argc, char** argv) {
         deadline.tv_sec += options.intervalSeconds;
         if (!sleepUntil(deadline))
             return 0;
-        const auto text = readFile(options.procNetDev);
+        const std::string* text = source.read();
         const auto snapshot = text ? netdev::parseNetDev(*text) : std::nullopt;
         if (!snapshot)
             continue; // a passing read failure: no line for this interval

@@ -14,10 +14,10 @@ done
 Xvfb "$display" -screen 0 "$screen_size" -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 cleanup() {
-  [ -n "${compositor:-}" ] && kill "$compositor" 2>/dev/null
-  [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
-  kill "$xvfb" 2>/dev/null
+  local status=$?
+  for p in ${compositor:-} ${wm:-} "$xvfb"; do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  exit "$status"
 }
 trap cleanup EXIT
 export DISPLAY="$display"

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Tells which application is in front: the file name of its desktop entry
 // (e.g. "org.gnome.Terminal.desktop"), or empty when there is no active window
 // or it maps to no entry.
@@ -9,4 +11,16 @@ class ActiveApplication {
 public:
     virtual ~ActiveApplication() = default;
     virtual QString activeDesktopEntry() = 0;
+    // Called when the answer may have changed (another window came to the
+    // front); sources that cannot tell never call it.
+    void setChangeHandler(std::function<void()> handler) { changed_ = std::move(handler); }
+
+protected:
+    void notifyChange() {
+        if (changed_)
+            changed_();
+    }
+
+private:
+    std::function<void()> changed_;
 };

@@ -36,8 +36,10 @@ bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* 
     auto* event = static_cast<xcb_generic_event_t*>(message);
     if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
         auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        if (notify->window == root_ && notify->atom == activeWindowAtom_)
+        if (notify->window == root_ && notify->atom == activeWindowAtom_) {
             stale_ = true;
+            notifyChange();
+        }
     }
     return false;
 }

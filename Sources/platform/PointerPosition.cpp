@@ -1,0 +1,103 @@
+#include "PointerPosition.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QSocketNotifier>
+
+#include <xcb/xcb.h>
+#include <xcb/xinput.h>
+
+#include <cstdlib>
+
+PointerPosition::PointerPosition(QObject* parent) : QObject(parent) {
+    if (QGuiApplication::platformName() != u"xcb")
+        return;
+    int screen = 0;
+    connection_ = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(connection_)) {
+        xcb_disconnect(connection_);
+        connection_ = nullptr;
+        return;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection_));
+    for (int i = 0; i < screen && it.rem; ++i)
+        xcb_screen_next(&it);
+    root_ = it.data->root;
+
+    // Raw motion events need XInput 2.0.
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection_, &xcb_input_id);
+    if (!extension || !extension->present)
+        return;
+    auto* version = xcb_input_xi_query_version_reply(
+        connection_, xcb_input_xi_query_version(connection_, 2, 0), nullptr);
+    if (version && version->major_version >= 2) {
+        xinputOpcode_ = extension->major_opcode;
+        notifier_ = new QSocketNotifier(xcb_get_file_descriptor(connection_),
+                                        QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, &PointerPosition::readEvents);
+    }
+    std::free(version);
+}
+
+PointerPosition::~PointerPosition() {
+    if (connection_)
+        xcb_disconnect(connection_);
+}
+
+QPoint PointerPosition::position() {
+    if (!connection_ || xcb_connection_has_error(connection_))
+        return QCursor::pos();
+    auto* reply =
+        xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr);
+    if (!reply)
+        return QCursor::pos();
+    // The server counts device pixels; Qt's coordinates are scaled by the
+    // device pixel ratio when Qt scales the screen.
+    const qreal ratio = qGuiApp->devicePixelRatio();
+    const QPoint device(reply->root_x, reply->root_y);
+    std::free(reply);
+    // Events that arrived with the reply are waiting in xcb's queue, where the
+    // socket notifier would not see them.
+    if (armed_)
+        readEvents();
+    return ratio == 1.0 ? device : (QPointF(device) / ratio).toPoint();
+}
+
+void PointerPosition::selectRawMotion(bool on) {
+    struct {
+        xcb_input_event_mask_t head;
+        uint32_t mask;
+    } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
+           // Raw motion comes from every real device (and XTest); plain
+           // motion over the desktop also covers a pointer warped there.
+           on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION | XCB_INPUT_XI_EVENT_MASK_MOTION) : 0u};
+    xcb_input_xi_select_events(connection_, root_, 1, &mask.head);
+    xcb_flush(connection_);
+}
+
+void PointerPosition::armMotionNotice() {
+    if (!canNoticeMotion() || armed_)
+        return;
+    armed_ = true;
+    selectRawMotion(true);
+}
+
+void PointerPosition::readEvents() {
+    bool movedNow = false;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+        if ((event->response_type & 0x7f) == XCB_GE_GENERIC) {
+            auto* generic = reinterpret_cast<xcb_ge_generic_event_t*>(event);
+            if (generic->extension == xinputOpcode_ &&
+                (generic->event_type == XCB_INPUT_RAW_MOTION || generic->event_type == XCB_INPUT_MOTION))
+                movedNow = true;
+        }
+        std::free(event);
+    }
+    if (movedNow && armed_) {
+        // One notice is all the caller needs; a moving pointer would otherwise
+        // send hundreds of these a second.
+        armed_ = false;
+        selectRawMotion(false);
+        emit moved();
+    }
+}

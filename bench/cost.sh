@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs Quorvel at its defaults, then conky (Debian's conky-std, two per-core
+# CPU graphs and down/up graphs every second), on the same virtual X display,
+# each for 60 s after a 10 s warm-up, and prints for each: CPU time per minute
+# (all threads and children), context switches per second, RSS and PSS.
+#   bench/cost.sh [seconds]      (build first: scripts/build.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+command -v conky >/dev/null || {
+  sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq conky-std >/dev/null
+}
+export QUORVEL_COST_SECONDS="${1:-60}"
+exec scripts/with-x-desktop.sh bash -c '
+  set -euo pipefail
+  source bench/procstats.sh
+  work=$(mktemp -d)
+  trap "rm -rf $work" EXIT
+  export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
+  mkdir -p $XDG_CONFIG_HOME/Quorvel && mkdir -m 700 $XDG_RUNTIME_DIR
+  iface=$(awk -F: "NR > 2 && \$1 !~ /lo/ {gsub(/ /, \"\", \$1); print \$1; exit}" /proc/net/dev)
+  cat >$work/conky.conf <<CONKY
+conky.config = {
+  update_interval = 1, own_window = true, own_window_type = "override",
+  double_buffer = true, alignment = "top_right", background = false,
+  out_to_console = false, use_xft = true,
+}
+conky.text = [[
+CPU1 \${cpugraph cpu1 32,120}
+CPU2 \${cpugraph cpu2 32,120}
+down \${downspeedgraph $iface 32,120}
+up   \${upspeedgraph $iface 32,120}
+]]
+CONKY
+  hz=$(getconf CLK_TCK)
+  measure() { # name command...
+    local name=$1; shift
+    "$@" >$work/$name.log 2>&1 &
+    local pid=$!
+    sleep 10
+    local t0 c0 s0 ms
+    t0=$(cpu_ticks $pid); c0=$(context_switches $pid); s0=$(date +%s%N)
+    if command -v perf >/dev/null && perf stat -e task-clock true >/dev/null 2>&1; then
+      # Exact CPU time of the program and its helper; /proc counts whole
+      # scheduler ticks, too coarse for programs this quiet.
+      ms=$(perf stat -x, -e task-clock -p "$(family $pid | paste -sd,)" -- sleep "$QUORVEL_COST_SECONDS" 2>&1 |
+           awk -F, "/task-clock/ {print \$1}")
+    else
+      sleep "$QUORVEL_COST_SECONDS"
+    fi
+    local t1 c1 s1
+    t1=$(cpu_ticks $pid); c1=$(context_switches $pid); s1=$(date +%s%N)
+    local secs; secs=$(awk -v a=$s0 -v b=$s1 "BEGIN {print (b - a) / 1e9}")
+    [ -n "${ms:-}" ] || ms=$(( (t1 - t0) * 1000 / hz ))
+    awk -v n=$name -v ms=$ms -v s=$secs -v c=$((c1 - c0)) \
+        -v rss=$(memory_kb $pid Rss) -v pss=$(memory_kb $pid Pss) \
+        "BEGIN {printf \"%-8s cpu %7.1f ms/min  switches %6.1f /s  rss %6d kB  pss %6d kB\n\", n, ms * 60 / s, c / s, rss, pss}"
+    kill $pid; wait $pid 2>/dev/null || true
+  }
+  measure quorvel "${QUORVEL_BUILD_DIR:-build}/quorvel"
+  measure conky conky -c $work/conky.conf
+'

@@ -1,0 +1,42 @@
+# Reads what a process and its children cost, from /proc. Sourced by the
+# soak and cost scripts.
+
+# The process and its direct children, one pid a line.
+family() { echo "$1"; pgrep -P "$1" || true; }
+
+# CPU ticks (user + system) of the process, its threads and its live children.
+cpu_ticks() {
+  local total=0 p
+  for p in $(family "$1"); do
+    [ -r "/proc/$p/stat" ] || continue
+    # Fields after the command name: utime is 14th, stime 15th overall.
+    total=$(( total + $(sed 's/^.*) //' "/proc/$p/stat" | awk '{print $12 + $13}') ))
+  done
+  echo "$total"
+}
+
+# Context switches, voluntary and not, over every thread of the family.
+context_switches() {
+  local total=0 p t
+  for p in $(family "$1"); do
+    for t in /proc/"$p"/task/*; do
+      [ -r "$t/status" ] || continue
+      total=$(( total + $(awk '/_ctxt_switches/ {s += $2} END {print s + 0}' "$t/status") ))
+    done
+  done
+  echo "$total"
+}
+
+# kB of resident and proportional set size over the family.
+memory_kb() { # pid Rss|Pss
+  local total=0 p
+  for p in $(family "$1"); do
+    [ -r "/proc/$p/smaps_rollup" ] || continue
+    total=$(( total + $(awk -v k="$2:" '$1 == k {print $2}' "/proc/$p/smaps_rollup") ))
+  done
+  echo "$total"
+}
+
+open_fds() { ls "/proc/$1/fd" 2>/dev/null | wc -l; }
+threads() { ls "/proc/$1/task" 2>/dev/null | wc -l; }
+children() { pgrep -P "$1" | wc -l; }
