@@ -14,10 +14,7 @@ export QUORVEL_COST_SECONDS="${1:-60}"
 exec scripts/with-x-desktop.sh bash -c '
   set -euo pipefail
   source bench/procstats.sh
-  work=$(mktemp -d)
-  trap "rm -rf $work" EXIT
-  export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
-  mkdir -p $XDG_CONFIG_HOME/Quorvel && mkdir -m 700 $XDG_RUNTIME_DIR
+  private_quorvel_home
   iface=$(awk -F: "NR > 2 && \$1 !~ /lo/ {gsub(/ /, \"\", \$1); print \$1; exit}" /proc/net/dev)
   cat >$work/conky.conf <<CONKY
 conky.config = {

@@ -40,3 +40,12 @@ memory_kb() { # pid Rss|Pss
 open_fds() { ls "/proc/$1/fd" 2>/dev/null | wc -l; }
 threads() { ls "/proc/$1/task" 2>/dev/null | wc -l; }
 children() { pgrep -P "$1" | wc -l; }
+
+# A home of its own for one run: settings and runtime directories under a
+# temporary $work, removed on exit.
+private_quorvel_home() {
+  work=$(mktemp -d)
+  trap "rm -rf $work" EXIT
+  export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
+  mkdir -p "$XDG_CONFIG_HOME/Quorvel" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+}

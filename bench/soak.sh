@@ -10,10 +10,7 @@ export QUORVEL_SOAK_SECONDS="$seconds"
 exec scripts/with-x-desktop.sh bash -c '
   set -euo pipefail
   source bench/procstats.sh
-  work=$(mktemp -d)
-  trap "rm -rf $work" EXIT
-  export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
-  mkdir -p $XDG_CONFIG_HOME/Quorvel && mkdir -m 700 $XDG_RUNTIME_DIR
+  private_quorvel_home
   printf "[General]\nCPUInterval=0.05\nAutoHide=false\n" >$XDG_CONFIG_HOME/Quorvel/Quorvel.conf
   "${QUORVEL_BUILD_DIR:-build}/quorvel" 2>$work/log &
   pid=$!
