@@ -21,11 +21,15 @@ cleanup() {
 }
 trap cleanup EXIT
 export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# Under load (a sanitizer build testing in parallel) start-up can take a while.
+for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start on $display" >&2; exit 1; }
 
 openbox >/dev/null 2>&1 &
 wm=$!
-for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && xprop -root _NET_WORKAREA 2>/dev/null | grep -q =; }
+for _ in $(seq 300); do wm_ready && break; sleep 0.1; done
+wm_ready || { echo "openbox did not start on $display" >&2; exit 1; }
 if [ -z "${QUORVEL_NO_COMPOSITOR:-}" ]; then
   xcompmgr >/dev/null 2>&1 &
   compositor=$!
