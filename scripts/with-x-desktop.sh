@@ -20,6 +20,8 @@ cleanup() {
   exit "$status"
 }
 trap cleanup EXIT
+# Killed (a test's time-out): still take the desktop down.
+trap 'exit 143' TERM INT HUP
 export DISPLAY="$display"
 # Under load (a sanitizer build testing in parallel) start-up can take a while.
 for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
