@@ -2,6 +2,7 @@
 # Runs a command on a fresh virtual X desktop: Xvfb, openbox, and (unless
 # QUORVEL_NO_COMPOSITOR is set) xcompmgr for translucency. Prints nothing of
 # its own; the command's exit status is this script's.
+# Xvfb, openbox and xcompmgr die with this script, however it ends.
 set -euo pipefail
 screen_size="${QUORVEL_SCREEN:-1024x768x24}"
 
@@ -11,7 +12,7 @@ for n in $(seq 90 140); do
 done
 [ -n "$display" ] || { echo "no free X display number" >&2; exit 1; }
 
-Xvfb "$display" -screen 0 "$screen_size" -nolisten tcp >/dev/null 2>&1 &
+setpriv --pdeathsig KILL Xvfb "$display" -screen 0 "$screen_size" -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 cleanup() {
   local status=$?
@@ -27,13 +28,13 @@ export DISPLAY="$display"
 for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start on $display" >&2; exit 1; }
 
-openbox >/dev/null 2>&1 &
+setpriv --pdeathsig KILL openbox >/dev/null 2>&1 &
 wm=$!
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && xprop -root _NET_WORKAREA 2>/dev/null | grep -q =; }
 for _ in $(seq 300); do wm_ready && break; sleep 0.1; done
 wm_ready || { echo "openbox did not start on $display" >&2; exit 1; }
 if [ -z "${QUORVEL_NO_COMPOSITOR:-}" ]; then
-  xcompmgr >/dev/null 2>&1 &
+  setpriv --pdeathsig KILL xcompmgr >/dev/null 2>&1 &
   compositor=$!
   sleep 0.3
 fi
