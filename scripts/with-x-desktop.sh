@@ -28,11 +28,26 @@ export DISPLAY="$display"
 for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start on $display" >&2; exit 1; }
 
-setpriv --pdeathsig KILL openbox >/dev/null 2>&1 &
-wm=$!
-wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && xprop -root _NET_WORKAREA 2>/dev/null | grep -q =; }
-for _ in $(seq 300); do wm_ready && break; sleep 0.1; done
-wm_ready || { echo "openbox did not start on $display" >&2; exit 1; }
+wm_log=$(mktemp)
+wm_ready() {
+  [[ "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" == *window* ]] &&
+    [[ "$(xprop -root _NET_WORKAREA 2>/dev/null)" == *=* ]]
+}
+# A second try if the first openbox does not come up (seen once, under load).
+for attempt in 1 2; do
+  setpriv --pdeathsig KILL openbox >>"$wm_log" 2>&1 &
+  wm=$!
+  for _ in $(seq 200); do wm_ready && break; sleep 0.1; done
+  wm_ready && break
+  kill "$wm" 2>/dev/null || true
+  wait "$wm" 2>/dev/null || true
+done
+if ! wm_ready; then
+  echo "openbox did not start on $display:" >&2
+  cat "$wm_log" >&2
+  exit 1
+fi
+rm -f "$wm_log"
 if [ -z "${QUORVEL_NO_COMPOSITOR:-}" ]; then
   setpriv --pdeathsig KILL xcompmgr >/dev/null 2>&1 &
   compositor=$!
