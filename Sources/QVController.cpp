@@ -92,8 +92,12 @@ void QVController::applicationDidFinishLaunching() {
     pollTimer_ = new QTimer(this);
     pollTimer_->setInterval(pollIntervalMs);
     connect(pollTimer_, &QTimer::timeout, this, &QVController::_pollTimerHandler);
-    if (activeApplication)
-        activeApplication->setChangeHandler([this] { _pollTimerHandler(); });
+    if (activeApplication) {
+        // Reported from inside X event handling; decided once that is done.
+        activeApplication->setChangeHandler([this] {
+            QMetaObject::invokeMethod(this, &QVController::_pollTimerHandler, Qt::QueuedConnection);
+        });
+    }
     launched_ = true;
     updatePolling();
 }

@@ -1,5 +1,7 @@
 #include "ControllerFixture.h"
 
+#include "platform/ActiveApplication.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QTest>
@@ -123,12 +125,44 @@ TEST_F(ControllerTest, TurningTheIconOnAndClosingKeepsTheSameIcon) {
     EXPECT_EQ(controller().statusItem(), icon);
 }
 
-TEST_F(ControllerTest, PollHidesOnlyOnChangesOfTheDecision) {
+// An active application the test sets, reporting its changes as X11 does.
+class FakeActiveApplication : public ActiveApplication {
+public:
+    QString activeDesktopEntry() override { return active; }
+    void activate(const QString& entry) {
+        active = entry;
+        notifyChange();
+    }
+    QString active;
+};
+
+TEST_F(ControllerTest, ListedApplicationInFrontHidesTheWindowWithoutPolling) {
+    FakeActiveApplication front;
+    controller().activeApplication = &front;
+    defaults().setObject(false, SettingsKeys::AutoHide);
+    controller()._didEndOpenSheet({"/usr/share/applications/listed.desktop"},
+                                  QVController::okButton);
     launch();
-    defaults().setObject(QStringList{"listed.desktop"}, SettingsKeys::AutoHideApplications);
-    // The list is the controller's own copy, taken at launch; the preferences
-    // edit it. Here the decision comes from the pointer: offscreen, the cursor
-    // is never over the window, so nothing hides.
+    ASSERT_FALSE(controller().isHidden());
+
+    front.activate("listed.desktop");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return controller().isHidden(); }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ui->statWindow().isVisible(); }, 1000))
+        << "faded out and ordered out";
+
+    front.activate("other.desktop");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller().isHidden(); }, 1000));
+    EXPECT_TRUE(ui->statWindow().isVisible());
+
+    front.activate("Listed.desktop"); // case matters
+    QTest::qWait(150);
+    EXPECT_FALSE(controller().isHidden());
+    controller().activeApplication = nullptr;
+}
+
+TEST_F(ControllerTest, PointerAwayFromTheWindowHidesNothing) {
+    launch();
+    // Offscreen, the pointer is never over the window.
     controller()._pollTimerHandler();
     EXPECT_FALSE(controller().isHidden());
     EXPECT_FALSE(ui->statWindow().isFading());
