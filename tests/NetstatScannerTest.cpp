@@ -42,6 +42,14 @@ TEST(NetstatScanner, SixNumbersAreEnoughSeventhMayBeLastByte) {
     EXPECT_EQ(cut->outBytes, 4u);
 }
 
+TEST(NetstatScanner, ASignStartsTheNextNumberAsWithSscanf) {
+    // Found by fuzzing: eleven bytes holding six numbers.
+    const auto sample = scanNetstatChunk("9+9+9 9+9 0");
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(sample->inBytes, 9u);
+    EXPECT_EQ(sample->outBytes, 0u);
+}
+
 TEST(NetstatScanner, EmptyAndBlankChunksGiveNothing) {
     EXPECT_FALSE(scanNetstatChunk(""));
     EXPECT_FALSE(scanNetstatChunk("  \n\n \t"));
