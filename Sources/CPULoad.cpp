@@ -1,5 +1,7 @@
 #include "CPULoad.h"
 
+#include <initializer_list>
+
 CPULoad cpuLoadBetween(const ProcessorTicks& previous, const ProcessorTicks& current) {
     auto delta = [&](ProcessorTicks::Field f) -> std::uint64_t {
         const auto cur = current.fields[f];
@@ -7,21 +9,28 @@ CPULoad cpuLoadBetween(const ProcessorTicks& previous, const ProcessorTicks& cur
         return cur >= prev ? cur - prev : 0;
     };
     using F = ProcessorTicks;
-    const std::uint64_t user = delta(F::User);
-    const std::uint64_t nice = delta(F::Nice);
-    const std::uint64_t system = delta(F::System) + delta(F::IRQ) + delta(F::SoftIRQ);
-    const std::uint64_t idle = delta(F::Idle) + delta(F::IOWait) + delta(F::Steal);
-    const std::uint64_t total = user + nice + system + idle;
+    // Summed in double: eight 64-bit deltas can overflow a 64-bit sum (only
+    // garbage counters get there, but garbage must not give shares above 1).
+    auto sum = [&](std::initializer_list<ProcessorTicks::Field> fields) {
+        double total = 0.0;
+        for (auto f : fields)
+            total += double(delta(f));
+        return total;
+    };
+    const double user = sum({F::User});
+    const double nice = sum({F::Nice});
+    const double system = sum({F::System, F::IRQ, F::SoftIRQ});
+    const double idle = sum({F::Idle, F::IOWait, F::Steal});
+    const double total = user + nice + system + idle;
 
     CPULoad load;
-    if (total == 0) {
+    if (total == 0.0) {
         load.idle = 1.0f;
         return load;
     }
-    const float t = float(total);
-    load.user = float(user) / t;
-    load.system = float(system) / t;
-    load.idle = float(idle) / t;
-    load.nice = float(nice) / t;
+    load.user = float(user / total);
+    load.system = float(system / total);
+    load.idle = float(idle / total);
+    load.nice = float(nice / total);
     return load;
 }

@@ -74,6 +74,15 @@ TEST(CPULoad, NoElapsedTickIsAnEmptyColumn) {
     EXPECT_EQ(load.idle, 1.0f);
 }
 
+TEST(CPULoad, HugeCountersNeverOverflowTheTotal) {
+    // Found by fuzzing: deltas whose 64-bit sum wraps around.
+    const std::uint64_t big = 0xF000000000000000ull;
+    const CPULoad load = cpuLoadBetween(ticks(0, 0, 0, 0), ticks(big, 0, big, big));
+    EXPECT_NEAR(load.user, 1.0f / 3.0f, 1e-6f);
+    EXPECT_NEAR(load.system, 1.0f / 3.0f, 1e-6f);
+    EXPECT_NEAR(load.user + load.system + load.idle + load.nice, 1.0f, 1e-6f);
+}
+
 TEST(CPULoad, AllCountersBackwardsAfterResumeIsEmptyNotGarbage) {
     const CPULoad load = cpuLoadBetween(ticks(500, 5, 500, 5000), ticks(10, 0, 10, 100));
     EXPECT_EQ(load.user + load.system + load.nice, 0.0f);
