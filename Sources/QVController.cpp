@@ -16,7 +16,6 @@
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
-#include <QColorDialog>
 #include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>

@@ -46,7 +46,6 @@ UserDefaults::UserDefaults(QString filePath, QObject* parent)
     connect(&watcher_, &QFileSystemWatcher::fileChanged, &reloadDelay_, qOverload<>(&QTimer::start));
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, &reloadDelay_,
             qOverload<>(&QTimer::start));
-    watchFile();
 }
 
 UserDefaults& UserDefaults::standardUserDefaults() {

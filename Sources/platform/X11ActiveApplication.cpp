@@ -1,15 +1,16 @@
 #include "X11ActiveApplication.h"
 
+#include "X11Connection.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 
 X11ActiveApplication::X11ActiveApplication(QObject* parent) : QObject(parent) {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    connection_ = x11 ? x11->connection() : nullptr;
+    connection_ = qtX11Connection();
     if (!connection_)
         return;
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    root_ = x11RootWindow(connection_);
     activeWindowAtom_ = atom("_NET_ACTIVE_WINDOW");
 
     // Make sure property changes of the root window reach us (Qt selects them
@@ -44,15 +45,7 @@ bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* 
     return false;
 }
 
-xcb_atom_t X11ActiveApplication::atom(const char* name) {
-    auto reply = xcb_intern_atom_reply(
-        connection_, xcb_intern_atom(connection_, 0, uint16_t(strlen(name)), name), nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const xcb_atom_t value = reply->atom;
-    free(reply);
-    return value;
-}
+xcb_atom_t X11ActiveApplication::atom(const char* name) { return x11Atom(connection_, name); }
 
 QByteArray X11ActiveApplication::property(xcb_window_t window, xcb_atom_t property,
                                           xcb_atom_t type, quint32 maxLength) {

@@ -1,5 +1,7 @@
 #include "X11WindowHints.h"
 
+#include "X11Connection.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPoint>
@@ -14,16 +16,6 @@
 #include <vector>
 
 namespace {
-
-xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
-    auto reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const xcb_atom_t atom = reply->atom;
-    free(reply);
-    return atom;
-}
 
 void sendToRoot(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
                 std::array<uint32_t, 5> data) {
@@ -41,19 +33,17 @@ void sendToRoot(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb
 } // namespace
 
 void applyFloatingWindowHints(QWidget* widget, bool mapped) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    // The offscreen platform answers for X11 too, without a connection.
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* c = qtX11Connection();
     if (!c)
         return;
     const xcb_window_t window = xcb_window_t(widget->winId());
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_window_t root = x11RootWindow(c);
 
-    const xcb_atom_t wmState = internAtom(c, "_NET_WM_STATE");
-    const xcb_atom_t wmDesktop = internAtom(c, "_NET_WM_DESKTOP");
+    const xcb_atom_t wmState = x11Atom(c, "_NET_WM_STATE");
+    const xcb_atom_t wmDesktop = x11Atom(c, "_NET_WM_DESKTOP");
     const std::vector<xcb_atom_t> states = {
-        internAtom(c, "_NET_WM_STATE_STICKY"), internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-        internAtom(c, "_NET_WM_STATE_SKIP_PAGER"), internAtom(c, "_NET_WM_STATE_ABOVE")};
+        x11Atom(c, "_NET_WM_STATE_STICKY"), x11Atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+        x11Atom(c, "_NET_WM_STATE_SKIP_PAGER"), x11Atom(c, "_NET_WM_STATE_ABOVE")};
     const uint32_t allDesktops = 0xFFFFFFFF;
 
     if (!mapped) {
@@ -73,12 +63,11 @@ void applyFloatingWindowHints(QWidget* widget, bool mapped) {
 }
 
 void enforceX11Position(QWidget* widget, const QPoint& topLeft) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* c = qtX11Connection();
     if (!c || !widget->isVisible())
         return;
     const xcb_window_t window = xcb_window_t(widget->winId());
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_window_t root = x11RootWindow(c);
     auto reply = xcb_translate_coordinates_reply(
         c, xcb_translate_coordinates(c, window, root, 0, 0), nullptr);
     if (!reply)
@@ -109,11 +98,10 @@ bool X11FramePassThrough::nativeEventFilter(const QByteArray& eventType, void* m
     auto* reparent = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
     if (reparent->window != xcb_window_t(window_->internalWinId()))
         return false;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* c = qtX11Connection();
     if (!c)
         return false;
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_window_t root = x11RootWindow(c);
     if (reparent->parent != root) {
         xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
                              reparent->parent, 0, 0, 0, nullptr);

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+// Small shared pieces for talking to X11 over Qt's own connection.
+
+// Qt's xcb connection, or null on other platforms (the offscreen platform
+// answers for X11 too, but without a connection).
+xcb_connection_t* qtX11Connection();
+
+xcb_window_t x11RootWindow(xcb_connection_t* connection);
+
+// The atom of a name. Atoms are the server's for its lifetime, so each name
+// costs one round trip per process; XCB_ATOM_NONE when the server does not answer.
+xcb_atom_t x11Atom(xcb_connection_t* connection, const char* name);
