@@ -32,6 +32,8 @@ QWidget* PrefWindow::control(const QString& key) const {
 
 void PrefWindow::setDelegate(QVController* delegate) {
     delegate_ = delegate;
+    // A number still being typed is taken before Apply saves the edits.
+    connect(ui_->applyButton, &QPushButton::clicked, this, &PrefWindow::takeTypedValues);
     connect(ui_->applyButton, &QPushButton::clicked, delegate, &QVController::applyPrefChanges);
     connect(ui_->revertButton, &QPushButton::clicked, delegate, &QVController::revertPrefChanges);
     connect(ui_->closeButton, &QPushButton::clicked, this, &QWidget::close);
@@ -49,6 +51,7 @@ void PrefWindow::showEvent(QShowEvent* event) {
 }
 
 void PrefWindow::closeEvent(QCloseEvent* event) {
+    takeTypedValues();
     if (delegate_ && !delegate_->windowShouldClose())
         event->ignore();
     else
@@ -69,8 +72,12 @@ void PrefWindow::bindControls() {
         } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
             connect(box, &QCheckBox::toggled, this, [edit, key](bool on) { edit(key, on); });
         } else if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
+            if (const auto range = SettingsKeys::rangeOf(key))
+                spin->setRange(int(range->minimum), int(range->maximum));
             connect(spin, &QSpinBox::valueChanged, this, [edit, key](int v) { edit(key, v); });
         } else if (auto* real = qobject_cast<QDoubleSpinBox*>(widget)) {
+            if (const auto range = SettingsKeys::rangeOf(key))
+                real->setRange(range->minimum, range->maximum);
             connect(real, &QDoubleSpinBox::valueChanged, this,
                     [edit, key](double v) { edit(key, v); });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
@@ -82,7 +89,10 @@ void PrefWindow::bindControls() {
 void PrefWindow::showValues() {
     for (const QString& key : SettingsKeys::all()) {
         QWidget* widget = control(key);
-        if (!widget)
+        // A field the user is typing into keeps what is typed: every valid
+        // value is taken as it comes, and showing it back would move the
+        // cursor and reformat the text under the user's fingers.
+        if (!widget || (widget->hasFocus() && qobject_cast<QAbstractSpinBox*>(widget)))
             continue;
         const QSignalBlocker quiet(widget);
         const QVariant value = defaultController_.value(key);
@@ -98,6 +108,11 @@ void PrefWindow::showValues() {
             // Any position beyond the four named ones means bottom right.
             combo->setCurrentIndex(value.toInt() >= 0 && value.toInt() <= 2 ? value.toInt() : 3);
     }
+}
+
+void PrefWindow::takeTypedValues() {
+    for (QAbstractSpinBox* field : findChildren<QAbstractSpinBox*>())
+        field->interpretText();
 }
 
 void PrefWindow::setAutoHideModel(QAbstractItemModel* model) {

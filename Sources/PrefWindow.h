@@ -39,6 +39,7 @@ protected:
 private:
     void bindControls();
     void showValues();
+    void takeTypedValues();
     void updateRemoveButton();
     void showAutostart();
 

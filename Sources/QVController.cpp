@@ -73,8 +73,7 @@ void QVController::applicationDidFinishLaunching() {
     connect(&defaults_, &UserDefaults::didChange, this, &QVController::_userDefaultsDidChange);
     // The shared colour panel shows alpha; it is made that way when first
     // needed (ColorWell::sharedColorPanel), not at launch.
-    autoHideAppArray_ = defaults_.stringArrayForKey(SettingsKeys::AutoHideApplications);
-    emit autoHideListChanged();
+    loadAutoHideList(true);
 
     connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this] {
         watchPrimaryScreen();
@@ -157,8 +156,27 @@ void QVController::applicationDidChangeScreenParameters() {
 }
 
 void QVController::_userDefaultsDidChange() {
+    loadAutoHideList(false);
     _setupStatWindow();
     updatePolling();
+}
+
+// The list follows the settings file, edits made there by hand included, so an
+// add or remove in the preferences never writes an old copy over them.
+void QVController::loadAutoHideList(bool always) {
+    const QStringList list = defaults_.stringArrayForKey(SettingsKeys::AutoHideApplications);
+    if (!always && list == autoHideAppArray_)
+        return;
+    autoHideAppArray_ = list;
+    QStringList listedFiles;
+    for (const QString& entry : list)
+        if (entry.startsWith(u'/'))
+            listedFiles << entry;
+    if (desktopEntries)
+        desktopEntries->setListedFiles(listedFiles);
+    if (activeApplication)
+        activeApplication->setListedDesktopFiles(listedFiles);
+    emit autoHideListChanged();
 }
 
 bool QVController::windowShouldClose() {
@@ -346,9 +364,13 @@ void QVController::addAutoHideApp() {
 void QVController::_didEndOpenSheet(const QStringList& chosenPaths, int returnCode) {
     if (returnCode != okButton || chosenPaths.isEmpty())
         return;
+    // Running applications are known by their desktop-file ids; a file from
+    // outside the applications folders is kept by its path.
+    QStringList entries;
     for (const QString& path : chosenPaths)
-        autoHideAppArray_.append(QFileInfo(path).fileName());
-    storeAutoHideList();
+        entries << (desktopEntries ? desktopEntries->idForFile(path) : QFileInfo(path).fileName());
+    defaults_.appendListEntries(SettingsKeys::AutoHideApplications, entries);
+    _pollTimerHandler();
 }
 
 void QVController::removeAutoHideApp() {
@@ -384,13 +406,7 @@ void QVController::_didEndRemoveAleartSheet(int returnCode) {
     const int row = appTable ? appTable->currentIndex().row() : -1;
     if (row < 0 || row >= autoHideAppArray_.size())
         return;
-    autoHideAppArray_.removeAt(row);
-    storeAutoHideList();
-}
-
-void QVController::storeAutoHideList() {
-    defaults_.setObject(autoHideAppArray_, SettingsKeys::AutoHideApplications);
-    emit autoHideListChanged();
+    defaults_.removeListEntry(SettingsKeys::AutoHideApplications, row);
     _pollTimerHandler();
 }
 

@@ -106,7 +106,7 @@ private:
     void watchPrimaryScreen();
     void updatePolling();
     void startSampling();
-    void storeAutoHideList();
+    void loadAutoHideList(bool always);
     QString displayName(const QString& entry) const;
 
     UserDefaults& defaults_;

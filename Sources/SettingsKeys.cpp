@@ -24,23 +24,29 @@ bool isColorKey(const QString& key) {
            key == NetOutgoingFillColor;
 }
 
+std::optional<NumberRange> rangeOf(const QString& key) {
+    // Below 0.05 s a CPU interval holds too few clock ticks to tell the shares
+    // apart, and the columns come out empty.
+    if (key == CPUInterval)
+        return NumberRange{0.05, 3600.0};
+    if (key == NetInterval)
+        return NumberRange{1, 3600};
+    if (key == NetScale)
+        return NumberRange{1, 20};
+    return std::nullopt;
+}
+
 bool isUsable(const QString& key, const QVariant& value) {
     if (isColorKey(key))
         return QVExtensions::unarchivedColor(value.toString()).isValid();
-    if (key == CPUInterval) {
-        const double seconds = value.toDouble();
-        return std::isfinite(seconds) && seconds > 0.0;
+    if (const auto range = rangeOf(key)) {
+        const double number = value.toDouble();
+        return std::isfinite(number) && number >= range->minimum && number <= range->maximum;
     }
-    if (key == NetInterval || key == NetScale)
-        return value.toInt() >= 1;
     if (key == AutoHideApplications) {
-        if (value.typeId() != QMetaType::QStringList && value.typeId() != QMetaType::QVariantList)
-            return false;
-        for (const QVariant& entry : value.toList()) {
-            const QString name = entry.toString();
-            if (entry.typeId() != QMetaType::QString || name.isEmpty() || name.contains(u'/'))
-                return false;
-        }
+        const QString entry = value.toString();
+        return value.typeId() == QMetaType::QString && !entry.isEmpty() &&
+               (!entry.contains(u'/') || (entry.startsWith(u'/') && !entry.contains(u"/../")));
     }
     return true;
 }

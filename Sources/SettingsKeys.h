@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <optional>
+
 class UserDefaults;
 
 // The keys of Quorvel's settings.
@@ -27,15 +29,20 @@ inline const QString AutoHideApplications = QStringLiteral("AutoHideApplications
 QStringList all();
 bool isColorKey(const QString& key);
 
-// Whether a value can be used by the code that reads key: intervals and the
-// scale are divisors, colours must parse, the auto-hide list must be names of
-// desktop files. Unknown keys pass.
-bool isUsable(const QString& key, const QVariant& value);
+// The usable range of a number setting, bounds included. The settings file,
+// the preferences' fields and the graphs all take it from here.
+struct NumberRange {
+    double minimum;
+    double maximum;
+};
+std::optional<NumberRange> rangeOf(const QString& key);
 
-// Upper bounds the preferences offer; larger values still read as they are.
-constexpr double maxCPUInterval = 3600.0;
-constexpr int maxNetInterval = 3600;
-constexpr int maxNetScale = 20;
+// Whether a value can be used by the code that reads key: numbers within their
+// range (the intervals and the scale are divisors), colours that parse. For
+// "AutoHideApplications" the value is one entry: a desktop-file id, or the
+// absolute path of a desktop file outside the applications folders. Unknown
+// keys pass.
+bool isUsable(const QString& key, const QVariant& value);
 
 // Registers the defaults compiled into the program (DefaultDefaults.plist) and
 // the check above with defaults. False when the resource is missing or broken,

@@ -56,6 +56,10 @@ public:
 
     // nullopt for the first snapshot, which only sets the baseline.
     std::optional<IntervalCounters> update(const Snapshot& current);
+    // After a snapshot could not be taken: the next one only sets the
+    // baseline, so the bytes of the missed interval are never reported as
+    // one interval's.
+    void restart() { previous_.reset(); }
 
 private:
     InterfaceFilter counts_;

@@ -212,8 +212,12 @@ int main(int argc, char** argv) {
             return 0;
         const std::string* text = source.read();
         const auto snapshot = text ? netdev::parseNetDev(*text) : std::nullopt;
-        if (!snapshot)
-            continue; // a passing read failure: no line for this interval
+        if (!snapshot) {
+            // A passing read failure: no line for this interval, nor for the
+            // next, which would carry two intervals' bytes.
+            accumulator.restart();
+            continue;
+        }
         chooseCounted(*snapshot);
         if (const auto interval = accumulator.update(*snapshot)) {
             if (!writeOut(netdev::formatIntervalLine(*interval)))

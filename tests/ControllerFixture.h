@@ -8,7 +8,9 @@
 #include "QVController.h"
 #include "SettingsKeys.h"
 #include "TestSupport.h"
+#include "platform/ActiveApplication.h"
 #include "platform/DefaultsController.h"
+#include "platform/DesktopEntries.h"
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
@@ -32,4 +34,21 @@ protected:
 
     TestSettings settings;
     std::unique_ptr<MainInterface> ui;
+};
+
+// An active application the test sets, reporting its changes as X11 does. A
+// window can also be given by what X11 tells of it; it is then matched to its
+// desktop entry as on X11.
+class FakeActiveApplication : public ActiveApplication {
+public:
+    QString activeDesktopEntry() override { return active; }
+    void setListedDesktopFiles(const QStringList& paths) override { entries.setListedFiles(paths); }
+    void activate(const QString& entry) {
+        active = entry;
+        notifyChange();
+    }
+    void activateWindow(const WindowIdentity& window) { activate(entries.idForWindow(window)); }
+
+    QString active;
+    DesktopEntries entries;
 };

@@ -17,6 +17,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -110,7 +112,8 @@ TEST_F(PreferencesTest, AddingThreeAppendsInOrderWithOneWriteAndOneReload) {
                                    "/opt/c.desktop"},
                                   QVController::okButton);
     EXPECT_EQ(controller().autoHideAppArray(),
-              (QStringList{"b.desktop", "a.desktop", "c.desktop"}));
+              (QStringList{"b.desktop", "a.desktop", "/opt/c.desktop"}))
+        << "a file from outside the applications folders is kept by its path";
     EXPECT_EQ(writes.count(), 1);
     EXPECT_EQ(reloads.count(), 1);
     EXPECT_EQ(ui->autoHideModel().rowCount(), 3);
@@ -137,7 +140,8 @@ TEST_F(PreferencesTest, ChooserIsAWindowModalDialogOfDesktopFiles) {
 }
 
 TEST_F(PreferencesTest, DuplicatesAreKeptAndRemovingOneLeavesTheOther) {
-    controller()._didEndOpenSheet({"/a/x.desktop", "/a/y.desktop", "/b/x.desktop"},
+    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop", "/usr/share/applications/y.desktop",
+                                   "/usr/local/share/applications/x.desktop"},
                                   QVController::okButton);
     selectRow(2);
     EXPECT_TRUE(removeButton()->isEnabled());
@@ -158,7 +162,7 @@ TEST_F(PreferencesTest, DuplicatesAreKeptAndRemovingOneLeavesTheOther) {
 }
 
 TEST_F(PreferencesTest, ReturnInTheAlertPressesCancelAndKeepsTheEntry) {
-    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
     selectRow(0);
     controller().removeAutoHideApp();
     QMessageBox* alert = controller().removeAlert();
@@ -171,7 +175,7 @@ TEST_F(PreferencesTest, ReturnInTheAlertPressesCancelAndKeepsTheEntry) {
 }
 
 TEST_F(PreferencesTest, RemoveIsDisabledWithoutASelection) {
-    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
     EXPECT_FALSE(removeButton()->isEnabled());
     controller().removeAutoHideApp();
     EXPECT_EQ(controller().removeAlert(), nullptr);
@@ -179,7 +183,7 @@ TEST_F(PreferencesTest, RemoveIsDisabledWithoutASelection) {
 }
 
 TEST_F(PreferencesTest, TableCells) {
-    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
     EXPECT_EQ(controller().numberOfRowsInTableView(), 1);
     EXPECT_EQ(controller().tableViewObjectValue("appName", 0).toString(), "x.desktop");
     EXPECT_EQ(controller().tableViewObjectValue("appIcon", 0).typeId(), QMetaType::QIcon);
@@ -188,7 +192,7 @@ TEST_F(PreferencesTest, TableCells) {
 }
 
 TEST_F(PreferencesTest, RevertDoesNotUndoListChanges) {
-    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
     controller().revertPrefChanges();
     EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
               QStringList{"x.desktop"});
@@ -216,7 +220,7 @@ TEST_F(PreferencesTest, AlertTextsAreTranslated) {
     QTranslator german;
     ASSERT_TRUE(german.load(":/i18n/quorvel_de.qm"));
     QCoreApplication::installTranslator(&german);
-    controller()._didEndOpenSheet({"/a/x.desktop"}, QVController::okButton);
+    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
     selectRow(0);
     controller().removeAutoHideApp();
     QMessageBox* alert = controller().removeAlert();
@@ -269,6 +273,129 @@ TEST_F(PreferencesTest, StartAtLoginShowsAnEntryMadeByHand) {
 TEST(AutostartEntry, QuotesAProgramPathWithSpaces) {
     EXPECT_TRUE(AutostartEntry::entryText("/opt/my apps/quorvel").contains("Exec=\"/opt/my apps/quorvel\"\n"));
     EXPECT_TRUE(AutostartEntry::entryText("quorvel").contains("Exec=quorvel\n"));
+}
+
+} // namespace
+
+namespace {
+
+// Typing into a number field the way a person does: the field keeps what is
+// typed, and the value typed is the one saved.
+TEST_F(PreferencesTest, ANumberFieldTakesWhatIsTyped) {
+    auto* field = ui->prefWindow().findChild<QDoubleSpinBox*>(SettingsKeys::CPUInterval);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&ui->prefWindow()));
+    struct Typing {
+        const char* typed;
+        double saved;
+        const char* shown;
+    };
+    for (const Typing& typing : {Typing{"0.25", 0.25, "0.25 s"}, Typing{"1.5", 1.5, "1.50 s"}}) {
+        field->setFocus();
+        ASSERT_TRUE(field->hasFocus());
+        // Clear the field: select everything, delete it.
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, typing.typed);
+        EXPECT_EQ(field->text(), QString(typing.typed) + " s") << "nothing rewritten while typing";
+        QTest::keyClick(field, Qt::Key_Tab);
+        EXPECT_FALSE(field->hasFocus());
+        EXPECT_EQ(field->text(), typing.shown);
+        EXPECT_EQ(defaults().floatForKey(SettingsKeys::CPUInterval), 1.0f) << "pending until Apply";
+        ui->prefWindow().findChild<QPushButton*>("applyButton")->click();
+        EXPECT_DOUBLE_EQ(defaults().objectForKey(SettingsKeys::CPUInterval).toDouble(), typing.saved);
+        EXPECT_TRUE(readFileBytes(settings.filePath())
+                        .contains("CPUInterval=" + QByteArray::number(typing.saved) + "\n"));
+        defaults().setObject(1.0, SettingsKeys::CPUInterval);
+    }
+    // Apply while the field still has the keyboard takes what it holds.
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, "2.75");
+    controller().applyPrefChanges();
+    EXPECT_FLOAT_EQ(defaults().floatForKey(SettingsKeys::CPUInterval), 2.75f);
+}
+
+TEST_F(PreferencesTest, FieldsOfferTheRangeTheFileAccepts) {
+    for (const QString& key : {SettingsKeys::CPUInterval, SettingsKeys::NetInterval, SettingsKeys::NetScale}) {
+        auto* field = ui->prefWindow().findChild<QAbstractSpinBox*>(key);
+        ASSERT_NE(field, nullptr);
+        const auto range = SettingsKeys::rangeOf(key);
+        ASSERT_TRUE(range);
+        const double minimum = field->property("minimum").toDouble();
+        const double maximum = field->property("maximum").toDouble();
+        EXPECT_DOUBLE_EQ(minimum, range->minimum) << key.toStdString();
+        EXPECT_DOUBLE_EQ(maximum, range->maximum) << key.toStdString();
+        EXPECT_TRUE(SettingsKeys::isUsable(key, minimum));
+        EXPECT_TRUE(SettingsKeys::isUsable(key, maximum));
+    }
+}
+
+TEST_F(PreferencesTest, AListEditedByHandReachesTheTableAndTheHidingAndSurvivesAnAdd) {
+    FakeActiveApplication front;
+    controller().activeApplication = &front;
+    front.setChangeHandler([this] { controller()._pollTimerHandler(); });
+    writeFileBytes(settings.filePath(),
+                   "[General]\nAutoHideApplications=a.desktop;kde/typo.desktop;b.desktop;\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui->autoHideModel().rowCount() == 2; }, 2000));
+    EXPECT_EQ(controller().autoHideAppArray(), (QStringList{"a.desktop", "b.desktop"}));
+    front.activate("b.desktop");
+    EXPECT_TRUE(controller().isHidden());
+
+    controller()._didEndOpenSheet({"/usr/share/applications/c.desktop"}, QVController::okButton);
+    EXPECT_TRUE(readFileBytes(settings.filePath())
+                    .contains("AutoHideApplications=a.desktop;kde/typo.desktop;b.desktop;c.desktop;\n"));
+    EXPECT_EQ(ui->autoHideModel().rowCount(), 3);
+    controller().activeApplication = nullptr;
+}
+
+// A desktop file with its name and an icon of its own, in dir.
+QString writeDesktopFile(const QString& dir, const QString& fileName, const QString& name) {
+    QDir().mkpath(dir);
+    const QString icon = dir + "/" + name + ".png";
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    image.save(icon);
+    const QString path = dir + "/" + fileName;
+    writeFileBytes(path, ("[Desktop Entry]\nType=Application\nName=" + name + "\nIcon=" + icon +
+                          "\nExec=/usr/bin/" + name.toLower() + " %F\n")
+                             .toUtf8());
+    return path;
+}
+
+TEST_F(PreferencesTest, ChosenDesktopFilesAreKnownByTheirIdsOrPathsAndHideTheirWindows) {
+    FakeActiveApplication front;
+    controller().activeApplication = &front;
+    front.setChangeHandler([this] { controller()._pollTimerHandler(); });
+    defaults().setObject(false, SettingsKeys::AutoHide);
+    const QString applications = qEnvironmentVariable("XDG_DATA_HOME") + "/applications";
+    const QString inSubFolder = writeDesktopFile(applications + "/kde", "foo.desktop", "Fooedit");
+    QTemporaryDir elsewhere;
+    const QString outside = writeDesktopFile(elsewhere.path(), "bar.desktop", "Barview");
+
+    controller()._didEndOpenSheet({inSubFolder, outside}, QVController::okButton);
+    ASSERT_EQ(controller().autoHideAppArray(), (QStringList{"kde-foo.desktop", outside}));
+    for (int row : {0, 1}) {
+        EXPECT_EQ(controller().tableViewObjectValue("appName", row).toString(),
+                  row == 0 ? "Fooedit" : "Barview");
+        const QIcon icon = controller().tableViewObjectValue("appIcon", row).value<QIcon>();
+        EXPECT_EQ(icon.pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::red)) << row;
+    }
+
+    WindowIdentity foo;
+    foo.executable = "fooedit";
+    front.activateWindow(foo);
+    EXPECT_EQ(front.active, "kde-foo.desktop");
+    EXPECT_TRUE(controller().isHidden());
+    WindowIdentity bar;
+    bar.wmInstance = "bar"; // named like the desktop file
+    bar.wmClass = "Bar";
+    front.activateWindow(bar);
+    EXPECT_EQ(front.active, outside);
+    EXPECT_TRUE(controller().isHidden());
+    front.activate("other.desktop");
+    EXPECT_FALSE(controller().isHidden());
+    controller().activeApplication = nullptr;
 }
 
 } // namespace

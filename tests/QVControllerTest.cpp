@@ -125,17 +125,6 @@ TEST_F(ControllerTest, TurningTheIconOnAndClosingKeepsTheSameIcon) {
     EXPECT_EQ(controller().statusItem(), icon);
 }
 
-// An active application the test sets, reporting its changes as X11 does.
-class FakeActiveApplication : public ActiveApplication {
-public:
-    QString activeDesktopEntry() override { return active; }
-    void activate(const QString& entry) {
-        active = entry;
-        notifyChange();
-    }
-    QString active;
-};
-
 TEST_F(ControllerTest, ListedApplicationInFrontHidesTheWindowWithoutPolling) {
     FakeActiveApplication front;
     controller().activeApplication = &front;

@@ -20,15 +20,17 @@ TEST(ArchivedColor, AlphaComesLastAndSurvives) {
 
 TEST(SettingsKeys, UsableValuesMatchWhatTheReadersAssume) {
     EXPECT_TRUE(isUsable(CPUInterval, 0.05));
+    EXPECT_FALSE(isUsable(CPUInterval, 0.049)) << "too short for the columns to show anything";
     EXPECT_FALSE(isUsable(CPUInterval, 0.0));
     EXPECT_TRUE(isUsable(NetInterval, 1));
     EXPECT_FALSE(isUsable(NetInterval, 0));
     EXPECT_FALSE(isUsable(NetScale, 0));
+    EXPECT_FALSE(isUsable(NetScale, 21));
     EXPECT_TRUE(isUsable(WindowPosition, -1)) << "any other position means bottom right";
-    EXPECT_TRUE(isUsable(AutoHideApplications, QStringList{}));
-    EXPECT_TRUE(isUsable(AutoHideApplications, QStringList{"a.desktop", "a.desktop"}));
-    EXPECT_FALSE(isUsable(AutoHideApplications, QString("a.desktop")));
-    EXPECT_FALSE(isUsable(AutoHideApplications, QVariantList{1, 2}));
+    for (const char* entry : {"a.desktop", "kde-foo.desktop", "/opt/app/foo.desktop"})
+        EXPECT_TRUE(isUsable(AutoHideApplications, QString(entry))) << entry;
+    for (const char* entry : {"", "kde/foo.desktop", "/opt/../etc/foo.desktop"})
+        EXPECT_FALSE(isUsable(AutoHideApplications, QString(entry))) << entry;
     EXPECT_FALSE(isUsable(TextColor, QString("white")));
 }
 

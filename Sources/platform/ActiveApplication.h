@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -11,6 +12,10 @@ class ActiveApplication {
 public:
     virtual ~ActiveApplication() = default;
     virtual QString activeDesktopEntry() = 0;
+    // Desktop files from outside the applications folders that the auto-hide
+    // list names by path; an application of one of them is answered with its
+    // path.
+    virtual void setListedDesktopFiles(const QStringList& paths) = 0;
     // Called when the answer may have changed (another window came to the
     // front); sources that cannot tell never call it.
     void setChangeHandler(std::function<void()> handler) { changed_ = std::move(handler); }

@@ -26,6 +26,36 @@ QString programOfExec(const QString& exec) {
     return QFileInfo(program).fileName();
 }
 
+std::optional<DesktopEntry> readDesktopFile(const QString& path, const QString& locale) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 1 << 20)
+        return std::nullopt;
+    auto entry = parseDesktopEntry(QString::fromUtf8(file.readAll()), locale);
+    if (entry)
+        entry->path = path;
+    return entry;
+}
+
+bool sameName(const QString& a, const QString& b) {
+    return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Whether a window belongs to the application of a desktop file the user
+// picked from outside the applications folders: by the names the file and the
+// window give, or by the program.
+bool windowMatches(const DesktopEntry& entry, const WindowIdentity& window) {
+    const QString base = QFileInfo(entry.path).completeBaseName();
+    for (const QString& name : {window.kdeDesktopFile, window.gtkApplicationId, window.wmInstance,
+                                window.wmClass}) {
+        QString bare = name;
+        if (bare.endsWith(u".desktop"))
+            bare.chop(8);
+        if (sameName(bare, base) || sameName(name, entry.startupWMClass))
+            return true;
+    }
+    return !window.executable.isEmpty() && programOfExec(entry.exec) == window.executable;
+}
+
 } // namespace
 
 std::optional<DesktopEntry> parseDesktopEntry(const QString& text, const QString& locale) {
@@ -114,17 +144,40 @@ void DesktopEntries::rebuildIfNeeded() {
             const QString dir = it.fileInfo().absolutePath();
             if (!watched.contains(dir))
                 watched << dir;
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly) || file.size() > 1 << 20)
-                continue;
-            if (auto entry = parseDesktopEntry(QString::fromUtf8(file.readAll()), locale_)) {
+            if (auto entry = readDesktopFile(path, locale_)) {
                 entry->id = id;
-                entry->path = path;
                 entries_.insert(id, *entry);
             }
         }
         watcher_.addPaths(watched);
     }
+    addListedFiles();
+}
+
+void DesktopEntries::addListedFiles() {
+    for (const QString& path : std::as_const(listedFiles_)) {
+        if (auto entry = readDesktopFile(path, locale_)) {
+            entry->id = path;
+            entries_.insert(path, *entry);
+        }
+    }
+}
+
+void DesktopEntries::setListedFiles(const QStringList& paths) {
+    if (paths == listedFiles_)
+        return;
+    listedFiles_ = paths;
+    stale_ = true;
+}
+
+QString DesktopEntries::idForFile(const QString& path) const {
+    const QString file = QFileInfo(path).absoluteFilePath();
+    for (const QString& directory : directories_) {
+        const QString root = QDir(directory).absolutePath() + u'/';
+        if (file.startsWith(root))
+            return file.mid(root.size()).replace(u'/', u'-');
+    }
+    return file;
 }
 
 const DesktopEntry* DesktopEntries::entry(const QString& id) {
@@ -135,6 +188,11 @@ const DesktopEntry* DesktopEntries::entry(const QString& id) {
 
 QString DesktopEntries::idForWindow(const WindowIdentity& window) {
     rebuildIfNeeded();
+    for (const QString& path : std::as_const(listedFiles_)) {
+        const auto listed = entries_.constFind(path);
+        if (listed != entries_.cend() && windowMatches(*listed, window))
+            return path;
+    }
     auto existing = [this](const QString& name) -> QString {
         if (name.isEmpty())
             return {};

@@ -44,15 +44,29 @@ public:
 
     static QStringList standardApplicationDirectories();
 
+    // An id, or the absolute path of a desktop file (see setListedFiles).
     const DesktopEntry* entry(const QString& id);
     // The id of the desktop entry of a window, matched the way desktop shells
     // match windows to entries; empty when none matches.
     QString idForWindow(const WindowIdentity& window);
 
+    // The id of the desktop file at path: its path below the first
+    // applications folder that holds it, with '/' turned into '-'
+    // ("kde/foo.desktop" is "kde-foo.desktop"). A file outside every
+    // applications folder has no id; it is known by its absolute path.
+    QString idForFile(const QString& path) const;
+
+    // Desktop files outside the applications folders that the user named by
+    // their absolute paths. They are entries under those paths, and windows are
+    // matched to them first: the user chose them for a reason.
+    void setListedFiles(const QStringList& paths);
+
 private:
     void rebuildIfNeeded();
+    void addListedFiles();
 
     QStringList directories_;
+    QStringList listedFiles_;
     QString locale_;
     QHash<QString, DesktopEntry> entries_;
     bool stale_ = true;

@@ -2,57 +2,92 @@
 
 #include <QStringDecoder>
 
-namespace {
-
-bool isKeyCharacter(QChar c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
-           c == u'_';
-}
-
-} // namespace
-
-std::optional<QMap<QString, QString>> parseSettingsText(const QByteArray& text, QString* error) {
-    auto fail = [error](const QString& why) -> std::optional<QMap<QString, QString>> {
+std::optional<SettingsText> SettingsText::parse(const QByteArray& bytes, QString* error) {
+    auto fail = [error](const QString& why) -> std::optional<SettingsText> {
         if (error)
             *error = why;
         return std::nullopt;
     };
-    if (text.contains('\0'))
+    if (bytes.contains('\0'))
         return fail(QStringLiteral("it holds binary data"));
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString decoded = utf8.decode(text);
+    // A byte-order mark stays in the text, so that writing gives it back.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    const QString decoded = utf8.decode(bytes);
     if (utf8.hasError())
         return fail(QStringLiteral("it is not UTF-8 text"));
 
-    QMap<QString, QString> values;
-    bool inGeneral = true; // keys before any section header belong to [General]
-    const QStringList lines = decoded.split(u'\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString line = lines[i];
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(u'#') || trimmed.startsWith(u';'))
-            continue;
-        if (trimmed.startsWith(u'[')) {
-            if (!trimmed.endsWith(u']'))
-                return fail(QStringLiteral("line %1 is not a section header").arg(i + 1));
-            inGeneral = trimmed == u"[General]";
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        const QString key = line.left(equals).trimmed();
-        if (equals < 0 || key.isEmpty() || !std::all_of(key.begin(), key.end(), isKeyCharacter))
-            return fail(QStringLiteral("line %1 is not a key=value line").arg(i + 1));
-        if (inGeneral)
-            values.insert(key, line.mid(equals + 1).trimmed());
+    SettingsText text;
+    if (!decoded.isEmpty()) {
+        text.lines_ = decoded.split(u'\n');
+        text.endsWithNewline_ = decoded.endsWith(u'\n');
+        if (text.endsWithNewline_)
+            text.lines_.removeLast();
     }
-    return values;
+    text.scan();
+    return text;
 }
 
-QByteArray formatSettingsText(const QMap<QString, QString>& values) {
-    QString text = QStringLiteral("[General]\n");
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        text += it.key() + u'=' + it.value() + u'\n';
+void SettingsText::scan() {
+    values_.clear();
+    valueLines_.clear();
+    problems_.clear();
+    lastGeneralLine_ = -1;
+    bool inGeneral = true; // keys before any section header belong to [General]
+    bool sawHeader = false;
+    for (qsizetype i = 0; i < lines_.size(); ++i) {
+        QStringView line = lines_[i];
+        if (i == 0 && line.startsWith(QChar(0xfeff)))
+            line = line.mid(1);
+        const QString trimmed = line.trimmed().toString();
+        if (trimmed.isEmpty() || trimmed.startsWith(u'#') || trimmed.startsWith(u';'))
+            continue;
+        if (trimmed.startsWith(u'[') && trimmed.endsWith(u']')) {
+            sawHeader = true;
+            inGeneral = trimmed == u"[General]";
+            if (inGeneral)
+                lastGeneralLine_ = i;
+            continue;
+        }
+        const qsizetype equals = trimmed.indexOf(u'=');
+        const QString key = trimmed.left(equals).trimmed();
+        if (equals <= 0 || std::any_of(key.begin(), key.end(), [](QChar c) { return c.isSpace(); })) {
+            problems_ << QStringLiteral("line %1 (\"%2\") is not a Key=value line")
+                             .arg(i + 1)
+                             .arg(trimmed.left(60));
+            continue;
+        }
+        if (!inGeneral)
+            continue;
+        values_.insert(key, trimmed.mid(equals + 1).trimmed());
+        valueLines_.insert(key, i);
+        lastGeneralLine_ = i;
+    }
+    // A file of bare keys without any header: new keys go after its last key.
+    if (!sawHeader && lastGeneralLine_ < 0 && !valueLines_.isEmpty())
+        lastGeneralLine_ = valueLines_.last();
+}
+
+void SettingsText::setValue(const QString& key, const QString& value) {
+    const QString line = key + u'=' + value;
+    if (const auto known = valueLines_.constFind(key); known != valueLines_.cend()) {
+        // Keep the line ending the file uses.
+        lines_[*known] = lines_[*known].endsWith(u'\r') ? line + u'\r' : line;
+    } else if (lastGeneralLine_ >= 0) {
+        lines_.insert(lastGeneralLine_ + 1, line);
+    } else {
+        // No [General] section yet: one at the top, before any other section.
+        const bool alone = lines_.isEmpty();
+        lines_.insert(0, line);
+        lines_.insert(0, QStringLiteral("[General]"));
+        if (!alone)
+            lines_.insert(2, QString());
+    }
+    scan();
+}
+
+QByteArray SettingsText::toBytes() const {
+    QString text = lines_.join(u'\n');
+    if (endsWithNewline_ && !lines_.isEmpty())
+        text += u'\n';
     return text.toUtf8();
 }

@@ -3,17 +3,44 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
-// The text form of the settings file: an INI file with one [General] section of
-// key=value lines, as QSettings writes it, read strictly so that a damaged file
-// is recognised as damaged instead of being half-read and later overwritten.
+// The text of the settings file: an INI file whose [General] section holds the
+// settings as Key=value lines (keys before any section header count as
+// [General], as QSettings has it).
 //
-// Accepted lines: blank lines, comments starting with '#' or ';', the section
-// header [General], and Key=value where Key is letters, digits and '_'.
-// Anything else, invalid UTF-8 or a NUL byte makes the whole text unreadable.
-std::optional<QMap<QString, QString>> parseSettingsText(const QByteArray& text,
-                                                        QString* error = nullptr);
+// The text is kept line by line, so that a write changes only the lines of the
+// keys it sets: comments, blank lines, other sections, keys this program does
+// not know and lines it cannot read all stay as they were, in place.
+//
+// A line that is neither blank, a comment ('#' or ';'), a section header nor
+// Key=value (Key without blanks) cannot be read: it is listed in problems()
+// and otherwise ignored. Only text that is not text at all (a NUL byte, or not
+// UTF-8) is refused as a whole.
+class SettingsText {
+public:
+    // nullopt (and *error set) for binary or non-UTF-8 text.
+    static std::optional<SettingsText> parse(const QByteArray& bytes, QString* error = nullptr);
 
-QByteArray formatSettingsText(const QMap<QString, QString>& values);
+    // The [General] section's values; of a key given twice, the later line.
+    const QMap<QString, QString>& values() const { return values_; }
+    // One description per line that cannot be read, naming its line number.
+    const QStringList& problems() const { return problems_; }
+
+    // Sets key's value: rewrites the line that gives it, or adds a line at the
+    // end of the [General] section (creating the section when there is none).
+    void setValue(const QString& key, const QString& value);
+    QByteArray toBytes() const;
+
+private:
+    void scan();
+
+    QStringList lines_; // without their '\n'; a '\r' before it is kept
+    bool endsWithNewline_ = true;
+    QMap<QString, QString> values_;
+    QMap<QString, qsizetype> valueLines_; // key -> index of the line that gives it
+    qsizetype lastGeneralLine_ = -1;      // where a new key goes; -1: no [General] yet
+    QStringList problems_;
+};

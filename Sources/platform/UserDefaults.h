@@ -15,11 +15,15 @@
 // for every key the user has not set.
 //
 // Values are bool, int, double, QString or QStringList. The file stores them as
-// text; a stored value is read back with the type of the key's registered default.
+// text; a stored value is read back with the type of the key's registered default,
+// forgiving in spelling (yes/no, on/off, 3.0 for 3, blanks around list entries).
 // A stored value that does not convert, or that the validator rejects, reads as
-// the registered default and is reported once. Reading never writes the file.
+// the registered default and is reported once; in a list only the bad entry is
+// skipped. Lines of the file that cannot be read and keys that are not settings
+// are reported once and ignored. Reading never writes the file, and a write
+// changes only the lines of the keys it writes (see SettingsText).
 //
-// A file that cannot be read or parsed is left alone: the program runs on the
+// A file that is not text at all is left alone: the program runs on the
 // defaults, says so once, and only when a setting is saved moves the file aside
 // (Quorvel.conf.unreadable-<time>) before writing a new one.
 //
@@ -53,6 +57,16 @@ public:
     bool setObject(const QVariant& value, const QString& key);
     bool setObjects(const QVariantMap& values);
 
+    // Edits a list setting entry by entry, starting from the file as it is at
+    // that moment: the entries the edit does not touch stay as the file has
+    // them, unusable ones included. removeListEntry's index counts the usable
+    // entries, as stringArrayForKey() lists them.
+    bool appendListEntries(const QString& key, const QStringList& entries);
+    bool removeListEntry(const QString& key, int index);
+
+    // Reads the file now instead of at the next change notice.
+    void reloadNow();
+
     QString filePath() const { return filePath_; }
     bool fileIsUnreadable() const { return unreadable_; }
 
@@ -68,14 +82,18 @@ private:
     void load(bool reportChange);
     void watchFile();
     void reportUnusable(const QString& key, const QString& text) const;
+    void reportOnce(const QString& tag, const QString& message) const;
+    void reportProblems() const;
+    QStringList storedListEntries(const QString& key);
 
     QString filePath_;
     QVariantMap registered_;
     QMap<QString, QString> stored_; // the file's values as text
+    QStringList lineProblems_;      // the file's lines that cannot be read
     bool unreadable_ = false;
     bool reportedUnreadable_ = false;
     Validator validator_;
-    mutable QSet<QString> warned_; // "key=text" pairs already reported
+    mutable QSet<QString> warned_; // what was reported already
     QFileSystemWatcher watcher_;
     QTimer reloadDelay_;
 };

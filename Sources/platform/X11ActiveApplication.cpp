@@ -85,6 +85,11 @@ WindowIdentity X11ActiveApplication::identify(xcb_window_t window) {
     return identity;
 }
 
+void X11ActiveApplication::setListedDesktopFiles(const QStringList& paths) {
+    entries_.setListedFiles(paths);
+    stale_ = true;
+}
+
 QString X11ActiveApplication::activeDesktopEntry() {
     if (!connection_ || !stale_)
         return cached_;

@@ -22,6 +22,7 @@ public:
     ~X11ActiveApplication() override;
 
     QString activeDesktopEntry() override;
+    void setListedDesktopFiles(const QStringList& paths) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

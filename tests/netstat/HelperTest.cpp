@@ -93,33 +93,71 @@ TEST(Helper, PrintsHeadingsThenOneLinePerInterval) {
     EXPECT_EQ(v[2], 0u);
 }
 
-TEST(Helper, CountsChangesOfTheFileItReads) {
-    char dir[] = "/tmp/quorvel-helper-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/dev";
-    auto copy = [&](const char* name) {
-        std::ifstream in(std::string(QUORVEL_FIXTURES) + "/netdev/" + name);
-        std::ofstream out(path + ".new");
+// A /proc/net/dev stand-in that the test swaps between fixtures, the way the
+// kernel's counters change under the helper.
+class ChangingSource {
+public:
+    ChangingSource() {
+        if (mkdtemp(dir_))
+            path_ = std::string(dir_) + "/dev";
+    }
+    ~ChangingSource() {
+        std::remove(path_.c_str());
+        rmdir(dir_);
+    }
+    void show(const char* fixture) {
+        std::ifstream in(std::string(QUORVEL_FIXTURES) + "/netdev/" + fixture);
+        std::ofstream out(path_ + ".new");
         out << in.rdbuf();
         out.close();
-        std::rename((path + ".new").c_str(), path.c_str());
-    };
-    copy("dev-1");
-    Child child = spawn({"-w", "1", "--proc-net-dev", path, "--sys-class-net", "/nonexistent"});
+        std::rename((path_ + ".new").c_str(), path_.c_str());
+    }
+    void vanish() { std::remove(path_.c_str()); }
+    const std::string& path() const { return path_; }
+
+private:
+    char dir_[32] = "/tmp/quorvel-helper-XXXXXX";
+    std::string path_;
+};
+
+std::vector<unsigned long long> counters(const std::string& line) {
+    std::vector<unsigned long long> v(7);
+    if (std::sscanf(line.c_str(), "%llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2], &v[3],
+                    &v[4], &v[5], &v[6]) != 7)
+        v.clear();
+    return v;
+}
+
+TEST(Helper, CountsChangesOfTheFileItReads) {
+    ChangingSource source;
+    source.show("dev-1");
+    Child child = spawn({"-w", "1", "--proc-net-dev", source.path(), "--sys-class-net", "/nonexistent"});
     readLines(child.out, 2, 2000); // headings
-    copy("dev-2");
+    source.show("dev-2");
     const std::string line = readLines(child.out, 1, 2500);
     close(child.out);
     waitExit(child.pid, 2000);
-    std::remove(path.c_str());
-    rmdir(dir);
-    unsigned long long v[7] = {};
-    ASSERT_EQ(std::sscanf(line.c_str(), "%llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2],
-                          &v[3], &v[4], &v[5], &v[6]),
-              7)
-        << line;
+    const auto v = counters(line);
+    ASSERT_EQ(v.size(), 7u) << line;
     EXPECT_EQ(v[2], 1000u) << "eth0 900 + wlan0 100, lo excluded";
     EXPECT_EQ(v[5], 640u);
+}
+
+TEST(Helper, AReadFailureSkipsTheIntervalsItSpans) {
+    ChangingSource source;
+    source.show("dev-1");
+    Child child = spawn({"-w", "1", "--proc-net-dev", source.path(), "--sys-class-net", "/nonexistent"});
+    readLines(child.out, 2, 2000); // headings, right after the first read
+    source.vanish();               // the read at 1 s fails
+    std::this_thread::sleep_for(std::chrono::milliseconds(1400));
+    source.show("dev-2"); // 1000 bytes more, read at 2 s and 3 s
+    const std::string line = readLines(child.out, 1, 3500);
+    close(child.out);
+    waitExit(child.pid, 2000);
+    const auto v = counters(line);
+    ASSERT_EQ(v.size(), 7u) << line;
+    EXPECT_EQ(v[2], 0u) << "the bytes that came while the file could not be read are not one "
+                           "interval's: " << line;
 }
 
 TEST(Helper, RejectsBadArguments) {

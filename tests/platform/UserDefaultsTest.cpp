@@ -133,12 +133,108 @@ INSTANTIATE_TEST_SUITE_P(
                       BadValue{"NetScale", "0"}, BadValue{"NetScale", "-3"},
                       BadValue{"TextColor", "red"}, BadValue{"TextColor", "#12345"},
                       BadValue{"BackgroundFillColor", "#gg000000"},
+                      BadValue{"CPUInterval", "0.001"}, BadValue{"NetScale", "21"},
                       BadValue{"AutoHide", "maybe"}, BadValue{"WindowPosition", "corner"},
-                      BadValue{"AutoHideApplications", "/usr/share/applications/x.desktop;"},
+                      BadValue{"AutoHideApplications", "kde/x.desktop;"},
                       BadValue{"AutoHideApplications", ";;"}));
 
-TEST(UserDefaults, UnparseableFileStartsOnDefaultsAndIsKeptByteIdentical) {
-    static const char bytes[] = "\x7f\x45\x4c\x46\x02\x01garbage\n[General\nnot a line\n";
+struct Spelling {
+    const char* key;
+    const char* stored;
+    QVariant expected;
+    const char* logged; // a part of the one report, or "" for none
+};
+
+class ForgivingSpelling : public ::testing::TestWithParam<Spelling> {};
+
+TEST_P(ForgivingSpelling, ReadsAsMeantAndReportsWhatIsSkipped) {
+    const Spelling spelling = GetParam();
+    TestSettings settings(QByteArray("[General]\n") + spelling.key + "=" + spelling.stored + "\n");
+    testing::internal::CaptureStderr();
+    const QVariant value = settings.defaults().objectForKey(spelling.key);
+    settings.defaults().objectForKey(spelling.key);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(value, spelling.expected);
+    const std::string logged = spelling.logged;
+    if (logged.empty()) {
+        EXPECT_EQ(log, "");
+    } else {
+        EXPECT_NE(log.find(logged), std::string::npos) << log;
+        EXPECT_EQ(log.find(logged), log.rfind(logged)) << "reported twice: " << log;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, ForgivingSpelling,
+    ::testing::Values(
+        Spelling{"AutoHide", "False", false, ""}, Spelling{"ShowIconOnMenuBar", "no", false, ""},
+        Spelling{"ShowNetGraph", "Off", false, ""}, Spelling{"ShowCPUGraph", "0", false, ""},
+        Spelling{"AutoHide", "YES", true, ""}, Spelling{"AutoHide", "on", true, ""},
+        Spelling{"NetScale", "3.0", 3, ""}, Spelling{"WindowPosition", "2.0", 2, ""},
+        Spelling{"NetScale", "2.5", 6, "unusable value (2.5)"},
+        Spelling{"CPUInterval", "0.25", 0.25, ""},
+        Spelling{"AutoHideApplications", " a.desktop; b.desktop ",
+                 QStringList{"a.desktop", "b.desktop"}, ""},
+        Spelling{"AutoHideApplications", "a.desktop;;b.desktop;", QStringList{"a.desktop", "b.desktop"},
+                 "1 empty entries"},
+        Spelling{"AutoHideApplications", "a.desktop;kde/x.desktop;/opt/y.desktop;",
+                 QStringList{"a.desktop", "/opt/y.desktop"}, "unusable entry (kde/x.desktop)"}));
+
+// A file edited by hand: comments, a key Quorvel does not know, a line that is
+// not Key=value, another section, Windows line ends on one line.
+const QByteArray handEditedFile = "# my settings\n"
+                                  "[General]\n"
+                                  "WindowPosition=2\n"
+                                  "AutoHide=False\r\n"
+                                  "AutoHide: false\n"
+                                  "Foo.Bar=1\n"
+                                  "\n"
+                                  "[Other]\n"
+                                  "NetScale=9\n";
+
+TEST(UserDefaults, AHandEditedFileIsUsedLineByLineAndASaveChangesOnlyItsLine) {
+    testing::internal::CaptureStderr();
+    TestSettings settings(handEditedFile);
+    UserDefaults& d = settings.defaults();
+    EXPECT_EQ(d.integerForKey(SettingsKeys::WindowPosition), 2);
+    EXPECT_FALSE(d.boolForKey(SettingsKeys::AutoHide));
+    EXPECT_EQ(d.integerForKey(SettingsKeys::NetScale), 6) << "another section's keys are not ours";
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("line 5 (\"AutoHide: false\") is not a Key=value line"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\"Foo.Bar\", which is not a setting"), std::string::npos) << log;
+
+    ASSERT_TRUE(d.setObject(0.1, SettingsKeys::CPUInterval));
+    QByteArray expected = handEditedFile;
+    expected.replace("Foo.Bar=1\n", "Foo.Bar=1\nCPUInterval=0.1\n");
+    EXPECT_EQ(readFileBytes(settings.filePath()), expected);
+
+    ASSERT_TRUE(d.setObject(true, SettingsKeys::AutoHide));
+    expected.replace("AutoHide=False\r\n", "AutoHide=true\r\n");
+    EXPECT_EQ(readFileBytes(settings.filePath()), expected);
+    EXPECT_TRUE(QDir(settings.directory()).entryList({"*.unreadable-*"}).isEmpty())
+        << "a readable file is never moved aside";
+}
+
+TEST(UserDefaults, ListEditsTouchOnlyTheirEntry) {
+    TestSettings settings("[General]\nAutoHideApplications=a.desktop; kde/bad.desktop ;b.desktop\n");
+    UserDefaults& d = settings.defaults();
+    ASSERT_EQ(d.stringArrayForKey(AutoHideApplications), (QStringList{"a.desktop", "b.desktop"}));
+    d.appendListEntries(AutoHideApplications, {"c.desktop"});
+    EXPECT_TRUE(readFileBytes(settings.filePath())
+                    .contains("AutoHideApplications=a.desktop;kde/bad.desktop;b.desktop;c.desktop;\n"));
+    d.removeListEntry(AutoHideApplications, 1); // b.desktop, the second usable entry
+    EXPECT_TRUE(readFileBytes(settings.filePath())
+                    .contains("AutoHideApplications=a.desktop;kde/bad.desktop;c.desktop;\n"));
+    // An edit made by hand a moment ago is the base of the next one, even
+    // before the change notice arrives.
+    writeFileBytes(settings.filePath(), "[General]\nAutoHideApplications=x.desktop;\n");
+    d.appendListEntries(AutoHideApplications, {"y.desktop"});
+    EXPECT_EQ(d.stringArrayForKey(AutoHideApplications), (QStringList{"x.desktop", "y.desktop"}));
+}
+
+TEST(UserDefaults, BinaryFileStartsOnDefaultsAndIsKeptAsABackupAtTheFirstSave) {
+    static const char bytes[] = "\x7f\x45\x4c\x46\x02\x01\x01\x00garbage\xff\n[General\nNetScale=9\n";
     const QByteArray garbage(bytes, sizeof bytes - 1);
     testing::internal::CaptureStderr();
     TestSettings settings(garbage);
@@ -148,14 +244,8 @@ TEST(UserDefaults, UnparseableFileStartsOnDefaultsAndIsKeptByteIdentical) {
     EXPECT_EQ(settings.defaults().integerForKey(SettingsKeys::NetScale), 6);
     QTest::qWait(200);
     EXPECT_EQ(readFileBytes(settings.filePath()), garbage);
-}
 
-TEST(UserDefaults, SavingOverAnUnreadableFileKeepsItAsABackupFirst) {
-    const QByteArray garbage("NetScale 9 without an equals sign\n");
-    TestSettings settings(garbage);
-    ASSERT_TRUE(settings.defaults().fileIsUnreadable());
     ASSERT_TRUE(settings.defaults().setObject(3, SettingsKeys::NetScale));
-
     const QStringList backups =
         QDir(settings.directory()).entryList({"Quorvel.conf.unreadable-*"}, QDir::Files);
     ASSERT_EQ(backups.size(), 1);
@@ -212,26 +302,37 @@ TEST(UserDefaults, WritesKeepKeysEditedByHandMeanwhile) {
     EXPECT_FALSE(reread.boolForKey(SettingsKeys::AutoHide));
 }
 
-TEST(SettingsText, ReadsWhatQSettingsStyleFilesHold) {
-    const auto values = parseSettingsText("; comment\n# another\n\n[General]\r\nA=1\nB = two words \n"
-                                          "[Other]\nC=3\n");
-    ASSERT_TRUE(values);
-    EXPECT_EQ(values->value("A"), "1");
-    EXPECT_EQ(values->value("B"), "two words");
-    EXPECT_FALSE(values->contains("C")) << "keys of other sections are not ours";
+TEST(SettingsText, ReadsWhatQSettingsStyleFilesHoldAndKeepsEveryByte) {
+    const QByteArray bytes = "\xef\xbb\xbf; comment\n# another\n\n[General]\r\nA=1\nB = two words \n"
+                             "junk\n[General\nA=3\n[Other]\nC=3";
+    const auto text = SettingsText::parse(bytes);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->values(), (QMap<QString, QString>{{"A", "3"}, {"B", "two words"}}))
+        << "of a key given twice the later line counts; other sections are not ours";
+    EXPECT_EQ(text->problems().size(), 2) << text->problems().join('|').toStdString();
+    EXPECT_EQ(text->toBytes(), bytes);
 }
 
-TEST(SettingsText, RejectsDamage) {
-    EXPECT_FALSE(parseSettingsText("[General]\nA=1\njunk\n"));
-    EXPECT_FALSE(parseSettingsText("[General]\nbad key=1\n"));
-    EXPECT_FALSE(parseSettingsText(QByteArray("A=1\0B=2\n", 8)));
-    EXPECT_FALSE(parseSettingsText("A=\xff\xfe\n"));
-    EXPECT_FALSE(parseSettingsText("[General\nA=1\n"));
+TEST(SettingsText, OnlyTextThatIsNotTextIsRefused) {
+    EXPECT_FALSE(SettingsText::parse(QByteArray("A=1\0B=2\n", 8)));
+    EXPECT_FALSE(SettingsText::parse("A=\xff\xfe\n"));
+    EXPECT_TRUE(SettingsText::parse("[General]\nbad key=1\n"));
 }
 
-TEST(SettingsText, FormatThenParseIsIdentity) {
-    const QMap<QString, QString> values{{"A", "#ff000080"}, {"B", "x;y;"}, {"C", ""}};
-    EXPECT_EQ(parseSettingsText(formatSettingsText(values)), values);
+TEST(SettingsText, NewKeysGoIntoTheGeneralSection) {
+    struct Case {
+        QByteArray before, after;
+    };
+    for (const Case& c : {Case{"", "[General]\nK=v\n"},
+                          Case{"A=1", "A=1\nK=v"},
+                          Case{"[Other]\nX=1\n", "[General]\nK=v\n\n[Other]\nX=1\n"},
+                          Case{"[General]\nA=1\n\n[Other]\nX=1\n", "[General]\nA=1\nK=v\n\n[Other]\nX=1\n"},
+                          Case{"[Other]\nX=1\n[General]\n", "[Other]\nX=1\n[General]\nK=v\n"}}) {
+        auto text = SettingsText::parse(c.before);
+        ASSERT_TRUE(text);
+        text->setValue("K", "v");
+        EXPECT_EQ(text->toBytes(), c.after) << c.before.toStdString();
+    }
 }
 
 } // namespace
