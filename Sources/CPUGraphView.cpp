@@ -111,7 +111,10 @@ void CPUGraphView::viewWillMoveToWindow(QWidget* window) {
         if (sampleInterval_ == 0) {
             const float seconds =
                 UserDefaults::standardUserDefaults().floatForKey(SettingsKeys::CPUInterval);
-            sampleInterval_ = int(std::clamp(double(seconds) * 1000.0 + 0.5, 1.0, 3.6e6));
+            // The settings never give a value out of range; a missing one
+            // (no defaults registered) reads as 0 and takes the minimum.
+            const SettingsKeys::NumberRange range = *SettingsKeys::rangeOf(SettingsKeys::CPUInterval);
+            sampleInterval_ = int(std::clamp(double(seconds), range.minimum, range.maximum) * 1000.0 + 0.5);
             SampleClock::add(this, sampleInterval_);
         }
     } else if (sampleInterval_ > 0) {
