@@ -11,7 +11,8 @@ std::optional<SettingsText> SettingsText::parse(const QByteArray& bytes, QString
     if (bytes.contains('\0'))
         return fail(QStringLiteral("it holds binary data"));
     // A byte-order mark stays in the text, so that writing gives it back.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QString decoded = utf8.decode(bytes);
     if (utf8.hasError())
         return fail(QStringLiteral("it is not UTF-8 text"));

@@ -316,6 +316,9 @@ TEST(SettingsText, ReadsWhatQSettingsStyleFilesHoldAndKeepsEveryByte) {
 TEST(SettingsText, OnlyTextThatIsNotTextIsRefused) {
     EXPECT_FALSE(SettingsText::parse(QByteArray("A=1\0B=2\n", 8)));
     EXPECT_FALSE(SettingsText::parse("A=\xff\xfe\n"));
+    EXPECT_FALSE(SettingsText::parse(readFileBytes(
+        fixturePath("fuzz/settings/truncated-utf8-found-by-fuzzing"))))
+        << "a cut UTF-8 sequence at the end is not text";
     EXPECT_TRUE(SettingsText::parse("[General]\nbad key=1\n"));
 }
 
