@@ -35,6 +35,7 @@ public:
                 for (CPUGraphView* v : views)
                     if (tickers()[intervalMs].views.contains(v))
                         v->_drawGraph();
+                GraphView::sampleTicked();
             });
             ticker.timer->start();
         }

@@ -2,7 +2,9 @@
 
 #include "FadeCurve.h"
 #include "StatWindowLayout.h"
+#include "platform/X11Connection.h"
 #include "platform/X11WindowHints.h"
+#include "platform/X11WindowKeeper.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -25,7 +27,8 @@ double monotonicSeconds() {
 } // namespace
 
 FloatingWindow::FloatingWindow(const QRect& contentRect)
-    : QWidget(nullptr, Qt::FramelessWindowHint), clock_(monotonicSeconds) {
+    : QWidget(nullptr, Qt::FramelessWindowHint), clock_(monotonicSeconds),
+      keeper_(new X11WindowKeeper(this, [this](const QSize& size) { return deviceTopLeft(size); })) {
     if (!contentRect.isNull())
         setFrame(contentRect);
 }
@@ -50,10 +53,7 @@ void FloatingWindow::setIgnoresMouseEvents(bool ignores) {
     const bool wasVisible = isVisible();
     setWindowFlag(Qt::WindowTransparentForInput, ignores);
     setAttribute(Qt::WA_TransparentForMouseEvents, ignores);
-    if (ignores)
-        framePassThrough_ = std::make_unique<X11FramePassThrough>(this);
-    else
-        framePassThrough_.reset();
+    keeper_->setClickThrough(ignores);
     if (wasVisible)
         show(); // changing window flags hides a window
 }
@@ -77,8 +77,40 @@ bool FloatingWindow::event(QEvent* event) {
 
 void FloatingWindow::setFrame(const QRect& frame) {
     frame_ = frame;
+    deviceScreen_ = QRect(); // the screens may have changed too
     setGeometry(frame);
-    enforceX11Position(this, frame.topLeft());
+    keeper_->placementChanged();
+}
+
+QPoint FloatingWindow::deviceTopLeft(const QSize& deviceSize) const {
+    QScreen* screen = QGuiApplication::screenAt(frame_.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return frame_.topLeft();
+    const qreal ratio = screen->devicePixelRatio();
+    if (deviceScreen_.isNull()) {
+        // Qt's screen geometry is the device one divided by the scale factor
+        // and rounded; scaling it back can miss the screen's edge by a pixel.
+        if (xcb_connection_t* c = qtX11Connection())
+            deviceScreen_ =
+                x11MonitorGeometry(c, screen->name(), QGuiApplication::screens().size() == 1);
+    }
+    if (deviceScreen_.isNull()) {
+        const QRect logical = screen->geometry();
+        deviceScreen_ = QRect((QPointF(logical.topLeft()) * ratio).toPoint(),
+                              (QSizeF(logical.size()) * ratio).toSize());
+    }
+    return StatWindowLayout::devicePosition(frame_, screen->geometry(), deviceScreen_, ratio,
+                                            deviceSize);
+}
+
+QRect FloatingWindow::deviceFrame() const {
+    const QRect known = keeper_->deviceFrame();
+    if (!known.isNull())
+        return known;
+    const qreal ratio = devicePixelRatio();
+    return QRect((QPointF(frame_.topLeft()) * ratio).toPoint(), (QSizeF(frame_.size()) * ratio).toSize());
 }
 
 void FloatingWindow::setFrameCenteredAt(const QPointF& point) {

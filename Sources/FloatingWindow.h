@@ -6,7 +6,7 @@
 #include <memory>
 
 class QTimer;
-class X11FramePassThrough;
+class X11WindowKeeper;
 
 // The stat window: no frame or shadow, a fully transparent background (the
 // graphs' own background colour carries the translucency), above ordinary
@@ -34,9 +34,14 @@ public:
 
     // Frames are in Qt's screen coordinates (y down). frame() is the one last
     // set: nothing else moves this window, and Qt's own idea of a top-level
-    // window's position can be stale under some X11 window managers.
+    // window's position can be stale under some X11 window managers. On X11
+    // the window is held there in device pixels, an edge on the screen's edge
+    // exactly on it, whatever the window manager or the scale factor.
     void setFrame(const QRect& frame);
     QRect frame() const { return frame_; }
+    // Where the window is on screen, in device pixels: as the X server has it
+    // where it can tell, else the frame scaled by the device pixel ratio.
+    QRect deviceFrame() const;
     // Moves the window, unresized, to be centred on point within the primary
     // screen.
     void setFrameCenteredAt(const QPointF& point);
@@ -63,5 +68,8 @@ private:
     double faderStartTimestamp_ = 0.0;
     QTimer* fadeoutTimer_ = nullptr;
     bool fadeToFront_ = false;
-    std::unique_ptr<X11FramePassThrough> framePassThrough_;
+    QPoint deviceTopLeft(const QSize& deviceSize) const;
+
+    X11WindowKeeper* keeper_;
+    mutable QRect deviceScreen_; // the frame's screen in device pixels, once looked up
 };

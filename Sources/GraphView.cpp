@@ -11,10 +11,34 @@ GraphView::GraphView(const QRect& frame, QWidget* parent) : QWidget(parent) {
     setGeometry(frame);
     // Every pixel is set by paintEvent, alpha included.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    graphImage_ = QImage((QSizeF(frame.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-    graphImage_.setDevicePixelRatio(ratio);
+    // The image covers the view exactly, in whole pixels: at a fractional
+    // ratio (1.1: 64 units are 70.4 pixels) it has the nearest whole number of
+    // pixels and a ratio of its own that makes them 64 units again, so every
+    // column of the graph fits. At whole ratios that is the screen's ratio, and
+    // the graph is crisp.
+    const qreal screenRatio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const QSize pixels(std::max(1, qRound(frame.width() * screenRatio)),
+                       std::max(1, qRound(frame.height() * screenRatio)));
+    graphImage_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    graphImage_.setDevicePixelRatio(frame.width() > 0 ? qreal(pixels.width()) / frame.width()
+                                                      : screenRatio);
     graphImage_.fill(Qt::transparent);
+}
+
+namespace {
+std::function<void()>& sampleTickHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+} // namespace
+
+void GraphView::setSampleTickHandler(std::function<void()> handler) {
+    sampleTickHandler() = std::move(handler);
+}
+
+void GraphView::sampleTicked() {
+    if (sampleTickHandler())
+        sampleTickHandler()();
 }
 
 GraphView::~GraphView() { systemLog(QStringLiteral("GraphView dealloc")); }

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <functional>
+
 // The base of every graph in the stat window. A graph draws into its own
 // off-screen image, graphImage, whenever new data arrives; painting the view
 // only fills the background colour and lays the image over it, so repaints the
@@ -30,6 +32,13 @@ public:
     QString graphTitle() const { return graphTitle_; }
     // The image's size in units.
     QSizeF imageSize() const;
+
+    // Called after graphs took new data, once a sampling interval: work that
+    // is needed only now and then rides on these wake-ups instead of waking
+    // the program on its own.
+    static void setSampleTickHandler(std::function<void()> handler);
+    // The graphs' side: new data was taken.
+    static void sampleTicked();
 
     // Puts the view into a window's content view, or takes it out; the view
     // hears of it first through viewWillMoveToWindow().

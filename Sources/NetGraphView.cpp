@@ -157,6 +157,7 @@ void NetGraphView::_readFromNetstat(const QByteArray& chunk) {
     inBpsArray_.push_back(float(sample->inBytes) / interval);
     outBpsArray_.push_back(float(sample->outBytes) / interval);
     _drawGraph();
+    sampleTicked();
 }
 
 void NetGraphView::_drawGraph() {

@@ -3,6 +3,7 @@
 #include "CPUGraphView.h"
 #include "ColorWell.h"
 #include "FloatingWindow.h"
+#include "GraphView.h"
 #include "NetGraphView.h"
 #include "SettingsKeys.h"
 #include "StatWindowLayout.h"
@@ -44,6 +45,7 @@ QVController::QVController(UserDefaults& defaults, QObject* parent)
     : QObject(parent), defaults_(defaults) {}
 
 QVController::~QVController() {
+    GraphView::setSampleTickHandler({});
     // The graphs belong to the stat window's widget tree only while they are in
     // it; the controller owns them.
     applicationWillTerminate();
@@ -96,8 +98,25 @@ void QVController::applicationDidFinishLaunching() {
             QMetaObject::invokeMethod(this, &QVController::_pollTimerHandler, Qt::QueuedConnection);
         });
     }
+    // A pointer moved by a program (a warp) gives no notice of its own; it is
+    // looked at on the graphs' sampling ticks, which wake Quorvel anyway.
+    GraphView::setSampleTickHandler([this] { lookAtRestingPointer(); });
     launched_ = true;
     updatePolling();
+}
+
+void QVController::lookAtRestingPointer() {
+    if (!pointer_ || !pollTimer_ || pollTimer_->isActive() ||
+        !defaults_.boolForKey(SettingsKeys::AutoHide))
+        return;
+    // Two graph kinds may tick together: one look is enough.
+    if (restingLook_.isValid() && restingLook_.elapsed() < 500)
+        return;
+    restingLook_.start();
+    if (pointer_->devicePosition() != lastPointer_) {
+        startSampling();
+        _pollTimerHandler();
+    }
 }
 
 // The decision depends on the pointer only while "AutoHide" is on, and only
@@ -256,8 +275,11 @@ void QVController::_pollTimerHandler() {
     const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
     bool pointerInWindow = false;
     if (autoHide) {
-        const QPoint pointer = pointer_ ? pointer_->position() : QCursor::pos();
-        pointerInWindow = statWindow->frame().contains(pointer);
+        // Both in device pixels, and the window where it really is: a window
+        // manager may have put it elsewhere than asked.
+        const QPoint pointer = pointer_ ? pointer_->devicePosition()
+                                        : (QPointF(QCursor::pos()) * qGuiApp->devicePixelRatio()).toPoint();
+        pointerInWindow = statWindow->deviceFrame().contains(pointer);
         stillTicks_ = pointer == lastPointer_ ? stillTicks_ + 1 : 0;
         lastPointer_ = pointer;
         constexpr int restingTicks = 5;
@@ -267,7 +289,7 @@ void QVController::_pollTimerHandler() {
             pointer_->armMotionNotice();
             // A movement between the last sample and the server taking the
             // request would go unnoticed; one more sample after it closes that gap.
-            if (pointer_->position() != lastPointer_)
+            if (pointer_->devicePosition() != lastPointer_)
                 startSampling();
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -106,6 +107,7 @@ private:
     void watchPrimaryScreen();
     void updatePolling();
     void startSampling();
+    void lookAtRestingPointer();
     void loadAutoHideList(bool always);
     QString displayName(const QString& entry) const;
 
@@ -115,6 +117,7 @@ private:
     PointerPosition* pointer_ = nullptr;
     QPoint lastPointer_;
     int stillTicks_ = 0;
+    QElapsedTimer restingLook_;
     QList<CPUGraphView*> cpuViews_;
     bool hasCPUViews_ = false;
     NetGraphView* netView_ = nullptr;

@@ -1,5 +1,7 @@
 #include "StatWindowLayout.h"
 
+#include <QRect>
+
 namespace StatWindowLayout {
 
 QRectF _graphRect(int n) {
@@ -41,6 +43,25 @@ QRectF centeredFrame(const QRectF& frame, const QPointF& point, const QRectF& sc
     if (y + h > sy + sh)
         y = sy + sh - h;
     return QRectF(x, y, w, h);
+}
+
+QPoint devicePosition(const QRect& frame, const QRect& screen, const QRect& deviceScreen,
+                      qreal ratio, const QSize& deviceSize) {
+    auto axis = [ratio](int start, int end, int screenStart, int screenEnd, int deviceStart,
+                        int deviceEnd, int deviceLength) {
+        if (start <= screenStart)
+            return deviceStart;
+        if (end >= screenEnd)
+            return deviceEnd - deviceLength;
+        return deviceStart + qRound((start - screenStart) * ratio);
+    };
+    // QRect's right() and bottom() are inclusive; the ends here are not.
+    return QPoint(axis(frame.left(), frame.left() + frame.width(), screen.left(),
+                       screen.left() + screen.width(), deviceScreen.left(),
+                       deviceScreen.left() + deviceScreen.width(), deviceSize.width()),
+                  axis(frame.top(), frame.top() + frame.height(), screen.top(),
+                       screen.top() + screen.height(), deviceScreen.top(),
+                       deviceScreen.top() + deviceScreen.height(), deviceSize.height()));
 }
 
 } // namespace StatWindowLayout

@@ -32,6 +32,14 @@ QRectF flipped(const QRectF& rect, double referenceBottom);
 // screen allows; low edges are clamped before high ones.
 QRectF centeredFrame(const QRectF& frame, const QPointF& point, const QRectF& screen);
 
+// Where, in device pixels, a window of deviceSize goes so that it sits where
+// frame puts it on a screen given in Qt's units (screen) and in device pixels
+// (deviceScreen), `ratio` device pixels to the unit. An edge of the frame on
+// an edge of the screen stays on that edge in device pixels, however the
+// scaled sizes round; anything else is scaled from the screen's near edge.
+QPoint devicePosition(const QRect& frame, const QRect& screen, const QRect& deviceScreen,
+                      qreal ratio, const QSize& deviceSize);
+
 } // namespace StatWindowLayout
 
 // Whether the stat window should be out of sight: the pointer rests on it and

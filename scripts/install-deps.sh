@@ -7,7 +7,7 @@ packages=(
   # build
   cmake g++ pkg-config make
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev
+  qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-randr0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # the Debian package and the checks of its desktop files
   dpkg-dev file desktop-file-utils appstream

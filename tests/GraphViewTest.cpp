@@ -1,11 +1,15 @@
 #include "GraphView.h"
 #include "NSUserDefaults-QVExt.h"
+#include "PlotGeometry.h"
 #include "RenderSupport.h"
 #include "SettingsKeys.h"
 #include "TestSupport.h"
 #include "platform/UserDefaults.h"
 
+#include <QGuiApplication>
 #include <QPainter>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -78,12 +82,18 @@ TEST(GraphView, BackgroundIsCopiedWithItsAlphaNotBlended) {
     EXPECT_EQ(target.pixelColor(30, 40), QColor(Qt::white));
 }
 
-TEST(GraphView, ImageFollowsTheDevicePixelRatioInUnits) {
+// Also run with QT_SCALE_FACTOR 1.1, 1.5 and 2 (see tests/CMakeLists.txt).
+TEST(GraphView, ImageCoversTheViewInWholePixelsAtAnyRatio) {
     TestSettings settings;
     TestGraph view;
-    EXPECT_EQ(view.imageSize(), QSizeF(64, 64));
-    EXPECT_EQ(view.graphImage().size(),
-              (QSizeF(64, 64) * view.graphImage().devicePixelRatio()).toSize());
+    const qreal ratio = qGuiApp->devicePixelRatio();
+    EXPECT_EQ(view.imageSize(), QSizeF(64, 64)) << "ratio " << ratio;
+    EXPECT_EQ(view.graphImage().size(), QSize(qRound(64 * ratio), qRound(64 * ratio)));
+    EXPECT_EQ(PlotGeometry::capacity(float(view.imageSize().width())), 62)
+        << "every column fits, ratio " << ratio;
+    if (ratio == std::floor(ratio)) {
+        EXPECT_EQ(view.graphImage().devicePixelRatio(), ratio) << "crisp at whole ratios";
+    }
 }
 
 } // namespace

@@ -44,23 +44,21 @@ PointerPosition::~PointerPosition() {
         xcb_disconnect(connection_);
 }
 
-QPoint PointerPosition::position() {
+QPoint PointerPosition::devicePosition() {
+    auto fromQt = [] { return (QPointF(QCursor::pos()) * qGuiApp->devicePixelRatio()).toPoint(); };
     if (!connection_ || xcb_connection_has_error(connection_))
-        return QCursor::pos();
+        return fromQt();
     auto* reply =
         xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr);
     if (!reply)
-        return QCursor::pos();
-    // The server counts device pixels; Qt's coordinates are scaled by the
-    // device pixel ratio when Qt scales the screen.
-    const qreal ratio = qGuiApp->devicePixelRatio();
+        return fromQt();
     const QPoint device(reply->root_x, reply->root_y);
     std::free(reply);
     // Events that arrived with the reply are waiting in xcb's queue, where the
     // socket notifier would not see them.
     if (armed_)
         readEvents();
-    return ratio == 1.0 ? device : (QPointF(device) / ratio).toPoint();
+    return device;
 }
 
 void PointerPosition::selectRawMotion(bool on) {

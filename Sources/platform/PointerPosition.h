@@ -6,7 +6,8 @@
 class QSocketNotifier;
 struct xcb_connection_t;
 
-// Where the pointer is, in Qt's screen coordinates, and when it starts moving.
+// Where the pointer is, in device pixels (the X server's coordinates), and when
+// it starts moving.
 //
 // On X11 it talks to the server over a connection of its own: a round trip
 // there wakes only the asking thread, where one on Qt's connection also wakes
@@ -20,7 +21,7 @@ public:
     explicit PointerPosition(QObject* parent = nullptr);
     ~PointerPosition() override;
 
-    QPoint position();
+    QPoint devicePosition();
 
     bool canNoticeMotion() const { return xinputOpcode_ != 0; }
     // moved() is emitted once, at the next movement of any pointer device.

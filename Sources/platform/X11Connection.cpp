@@ -3,6 +3,10 @@
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QHash>
+#include <QRect>
+#include <QString>
+
+#include <xcb/randr.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -29,4 +33,33 @@ xcb_atom_t x11Atom(xcb_connection_t* connection, const char* name) {
     std::free(reply);
     known.insert(key, atom);
     return atom;
+}
+
+QRect x11MonitorGeometry(xcb_connection_t* connection, const QString& name, bool alone) {
+    QRect found;
+    const xcb_query_extension_reply_t* randr = xcb_get_extension_data(connection, &xcb_randr_id);
+    if (randr && randr->present) {
+        auto* monitors = xcb_randr_get_monitors_reply(
+            connection, xcb_randr_get_monitors(connection, x11RootWindow(connection), 1), nullptr);
+        if (monitors) {
+            for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors); it.rem && found.isNull();
+                 xcb_randr_monitor_info_next(&it)) {
+                auto* atomName = xcb_get_atom_name_reply(
+                    connection, xcb_get_atom_name(connection, it.data->name), nullptr);
+                if (!atomName)
+                    continue;
+                const QString monitorName = QString::fromLatin1(
+                    xcb_get_atom_name_name(atomName), xcb_get_atom_name_name_length(atomName));
+                std::free(atomName);
+                if (monitorName == name)
+                    found = QRect(it.data->x, it.data->y, it.data->width, it.data->height);
+            }
+            std::free(monitors);
+        }
+    }
+    if (found.isNull() && alone) {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        found = QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+    }
+    return found;
 }

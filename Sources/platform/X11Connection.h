@@ -13,3 +13,11 @@ xcb_window_t x11RootWindow(xcb_connection_t* connection);
 // The atom of a name. Atoms are the server's for its lifetime, so each name
 // costs one round trip per process; XCB_ATOM_NONE when the server does not answer.
 xcb_atom_t x11Atom(xcb_connection_t* connection, const char* name);
+
+class QRect;
+class QString;
+
+// The rectangle of the monitor of that name (RandR's name of an output, as
+// QScreen::name() gives it) in device pixels, or of the whole root window when
+// alone is true and RandR does not know the name; null otherwise.
+QRect x11MonitorGeometry(xcb_connection_t* connection, const QString& name, bool alone);

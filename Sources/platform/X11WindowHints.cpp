@@ -4,10 +4,8 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QPoint>
 #include <QWidget>
 
-#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <array>
@@ -30,6 +28,27 @@ void sendToRoot(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb
                    reinterpret_cast<const char*>(&event));
 }
 
+// Qt offers WM_TAKE_FOCUS on every window; a window that never takes the focus
+// must not offer it.
+void dropTakeFocus(xcb_connection_t* c, xcb_window_t window) {
+    const xcb_atom_t protocols = x11Atom(c, "WM_PROTOCOLS");
+    const xcb_atom_t takeFocus = x11Atom(c, "WM_TAKE_FOCUS");
+    auto* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, protocols, XCB_ATOM_ATOM, 0, 32), nullptr);
+    if (!reply)
+        return;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    const int count = xcb_get_property_value_length(reply) / int(sizeof(xcb_atom_t));
+    std::vector<xcb_atom_t> kept;
+    for (int i = 0; i < count; ++i)
+        if (atoms[i] != takeFocus)
+            kept.push_back(atoms[i]);
+    if (int(kept.size()) != count)
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, protocols, XCB_ATOM_ATOM, 32,
+                            uint32_t(kept.size()), kept.data());
+    std::free(reply);
+}
+
 } // namespace
 
 void applyFloatingWindowHints(QWidget* widget, bool mapped) {
@@ -47,6 +66,16 @@ void applyFloatingWindowHints(QWidget* widget, bool mapped) {
     const uint32_t allDesktops = 0xFFFFFFFF;
 
     if (!mapped) {
+        dropTakeFocus(c, window);
+        // A toolbar first, a utility window (what Qt makes of a tool window)
+        // for window managers that do not know toolbars. KWin maps a window
+        // that asks not to be activated (Qt's "show without activating") as
+        // one demanding attention unless it is of a special kind, and of those
+        // a floating toolbar is what the stat window is closest to.
+        const xcb_atom_t types[] = {x11Atom(c, "_NET_WM_WINDOW_TYPE_TOOLBAR"),
+                                    x11Atom(c, "_NET_WM_WINDOW_TYPE_UTILITY")};
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, x11Atom(c, "_NET_WM_WINDOW_TYPE"),
+                            XCB_ATOM_ATOM, 32, 2, types);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, wmState, XCB_ATOM_ATOM, 32,
                             uint32_t(states.size()), states.data());
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, wmDesktop, XCB_ATOM_CARDINAL, 32, 1,
@@ -62,50 +91,3 @@ void applyFloatingWindowHints(QWidget* widget, bool mapped) {
     xcb_flush(c);
 }
 
-void enforceX11Position(QWidget* widget, const QPoint& topLeft) {
-    xcb_connection_t* c = qtX11Connection();
-    if (!c || !widget->isVisible())
-        return;
-    const xcb_window_t window = xcb_window_t(widget->winId());
-    const xcb_window_t root = x11RootWindow(c);
-    auto reply = xcb_translate_coordinates_reply(
-        c, xcb_translate_coordinates(c, window, root, 0, 0), nullptr);
-    if (!reply)
-        return;
-    const QPoint actual(reply->dst_x, reply->dst_y);
-    free(reply);
-    if (actual == topLeft)
-        return;
-    const uint32_t position[] = {uint32_t(topLeft.x()), uint32_t(topLeft.y())};
-    xcb_configure_window(c, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
-    xcb_flush(c);
-}
-
-X11FramePassThrough::X11FramePassThrough(QWidget* window) : window_(window) {
-    QCoreApplication::instance()->installNativeEventFilter(this);
-}
-
-X11FramePassThrough::~X11FramePassThrough() {
-    QCoreApplication::instance()->removeNativeEventFilter(this);
-}
-
-bool X11FramePassThrough::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-    if (eventType != "xcb_generic_event_t")
-        return false;
-    auto* event = static_cast<xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) != XCB_REPARENT_NOTIFY)
-        return false;
-    auto* reparent = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
-    if (reparent->window != xcb_window_t(window_->internalWinId()))
-        return false;
-    xcb_connection_t* c = qtX11Connection();
-    if (!c)
-        return false;
-    const xcb_window_t root = x11RootWindow(c);
-    if (reparent->parent != root) {
-        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
-                             reparent->parent, 0, 0, 0, nullptr);
-        xcb_flush(c);
-    }
-    return false;
-}

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QAbstractNativeEventFilter>
-
 class QWidget;
 
 // Tells the X11 window manager that the window belongs to no workspace in
@@ -9,29 +7,9 @@ class QWidget;
 // _NET_WM_STATE STICKY, SKIP_TASKBAR, SKIP_PAGER and ABOVE. Before the window
 // is mapped the properties are written directly (Qt merges them into its own
 // when it maps the window); once mapped the window manager is asked with client
-// messages. Does nothing on other platforms.
+// messages. Before the map it also takes WM_TAKE_FOCUS out of the window's
+// WM_PROTOCOLS: a window that offers to take the focus and then refuses it is
+// one that KWin and Mutter flag as demanding attention. Does nothing on other
+// platforms.
 void applyFloatingWindowHints(QWidget* window, bool mapped);
 
-class QPoint;
-
-// Makes sure the X server has the window's top-left corner where Qt was told
-// to put it. Qt keeps the last position a window manager reported, and some
-// (openbox, after a workspace switch) report a frame-relative one; Qt then
-// skips a move to the position it wrongly believes the window holds. One
-// round trip; nothing happens when the window is where it should be.
-void enforceX11Position(QWidget* window, const QPoint& topLeft);
-
-// Lets clicks through the window manager's frame around a click-through window.
-// Qt gives the window itself an empty input shape, but a reparenting window
-// manager such as openbox puts a frame of the same size around it and does not
-// pass that shape on, so the frame would catch the clicks. This gives each
-// frame the window is put into an empty input shape too.
-class X11FramePassThrough : public QAbstractNativeEventFilter {
-public:
-    explicit X11FramePassThrough(QWidget* window);
-    ~X11FramePassThrough() override;
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
-
-private:
-    QWidget* window_;
-};

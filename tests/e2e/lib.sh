@@ -91,3 +91,16 @@ screenshot() { # name
     import -window root "$QUORVEL_SCREENSHOTS/$1.png"
   fi
 }
+
+# The brightness (0–255, the mean of red, green and blue) of one pixel of a
+# screenshot of the whole screen.
+pixel_brightness() { # x y
+  import -window root "$work/pixel.png"
+  convert "$work/pixel.png" -crop "1x1+$1+$2" -depth 8 txt:- |
+    awk -F'[(),]' 'NR == 2 {print int(($2 + $3 + $4) / 3)}'
+}
+
+# Device pixels of a length in Qt's units at the QT_SCALE_FACTOR in force.
+scaled() { awk -v n="$1" -v f="${QT_SCALE_FACTOR:-1}" 'BEGIN {printf "%d", n * f + 0.5}'; }
+
+active_window() { xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | awk '{print $NF}'; }

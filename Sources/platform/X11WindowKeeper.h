@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+
+#include <functional>
+#include <optional>
+
+class QTimer;
+class QWidget;
+
+// Keeps an X11 window where, and as, its program put it, against what window
+// managers do to it:
+//
+// - Placement. After every map and every change of the wanted place, it looks
+//   where the window really is (device pixels, relative to the root window)
+//   and, when that is not where it should be, asks once more, offset by what
+//   the window manager added (a frame it never draws, a position it ignored
+//   at map time). A window manager that insists wins: a place gets at most two
+//   corrections, so the two never fight.
+// - Click-through. A reparenting window manager puts a frame around the
+//   window that does not inherit its empty input shape, so the frame would
+//   catch clicks; each frame gets an empty input shape too, again whenever the
+//   window manager gives it another.
+// - Where the window is on screen, for tests of the pointer against it.
+//
+// Does nothing off X11.
+class X11WindowKeeper : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+public:
+    // Where the window's top-left corner belongs, in device pixels, for a
+    // window of the given size in device pixels.
+    using Target = std::function<QPoint(const QSize& deviceSize)>;
+
+    X11WindowKeeper(QWidget* window, Target target);
+    ~X11WindowKeeper() override;
+
+    void setClickThrough(bool on);
+    // The wanted place changed: look again, with corrections allowed again.
+    void placementChanged();
+    // Where the window is, in device pixels; null until it was first seen.
+    QRect deviceFrame() const { return deviceFrame_; }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    void scheduleCheck();
+    // Looks where the window is; with correct, also corrects it if it is not
+    // where it belongs.
+    void check(bool correct);
+    // Corrections are decided a moment after the last request (Qt's or ours),
+    // once the window manager has answered it: a look before that sees the old
+    // place and would correct what is already on its way.
+    void decideLater();
+    void passClicksThroughFrame();
+
+    QWidget* window_;
+    Target target_;
+    bool clickThrough_ = false;
+    unsigned frame_ = 0; // the window manager's frame window, 0 when none
+    int correctionsLeft_ = 0;
+    bool checkPending_ = false;
+    QTimer* decision_;
+    std::optional<QPoint> requested_; // the position this keeper last asked for
+    QRect deviceFrame_;
+};

@@ -1,0 +1,88 @@
+# The stat window's manners on one desktop (scripts/with-x-desktop.sh runs it
+# under each window manager, and at scale factors 2 and 1.5): in its corner at
+# its size, no frame, above a normal window raised over it, clicks through to
+# that window, on every workspace, never focused, never flagged as demanding
+# attention; hover hides and shows it, and so does a pointer that a program
+# warps onto it.
+source "$(dirname "$0")/lib.sh"
+read -r screen_w screen_h <<<"$(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[1], d[2]}')"
+set_setting AutoHide false
+xev -geometry 600x300+$((screen_w - 620))+0 -event button >"$work/xev.log" 2>&1 &
+xev_pid=$!
+pids+=("$xev_pid")
+wait_for 5000 eval 'xdotool search --name "^Event Tester$" >/dev/null 2>&1' || fail "xev never appeared"
+xev_id=$(xdotool search --name "^Event Tester$" | tail -1)
+start_quorvel
+id=$(stat_window)
+
+# Corner and size, in device pixels.
+width=$(scaled $(( 66 * $(graph_count) - 2 )))
+height=$(scaled 64)
+corner() { read -r x y w h <<<"$(stat_geometry)"; [ "$x $y $w $h" = "$1 $2 $width $height" ]; }
+wait_for 3000 corner $((screen_w - width)) 0 ||
+  fail "$QUORVEL_WM: not top right at ${width}x$height: $(stat_geometry)"
+for position in 0 1; do # out of the corner and back: the bug of logical units sent as pixels
+  set_setting WindowPosition "$position"
+  wait_for 3000 corner $(( position == 0 ? 0 : screen_w - width )) 0 ||
+    fail "$QUORVEL_WM: position $position: $(stat_geometry)"
+done
+# No frame: the window sits at the origin of the frame the window manager
+# gave it, or has none (its parent is the root window).
+unframed() {
+  xwininfo -id "$id" | awk '/Absolute upper-left X/ {ax=$NF} /Absolute upper-left Y/ {ay=$NF}
+    /Relative upper-left X/ {rx=$NF} /Relative upper-left Y/ {ry=$NF}
+    END {exit !((rx == 0 && ry == 0) || (rx == ax && ry == ay))}'
+}
+unframed || fail "$QUORVEL_WM: framed: $(xwininfo -id "$id")"
+screenshot "manners-$QUORVEL_WM-${QT_SCALE_FACTOR:-1}"
+
+# Above a normal window raised over it: the right end of the last title strip
+# shows the stat window's dark background, not xev's white.
+xdotool windowactivate "$xev_id" 2>/dev/null || true
+xdotool windowraise "$xev_id"
+sleep 0.5
+read -r x y w h <<<"$(stat_geometry)"
+light=$(pixel_brightness $((x + w - 3)) $((y + 3)))
+[ "$light" -lt 200 ] || fail "$QUORVEL_WM: under the raised window (brightness $light)"
+
+# A click on it reaches the window beneath (below the title bar of its frame).
+xdotool mousemove $((x + w / 2)) $((y + h - 8))
+sleep 0.2
+xdotool click 1
+wait_for 2000 grep -q ButtonPress "$work/xev.log" || fail "$QUORVEL_WM: the click did not get through"
+
+# On every workspace, where the window manager has more than one.
+if [ "$(xprop -root _NET_NUMBER_OF_DESKTOPS 2>/dev/null | awk '{print $NF}')" -gt 1 ] 2>/dev/null; then
+  xdotool set_desktop 1
+  sleep 0.5
+  stat_window_mapped || fail "$QUORVEL_WM: gone from the second workspace"
+  xdotool set_desktop 0
+  sleep 0.3
+fi
+
+# Never focused, never demanding attention.
+[ "$(active_window)" != "$(printf '0x%x' "$id")" ] || fail "$QUORVEL_WM: the stat window has the focus"
+xprop -id "$id" WM_HINTS | grep -q "accepts input or input focus: False" || fail "WM_HINTS: $(xprop -id "$id" WM_HINTS)"
+if xprop -id "$id" _NET_WM_STATE | grep -q DEMANDS_ATTENTION; then
+  fail "$QUORVEL_WM: flagged: $(xprop -id "$id" _NET_WM_STATE)"
+fi
+
+# Hover, with the pointer moved as a mouse moves it.
+away_x=$((screen_w / 2)) away_y=$((screen_h - 100))
+xdotool mousemove "$away_x" "$away_y"
+set_setting AutoHide true
+sleep 1
+xdotool mousemove_relative -- $((x + 10 - away_x)) $((y + 10 - away_y))
+wait_for 1000 stat_window_unmapped || fail "$QUORVEL_WM: still shown under the pointer"
+xdotool mousemove_relative -- $((away_x - x - 10)) $((away_y - y - 10))
+wait_for 1000 stat_window_mapped || fail "$QUORVEL_WM: not back after the pointer left"
+
+# A pointer warped onto it, and away, after resting: noticed within a
+# sampling interval (1 s) and the fade.
+sleep 1.5
+xdotool mousemove $((x + w / 2)) $((y + h / 2))
+wait_for 1800 stat_window_unmapped || fail "$QUORVEL_WM: a warped pointer went unnoticed"
+sleep 1.5
+xdotool mousemove "$away_x" "$away_y"
+wait_for 1800 stat_window_mapped || fail "$QUORVEL_WM: not back after the pointer was warped away"
+echo PASS
