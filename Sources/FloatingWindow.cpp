@@ -38,7 +38,6 @@ FloatingWindow::~FloatingWindow() = default;
 void FloatingWindow::awakeFromNib() {
     // Translucency must be asked for before the native window exists.
     setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setWindowFlags(Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint |
                    Qt::WindowStaysOnTopHint | Qt::Tool | Qt::WindowDoesNotAcceptFocus);
@@ -127,9 +126,17 @@ void FloatingWindow::setFrameCenteredAt(const QPointF& point) {
     setFrame(flipped(placed, bottom).toRect());
 }
 
-void FloatingWindow::orderFront() { show(); }
+// The window is shown without Qt's "show without activating": window managers
+// take that for a window that wants attention. It never takes the focus all
+// the same: it accepts no input and does not offer to take the focus.
+void FloatingWindow::orderFront() {
+    keeper_->showFresh([this] { show(); });
+}
 
-void FloatingWindow::orderOut() { hide(); }
+void FloatingWindow::orderOut() {
+    keeper_->cancelShow();
+    hide();
+}
 
 void FloatingWindow::setAlphaValue(float alpha) { setWindowOpacity(qreal(alpha)); }
 

@@ -14,6 +14,8 @@ packages=(
   # running without a display, and the whole-program tests
   xvfb xauth openbox xcompmgr xdotool x11-utils x11-xserver-utils imagemagick trayer
   procps psmisc
+  # the other desktops the whole-program tests run on
+  xfwm4 kwin-x11 mutter i3-wm fluxbox dbus-x11
 )
 
 missing=()

@@ -104,6 +104,11 @@ if [ -z "$wm" ]; then
   cat "$log" >&2
   exit 1
 fi
+# A failed attempt is worth knowing about even when a later one worked.
+if grep -q "^attempt" "$log"; then
+  echo "with-x-desktop: $QUORVEL_WM needed another attempt:" >&2
+  cat "$log" >&2
+fi
 rm -f "$log"
 
 if [ -z "${QUORVEL_NO_COMPOSITOR:-}" ] && [ -z "$own_compositor" ]; then

@@ -67,15 +67,6 @@ void applyFloatingWindowHints(QWidget* widget, bool mapped) {
 
     if (!mapped) {
         dropTakeFocus(c, window);
-        // A toolbar first, a utility window (what Qt makes of a tool window)
-        // for window managers that do not know toolbars. KWin maps a window
-        // that asks not to be activated (Qt's "show without activating") as
-        // one demanding attention unless it is of a special kind, and of those
-        // a floating toolbar is what the stat window is closest to.
-        const xcb_atom_t types[] = {x11Atom(c, "_NET_WM_WINDOW_TYPE_TOOLBAR"),
-                                    x11Atom(c, "_NET_WM_WINDOW_TYPE_UTILITY")};
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, x11Atom(c, "_NET_WM_WINDOW_TYPE"),
-                            XCB_ATOM_ATOM, 32, 2, types);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, wmState, XCB_ATOM_ATOM, 32,
                             uint32_t(states.size()), states.data());
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, wmDesktop, XCB_ATOM_CARDINAL, 32, 1,

@@ -9,11 +9,13 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 constexpr int correctionsPerPlacement = 2;
+constexpr int maxFrameOffset = 100; // device pixels
 
 void emptyInputShape(xcb_connection_t* c, xcb_window_t window) {
     xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
@@ -23,7 +25,15 @@ void emptyInputShape(xcb_connection_t* c, xcb_window_t window) {
 } // namespace
 
 X11WindowKeeper::X11WindowKeeper(QWidget* window, Target target)
-    : QObject(window), window_(window), target_(std::move(target)), decision_(new QTimer(this)) {
+    : QObject(window), window_(window), target_(std::move(target)), decision_(new QTimer(this)),
+      showDeadline_(new QTimer(this)) {
+    // Should the stamp never come back, the window is shown all the same.
+    showDeadline_->setSingleShot(true);
+    showDeadline_->setInterval(200);
+    connect(showDeadline_, &QTimer::timeout, this, [this] {
+        if (auto show = std::exchange(pendingShow_, {}))
+            show();
+    });
     decision_->setSingleShot(true);
     decision_->setInterval(250);
     connect(decision_, &QTimer::timeout, this, [this] { check(true); });
@@ -39,6 +49,29 @@ void X11WindowKeeper::setClickThrough(bool on) {
     clickThrough_ = on;
     if (on)
         passClicksThroughFrame();
+}
+
+void X11WindowKeeper::showFresh(std::function<void()> show) {
+    xcb_connection_t* c = qtX11Connection();
+    if (!c) {
+        show();
+        return;
+    }
+    const bool waiting = bool(pendingShow_);
+    pendingShow_ = std::move(show);
+    if (waiting)
+        return;
+    // Appending nothing to a property changes nothing but is still a change
+    // the server stamps with its time.
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, xcb_window_t(window_->winId()),
+                        x11Atom(c, "_QUORVEL_TIME"), XCB_ATOM_CARDINAL, 32, 0, nullptr);
+    xcb_flush(c);
+    showDeadline_->start();
+}
+
+void X11WindowKeeper::cancelShow() {
+    pendingShow_ = {};
+    showDeadline_->stop();
 }
 
 void X11WindowKeeper::placementChanged() {
@@ -74,8 +107,12 @@ bool X11WindowKeeper::nativeEventFilter(const QByteArray& eventType, void* messa
         xcb_connection_t* c = qtX11Connection();
         frame_ = reparent->parent != x11RootWindow(c) ? reparent->parent : 0;
         if (frame_) {
-            // Hear of every shape the window manager gives its frame later.
+            // Hear of every shape the window manager gives its frame later,
+            // and of every move of the frame: not every window manager tells
+            // the window when it moves the frame (fluxbox does not always).
             xcb_shape_select_input(c, frame_, 1);
+            const uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            xcb_change_window_attributes(c, frame_, XCB_CW_EVENT_MASK, &structure);
             if (clickThrough_)
                 passClicksThroughFrame();
         }
@@ -90,10 +127,28 @@ bool X11WindowKeeper::nativeEventFilter(const QByteArray& eventType, void* messa
             decideLater();
         }
         return false;
-    case XCB_CONFIGURE_NOTIFY:
-        if (reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window == window)
+    case XCB_PROPERTY_NOTIFY: {
+        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (property->window == window &&
+            property->atom == x11Atom(qtX11Connection(), "_NET_WM_STATE"))
+            QMetaObject::invokeMethod(this, &X11WindowKeeper::dropAttentionFlag, Qt::QueuedConnection);
+        if (property->window == window && pendingShow_ &&
+            property->atom == x11Atom(qtX11Connection(), "_QUORVEL_TIME")) {
+            // Qt takes the time from this event once the filters are done.
+            showDeadline_->stop();
+            QTimer::singleShot(0, this, [this] {
+                if (auto show = std::exchange(pendingShow_, {}))
+                    show();
+            });
+        }
+        return false;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+        const xcb_window_t moved = reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window;
+        if (moved == window || (frame_ && moved == frame_))
             scheduleCheck();
         return false;
+    }
     default:
         break;
     }
@@ -107,6 +162,38 @@ bool X11WindowKeeper::nativeEventFilter(const QByteArray& eventType, void* messa
             passClicksThroughFrame();
     }
     return false;
+}
+
+void X11WindowKeeper::dropAttentionFlag() {
+    xcb_connection_t* c = qtX11Connection();
+    if (!c || !window_->internalWinId())
+        return;
+    const xcb_window_t window = xcb_window_t(window_->internalWinId());
+    const xcb_atom_t state = x11Atom(c, "_NET_WM_STATE");
+    const xcb_atom_t attention = x11Atom(c, "_NET_WM_STATE_DEMANDS_ATTENTION");
+    auto* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, state, XCB_ATOM_ATOM, 0, 32), nullptr);
+    if (!reply)
+        return;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    const int count = xcb_get_property_value_length(reply) / int(sizeof(xcb_atom_t));
+    const bool flagged = std::find(atoms, atoms + count, attention) != atoms + count;
+    std::free(reply);
+    if (!flagged)
+        return;
+    constexpr uint32_t remove = 0, sourceIsApplication = 1;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = state;
+    message.data.data32[0] = remove;
+    message.data.data32[1] = attention;
+    message.data.data32[3] = sourceIsApplication;
+    xcb_send_event(c, 0, x11RootWindow(c),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
 }
 
 // After the events of one batch are handled: a map brings a reparent, a
@@ -146,7 +233,12 @@ void X11WindowKeeper::check(bool correct) {
     // window manager adds an offset of its own (the border and title of a
     // frame it never draws): asking for the wanted place less that offset
     // puts the window itself there.
-    requested_ = requested_ ? *requested_ + (wanted - actual) : wanted;
+    // An offset larger than any frame's border and title is no such thing (a
+    // window manager still placing the window, say): then the plain request
+    // again.
+    const QPoint offset = wanted - actual;
+    const bool frameOffset = std::abs(offset.x()) <= maxFrameOffset && std::abs(offset.y()) <= maxFrameOffset;
+    requested_ = requested_ && frameOffset ? *requested_ + offset : wanted;
     const uint32_t position[] = {uint32_t(requested_->x()), uint32_t(requested_->y())};
     xcb_configure_window(c, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
     xcb_flush(c);

@@ -24,6 +24,15 @@ class QWidget;
 //   window that does not inherit its empty input shape, so the frame would
 //   catch clicks; each frame gets an empty input shape too, again whenever the
 //   window manager gives it another.
+// - Attention. Window managers judge a newly mapped window by its user time:
+//   KWin and Mutter flag one that asks never to be activated (user time 0),
+//   and Mutter one whose time is older than the user's last action in the
+//   window in front. The window is therefore shown with a fresh server time
+//   (Qt writes the last time it saw): showFresh() first has the server stamp a
+//   property change on the window and shows it once Qt has seen that stamp.
+//   Should a window manager flag the window all the same (KWin, now and
+//   then, when another window was mapped a moment before), the flag is taken
+//   back at once.
 // - Where the window is on screen, for tests of the pointer against it.
 //
 // Does nothing off X11.
@@ -38,6 +47,10 @@ public:
     ~X11WindowKeeper() override;
 
     void setClickThrough(bool on);
+    // Calls show as soon as Qt knows the server's present time; at once off
+    // X11. cancelShow() drops a show still waiting.
+    void showFresh(std::function<void()> show);
+    void cancelShow();
     // The wanted place changed: look again, with corrections allowed again.
     void placementChanged();
     // Where the window is, in device pixels; null until it was first seen.
@@ -55,6 +68,7 @@ private:
     // place and would correct what is already on its way.
     void decideLater();
     void passClicksThroughFrame();
+    void dropAttentionFlag();
 
     QWidget* window_;
     Target target_;
@@ -65,4 +79,6 @@ private:
     QTimer* decision_;
     std::optional<QPoint> requested_; // the position this keeper last asked for
     QRect deviceFrame_;
+    std::function<void()> pendingShow_;
+    QTimer* showDeadline_;
 };

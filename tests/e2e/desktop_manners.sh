@@ -60,12 +60,17 @@ if [ "$(xprop -root _NET_NUMBER_OF_DESKTOPS 2>/dev/null | awk '{print $NF}')" -g
   sleep 0.3
 fi
 
-# Never focused, never demanding attention.
-[ "$(active_window)" != "$(printf '0x%x' "$id")" ] || fail "$QUORVEL_WM: the stat window has the focus"
-xprop -id "$id" WM_HINTS | grep -q "accepts input or input focus: False" || fail "WM_HINTS: $(xprop -id "$id" WM_HINTS)"
-if xprop -id "$id" _NET_WM_STATE | grep -q DEMANDS_ATTENTION; then
-  fail "$QUORVEL_WM: flagged: $(xprop -id "$id" _NET_WM_STATE)"
-fi
+# Never focused, never demanding attention (checked again after the fades,
+# each of which maps the window anew).
+well_mannered() {
+  [ "$(active_window)" != "$(printf '0x%x' "$id")" ] || fail "$QUORVEL_WM: the stat window has the focus ($1 check)"
+  xprop -id "$id" WM_HINTS | grep -q "accepts input or input focus: False" ||
+    fail "$QUORVEL_WM: WM_HINTS: $(xprop -id "$id" WM_HINTS)"
+  if xprop -id "$id" _NET_WM_STATE | grep -q DEMANDS_ATTENTION; then
+    fail "$QUORVEL_WM: flagged ($1 check): $(xprop -id "$id" _NET_WM_STATE)"
+  fi
+}
+well_mannered first
 
 # Hover, with the pointer moved as a mouse moves it.
 away_x=$((screen_w / 2)) away_y=$((screen_h - 100))
@@ -73,7 +78,7 @@ xdotool mousemove "$away_x" "$away_y"
 set_setting AutoHide true
 sleep 1
 xdotool mousemove_relative -- $((x + 10 - away_x)) $((y + 10 - away_y))
-wait_for 1000 stat_window_unmapped || fail "$QUORVEL_WM: still shown under the pointer"
+wait_for 1000 stat_window_unmapped || fail "$QUORVEL_WM: still shown under the pointer at $(xdotool getmouselocation), window $(stat_geometry)"
 xdotool mousemove_relative -- $((away_x - x - 10)) $((away_y - y - 10))
 wait_for 1000 stat_window_mapped || fail "$QUORVEL_WM: not back after the pointer left"
 
@@ -85,4 +90,6 @@ wait_for 1800 stat_window_unmapped || fail "$QUORVEL_WM: a warped pointer went u
 sleep 1.5
 xdotool mousemove "$away_x" "$away_y"
 wait_for 1800 stat_window_mapped || fail "$QUORVEL_WM: not back after the pointer was warped away"
+sleep 0.3
+well_mannered last
 echo PASS

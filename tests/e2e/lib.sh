@@ -30,6 +30,9 @@ trap 'echo "FAIL: $(basename "$0") line $LINENO: $BASH_COMMAND exited with $?" >
 fail() { echo "FAIL: $*" >&2; echo "--- quorvel log:" >&2; cat "$log" >&2 2>/dev/null || true; exit 1; }
 
 start_quorvel() {
+  # A desktop whose fonts are set to another resolution (Xft.dpi), which Qt
+  # takes as a scale factor.
+  if [ -n "${QUORVEL_XFT_DPI:-}" ]; then echo "Xft.dpi: $QUORVEL_XFT_DPI" | xrdb -merge; fi
   "$QUORVEL" >>"$log" 2>&1 &
   quorvel_pid=$!
   pids+=("$quorvel_pid")
@@ -47,9 +50,13 @@ wait_for() {
   "$@"
 }
 
-# The stat window's X id: the client window with class quorvel and no title bar.
+# The stat window's X id: the widest window of class quorvel (the tray icon,
+# docked in a panel such as i3bar, has the same class).
 stat_window() {
-  xwininfo -root -tree 2>/dev/null | awk '/\("quorvel" "Quorvel"\)/ && /"Quorvel"/ && !found {print $1; found=1}'
+  xwininfo -root -tree 2>/dev/null | awk '/\("quorvel" "Quorvel"\)/ {
+      split($0, parts, ")  "); split(parts[2], size, "x");
+      if (size[1] + 0 > widest) {widest = size[1] + 0; id = $1} }
+    END {if (id != "") print id}'
 }
 
 # The window's id is looked up once it exists; it stays the same.
@@ -100,7 +107,11 @@ pixel_brightness() { # x y
     awk -F'[(),]' 'NR == 2 {print int(($2 + $3 + $4) / 3)}'
 }
 
-# Device pixels of a length in Qt's units at the QT_SCALE_FACTOR in force.
-scaled() { awk -v n="$1" -v f="${QT_SCALE_FACTOR:-1}" 'BEGIN {printf "%d", n * f + 0.5}'; }
+# Device pixels of a length in Qt's units at the scale in force: QT_SCALE_FACTOR
+# times Xft.dpi / 96.
+scaled() {
+  awk -v n="$1" -v f="${QT_SCALE_FACTOR:-1}" -v dpi="${QUORVEL_XFT_DPI:-96}" \
+    'BEGIN {printf "%d", n * f * dpi / 96 + 0.5}'
+}
 
 active_window() { xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | awk '{print $NF}'; }
