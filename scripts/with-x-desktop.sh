@@ -78,7 +78,10 @@ for attempt in 1 2 3; do
   n=$(free_display "$first") || { echo "no free X display number" >&2; exit 1; }
   first=$((n + 1))
   export DISPLAY=":$n"
-  setpriv --pdeathsig KILL Xvfb "$DISPLAY" -screen 0 "$screen_size" -nolisten tcp >>"$log" 2>&1 &
+  # -noreset: an X server resets when its last client leaves, and a client
+  # that connects during the reset (the window manager, right after xdpyinfo
+  # has looked) is turned away.
+  setpriv --pdeathsig KILL Xvfb "$DISPLAY" -screen 0 "$screen_size" -nolisten tcp -noreset >>"$log" 2>&1 &
   xvfb=$!
   for _ in $(seq 200); do
     kill -0 "$xvfb" 2>/dev/null && xdpyinfo >/dev/null 2>&1 && break
@@ -91,7 +94,11 @@ for attempt in 1 2 3; do
     fi
     HOME="$wm_home" setpriv --pdeathsig KILL "${wm_command[@]}" >>"$log" 2>&1 &
     wm=$!
-    for _ in $(seq 300); do wm_ready && break; sleep 0.1; done
+    for _ in $(seq 300); do
+      wm_ready && break
+      kill -0 "$wm" 2>/dev/null || break # it gave up: try afresh at once
+      sleep 0.1
+    done
     wm_ready && break
   fi
   echo "attempt $attempt on $DISPLAY failed" >>"$log"

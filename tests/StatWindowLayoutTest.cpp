@@ -54,6 +54,37 @@ TEST(CenteredFrame, ClampsLowEdgesFirst) {
               QRectF(824, 668, 200, 100));
 }
 
+// 1280 × 800 device pixels at each ratio; Qt's screen is the device one
+// divided by the ratio and rounded (1.1: 1164 × 727 units).
+TEST(DevicePosition, EdgesStayOnTheScreensEdgesAtEveryRatio) {
+    struct Case {
+        qreal ratio;
+        QRect screen;     // in units
+        QRect frame;      // in units
+        QSize deviceSize; // the window as the X server has it
+        QPoint expected;
+    };
+    const QRect device(0, 0, 1280, 800);
+    for (const Case& c : {
+             Case{1, QRect(0, 0, 1280, 800), QRect(1084, 0, 196, 64), {196, 64}, {1084, 0}},
+             Case{2, QRect(0, 0, 640, 400), QRect(444, 0, 196, 64), {392, 128}, {888, 0}},
+             Case{2, QRect(0, 0, 640, 400), QRect(444, 336, 196, 64), {392, 128}, {888, 672}},
+             // 196 units are 215.6 pixels; Qt made 216: the right edge still
+             // lands on 1280, the bottom on 800.
+             Case{1.1, QRect(0, 0, 1164, 727), QRect(968, 663, 196, 64), {216, 70}, {1064, 730}},
+             Case{1.5, QRect(0, 0, 853, 533), QRect(0, 0, 196, 64), {294, 96}, {0, 0}},
+             // Below a 24-pixel panel (16 units at 1.5): scaled from the top.
+             Case{1.5, QRect(0, 0, 853, 533), QRect(657, 16, 196, 64), {294, 96}, {986, 24}},
+         }) {
+        EXPECT_EQ(devicePosition(c.frame, c.screen, device, c.ratio, c.deviceSize), c.expected)
+            << "ratio " << c.ratio << ", frame at " << c.frame.x() << "," << c.frame.y();
+    }
+    // A second screen to the right of the first.
+    EXPECT_EQ(devicePosition(QRect(1856, 0, 64, 64), QRect(1280, 0, 640, 400),
+                             QRect(1280, 0, 1280, 800), 2, QSize(128, 128)),
+              QPoint(2432, 0));
+}
+
 TEST(HideDecision, Table) {
     const QStringList list{"firefox.desktop"};
     EXPECT_FALSE(shouldHideStatWindow(false, true, "other.desktop", list));

@@ -8,8 +8,7 @@ class QWidget;
 // is mapped the properties are written directly (Qt merges them into its own
 // when it maps the window); once mapped the window manager is asked with client
 // messages. Before the map it also takes WM_TAKE_FOCUS out of the window's
-// WM_PROTOCOLS: a window that offers to take the focus and then refuses it is
-// one that KWin and Mutter flag as demanding attention. Does nothing on other
-// platforms.
+// WM_PROTOCOLS: the window never takes the focus, and should not offer to.
+// Does nothing on other platforms.
 void applyFloatingWindowHints(QWidget* window, bool mapped);
 

@@ -51,14 +51,20 @@ sleep 0.2
 xdotool click 1
 wait_for 2000 grep -q ButtonPress "$work/xev.log" || fail "$QUORVEL_WM: the click did not get through"
 
-# On every workspace, where the window manager has more than one.
-if [ "$(xprop -root _NET_NUMBER_OF_DESKTOPS 2>/dev/null | awk '{print $NF}')" -gt 1 ] 2>/dev/null; then
-  xdotool set_desktop 1
-  sleep 0.5
-  stat_window_mapped || fail "$QUORVEL_WM: gone from the second workspace"
-  xdotool set_desktop 0
+# On every workspace. i3 makes a workspace when it is first asked for.
+workspace() {
+  if [ "$QUORVEL_WM" = i3 ]; then i3-msg -q workspace "$(($1 + 1))"; else xdotool set_desktop "$1"; fi
+}
+if [ "$QUORVEL_WM" != i3 ] && [ "$(xprop -root _NET_NUMBER_OF_DESKTOPS | awk '{print $NF}')" = 1 ]; then
+  xdotool set_num_desktops 2 # KWin starts with one
   sleep 0.3
 fi
+workspace 1
+sleep 0.5
+[ "$(xprop -root _NET_CURRENT_DESKTOP | awk '{print $NF}')" = 1 ] || fail "$QUORVEL_WM: no second workspace"
+stat_window_mapped || fail "$QUORVEL_WM: gone from the second workspace"
+workspace 0
+sleep 0.3
 
 # Never focused, never demanding attention (checked again after the fades,
 # each of which maps the window anew).

@@ -50,12 +50,13 @@ wait_for() {
   "$@"
 }
 
-# The stat window's X id: the widest window of class quorvel (the tray icon,
-# docked in a panel such as i3bar, has the same class).
+# The stat window's X id: the widest window of class quorvel, and at least a
+# graph wide (the tray icon, docked in a panel such as i3bar or fluxbox's
+# toolbar, has the same class and may appear first).
 stat_window() {
   xwininfo -root -tree 2>/dev/null | awk '/\("quorvel" "Quorvel"\)/ {
       split($0, parts, ")  "); split(parts[2], size, "x");
-      if (size[1] + 0 > widest) {widest = size[1] + 0; id = $1} }
+      if (size[1] + 0 >= 60 && size[1] + 0 > widest) {widest = size[1] + 0; id = $1} }
     END {if (id != "") print id}'
 }
 
