@@ -138,7 +138,13 @@ void FloatingWindow::orderOut() {
     hide();
 }
 
-void FloatingWindow::setAlphaValue(float alpha) { setWindowOpacity(qreal(alpha)); }
+void FloatingWindow::setAlphaValue(float alpha) {
+    setWindowOpacity(qreal(alpha));
+    // Qt writes the opacity but sends it only with its next other request;
+    // each step of a fade must reach the server in its own tick.
+    if (xcb_connection_t* c = qtX11Connection())
+        xcb_flush(c);
+}
 
 float FloatingWindow::alphaValue() const { return float(windowOpacity()); }
 
