@@ -15,6 +15,7 @@
 #include "platform/SingleCopy.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
+#include "platform/WorkingSet.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -103,6 +104,19 @@ void QVController::applicationDidFinishLaunching() {
     GraphView::setSampleTickHandler([this] { lookAtRestingPointer(); });
     launched_ = true;
     updatePolling();
+    releaseCodeLater();
+}
+
+// A few seconds after start and after the preferences close, once their code
+// has run, its pages go back to the system; steady state keeps only its own.
+void QVController::releaseCodeLater() {
+    if (!codeRelease_) {
+        codeRelease_ = new QTimer(this);
+        codeRelease_->setSingleShot(true);
+        codeRelease_->setInterval(5000);
+        connect(codeRelease_, &QTimer::timeout, this, [] { WorkingSet::releaseUnusedCode(); });
+    }
+    codeRelease_->start();
 }
 
 void QVController::lookAtRestingPointer() {
@@ -202,6 +216,8 @@ bool QVController::windowShouldClose() {
     defaultController->save();
     _setupStatusMenu();
     ColorWell::hideSharedColorPanel();
+    if (launched_)
+        releaseCodeLater();
     return true;
 }
 

@@ -108,12 +108,14 @@ private:
     void updatePolling();
     void startSampling();
     void lookAtRestingPointer();
+    void releaseCodeLater();
     void loadAutoHideList(bool always);
     QString displayName(const QString& entry) const;
 
     UserDefaults& defaults_;
     QSystemTrayIcon* statusItem_ = nullptr;
     QTimer* pollTimer_ = nullptr;
+    QTimer* codeRelease_ = nullptr;
     PointerPosition* pointer_ = nullptr;
     QPoint lastPointer_;
     int stillTicks_ = 0;

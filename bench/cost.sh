@@ -2,7 +2,10 @@
 # Runs Quorvel at its defaults, then conky (Debian's conky-std, two per-core
 # CPU graphs and down/up graphs every second), on the same virtual X display,
 # each for 60 s after a 10 s warm-up, and prints for each: CPU time per minute
-# (all threads and children), context switches per second, RSS and PSS.
+# (all threads and children), context switches per second, RSS and PSS. Then
+# the two ratios that matter (Quorvel's CPU to conky's, Quorvel's PSS) and
+# Quorvel's start-up time: from starting the program to its stat window being
+# mapped, the median of five starts.
 #   bench/cost.sh [seconds]      (build first: scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,9 +54,35 @@ CONKY
     [ -n "${ms:-}" ] || ms=$(( (t1 - t0) * 1000 / hz ))
     awk -v n=$name -v ms=$ms -v s=$secs -v c=$((c1 - c0)) \
         -v rss=$(memory_kb $pid Rss) -v pss=$(memory_kb $pid Pss) \
-        "BEGIN {printf \"%-8s cpu %7.1f ms/min  switches %6.1f /s  rss %6d kB  pss %6d kB\n\", n, ms * 60 / s, c / s, rss, pss}"
+        "BEGIN {printf \"%-8s cpu %7.1f ms/min  switches %6.1f /s  rss %6d kB  pss %6d kB\n\", n, ms * 60 / s, c / s, rss, pss}" |
+      tee -a $work/results
+    kill $pid; wait $pid 2>/dev/null || true
+  }
+  # Milliseconds from starting Quorvel to its stat window being mapped.
+  startup_ms() {
+    local t0 id="" pid
+    rm -rf "$XDG_CONFIG_HOME/Quorvel"/*
+    t0=$(date +%s%N)
+    "${QUORVEL_BUILD_DIR:-build}/quorvel" >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 2000); do
+      [ -n "$id" ] || id=$(xwininfo -root -tree | awk "/\\(\"quorvel\" \"Quorvel\"\\)  [0-9][0-9][0-9]/ {print \$1; exit}")
+      [ -n "$id" ] && xwininfo -id "$id" | grep -q IsViewable && break
+      sleep 0.002
+    done
+    echo $(( ($(date +%s%N) - t0) / 1000000 ))
     kill $pid; wait $pid 2>/dev/null || true
   }
   measure quorvel "${QUORVEL_BUILD_DIR:-build}/quorvel"
   measure conky conky -c $work/conky.conf
+  starts=$(for _ in 1 2 3 4 5; do startup_ms; done | sort -n | paste -sd" ")
+  awk -v starts="$starts" "
+    \$1 == \"quorvel\" {qcpu = \$3; qpss = \$12}
+    \$1 == \"conky\" {ccpu = \$3}
+    END {
+      split(starts, s, \" \")
+      printf \"CPU, Quorvel to conky: %.2f (goal: at most 0.5)\\n\", qcpu / ccpu
+      printf \"PSS, Quorvel and helper: %.1f MB (goal: at most 20)\\n\", qpss / 1024
+      printf \"Start-up to the stat window mapped: %d ms median (%s) (goal: at most 150)\\n\", s[3], starts
+    }" $work/results
 '
