@@ -63,3 +63,29 @@ QRect x11MonitorGeometry(xcb_connection_t* connection, const QString& name, bool
     }
     return found;
 }
+
+std::vector<xcb_atom_t> x11AtomList(xcb_connection_t* connection, xcb_window_t window,
+                                    xcb_atom_t property) {
+    auto* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, XCB_ATOM_ATOM, 0, 64), nullptr);
+    if (!reply)
+        return {};
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    std::vector<xcb_atom_t> list(atoms, atoms + xcb_get_property_value_length(reply) /
+                                                    int(sizeof(xcb_atom_t)));
+    std::free(reply);
+    return list;
+}
+
+void x11SendToRoot(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t type,
+                   std::array<uint32_t, 5> data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::memcpy(event.data.data32, data.data(), sizeof event.data.data32);
+    xcb_send_event(connection, 0, x11RootWindow(connection),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+}

@@ -171,28 +171,11 @@ void X11WindowKeeper::dropAttentionFlag() {
     const xcb_window_t window = xcb_window_t(window_->internalWinId());
     const xcb_atom_t state = x11Atom(c, "_NET_WM_STATE");
     const xcb_atom_t attention = x11Atom(c, "_NET_WM_STATE_DEMANDS_ATTENTION");
-    auto* reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, state, XCB_ATOM_ATOM, 0, 32), nullptr);
-    if (!reply)
-        return;
-    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-    const int count = xcb_get_property_value_length(reply) / int(sizeof(xcb_atom_t));
-    const bool flagged = std::find(atoms, atoms + count, attention) != atoms + count;
-    std::free(reply);
-    if (!flagged)
+    const std::vector<xcb_atom_t> states = x11AtomList(c, window, state);
+    if (std::find(states.begin(), states.end(), attention) == states.end())
         return;
     constexpr uint32_t remove = 0, sourceIsApplication = 1;
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window;
-    message.type = state;
-    message.data.data32[0] = remove;
-    message.data.data32[1] = attention;
-    message.data.data32[3] = sourceIsApplication;
-    xcb_send_event(c, 0, x11RootWindow(c),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
+    x11SendToRoot(c, window, state, {remove, attention, 0, sourceIsApplication, 0});
     xcb_flush(c);
 }
 
