@@ -109,10 +109,12 @@ pixel_brightness() { # x y
 }
 
 # Device pixels of a length in Qt's units at the scale in force: QT_SCALE_FACTOR
-# times Xft.dpi / 96.
+# times the screen's own factor (QT_SCREEN_SCALE_FACTORS, "name=factor" for the
+# one screen here) times Xft.dpi / 96.
 scaled() {
-  awk -v n="$1" -v f="${QT_SCALE_FACTOR:-1}" -v dpi="${QUORVEL_XFT_DPI:-96}" \
-    'BEGIN {printf "%d", n * f * dpi / 96 + 0.5}'
+  local screen_factor="${QT_SCREEN_SCALE_FACTORS:-=1}"
+  awk -v n="$1" -v f="${QT_SCALE_FACTOR:-1}" -v sf="${screen_factor#*=}" \
+    -v dpi="${QUORVEL_XFT_DPI:-96}" 'BEGIN {printf "%d", n * f * sf * dpi / 96 + 0.5}'
 }
 
 active_window() { xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | awk '{print $NF}'; }
