@@ -6,6 +6,7 @@
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QTimer>
@@ -30,12 +31,11 @@ public:
             ticker.timer = new QTimer;
             ticker.timer->setInterval(intervalMs);
             QObject::connect(ticker.timer, &QTimer::timeout, [intervalMs] {
-                // A copy: a view may leave while the others are ticked.
-                const QList<CPUGraphView*> views = tickers()[intervalMs].views;
-                for (CPUGraphView* v : views)
-                    if (tickers()[intervalMs].views.contains(v))
-                        v->_drawGraph();
-                GraphView::sampleTicked();
+                Ticker& self = tickers()[intervalMs];
+                // Back to its own pace if it stood in for another source.
+                if (self.timer->interval() != intervalMs)
+                    self.timer->start(intervalMs);
+                tick(intervalMs);
             });
             ticker.timer->start();
         }
@@ -53,18 +53,44 @@ public:
         }
     }
 
+    // Another source of samples of the same interval (the network helper) just
+    // delivered: the views tick with it, so that one wake-up and one paint serve
+    // both, and the timer stands back, firing only if that source misses a beat.
+    static void alongside(int intervalMs) {
+        auto it = tickers().find(intervalMs);
+        if (it == tickers().end())
+            return;
+        // Ticked a moment ago by the timer (the two were out of step): a tick
+        // now would sample almost nothing.
+        if (!it->lastTick.isValid() || it->lastTick.elapsed() >= intervalMs / 2)
+            tick(intervalMs);
+        it->timer->start(intervalMs * 3 / 2);
+    }
+
 private:
     struct Ticker {
         QTimer* timer = nullptr;
         QList<CPUGraphView*> views;
+        QElapsedTimer lastTick;
     };
     static QHash<int, Ticker>& tickers() {
         static QHash<int, Ticker> all;
         return all;
     }
+    static void tick(int intervalMs) {
+        tickers()[intervalMs].lastTick.start();
+        // A copy: a view may leave while the others are ticked.
+        const QList<CPUGraphView*> views = tickers()[intervalMs].views;
+        for (CPUGraphView* v : views)
+            if (tickers()[intervalMs].views.contains(v))
+                v->_drawGraph();
+        GraphView::sampleTicked();
+    }
 };
 
 } // namespace
+
+void CPUGraphView::sampleAlongside(int intervalMs) { SampleClock::alongside(intervalMs); }
 
 CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent)
     : GraphView(frame, parent), cpuNumber_(cpuNumber),

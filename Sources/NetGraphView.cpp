@@ -1,5 +1,7 @@
 #include "NetGraphView.h"
 
+#include "CPUGraphView.h"
+
 #include "NSUserDefaults-QVExt.h"
 #include "NetstatScanner.h"
 #include "PlotGeometry.h"
@@ -158,6 +160,7 @@ void NetGraphView::_readFromNetstat(const QByteArray& chunk) {
     outBpsArray_.push_back(float(sample->outBytes) / interval);
     _drawGraph();
     sampleTicked();
+    CPUGraphView::sampleAlongside(startedInterval_ * 1000);
 }
 
 void NetGraphView::_drawGraph() {

@@ -42,6 +42,12 @@ int runApplication(int argc, char** argv) {
     }
     const QString runtimeDirectory = SingleCopy::runtimeDirectory();
     preferX11();
+    // The stat window is small and repainted once a second. Through shared
+    // memory each paint costs Qt a round trip to the X server (it waits until
+    // the server has read the previous image) and a wake-up of its event
+    // thread; sending the few kilobytes over the socket costs less.
+    if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(info.name);
     QApplication::setApplicationDisplayName(info.name);
