@@ -56,15 +56,16 @@ public:
     // Another source of samples of the same interval (the network helper) just
     // delivered: the views tick with it, so that one wake-up and one paint serve
     // both, and the timer stands back, firing only if that source misses a beat.
-    static void alongside(int intervalMs) {
+    static bool alongside(int intervalMs) {
         auto it = tickers().find(intervalMs);
         if (it == tickers().end())
-            return;
+            return false;
         // Ticked a moment ago by the timer (the two were out of step): a tick
         // now would sample almost nothing.
         if (!it->lastTick.isValid() || it->lastTick.elapsed() >= intervalMs / 2)
             tick(intervalMs);
         it->timer->start(intervalMs * 3 / 2);
+        return true;
     }
 
 private:
@@ -90,7 +91,7 @@ private:
 
 } // namespace
 
-void CPUGraphView::sampleAlongside(int intervalMs) { SampleClock::alongside(intervalMs); }
+bool CPUGraphView::sampleAlongside(int intervalMs) { return SampleClock::alongside(intervalMs); }
 
 CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent)
     : GraphView(frame, parent), cpuNumber_(cpuNumber),

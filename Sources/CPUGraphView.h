@@ -27,8 +27,9 @@ public:
 
     // Another graph took a sample of this interval just now: the CPU graphs of
     // the same interval sample with it, so both are drawn and painted in one
-    // wake-up; their own timer then only stands by.
-    static void sampleAlongside(int intervalMs);
+    // wake-up; their own timer then only stands by. False when no CPU graph
+    // samples at that interval.
+    static bool sampleAlongside(int intervalMs);
 
     // This processor's shares since the previous successful sample (since boot
     // for the first), or nullopt when the counters cannot be read or the

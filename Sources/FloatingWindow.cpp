@@ -15,6 +15,10 @@
 
 namespace {
 
+QRect scaled(const QRect& rect, qreal ratio) {
+    return QRect((QPointF(rect.topLeft()) * ratio).toPoint(), (QSizeF(rect.size()) * ratio).toSize());
+}
+
 double monotonicSeconds() {
     static QElapsedTimer clock = [] {
         QElapsedTimer started;
@@ -95,11 +99,8 @@ QPoint FloatingWindow::deviceTopLeft(const QSize& deviceSize) const {
             deviceScreen_ =
                 x11MonitorGeometry(c, screen->name(), QGuiApplication::screens().size() == 1);
     }
-    if (deviceScreen_.isNull()) {
-        const QRect logical = screen->geometry();
-        deviceScreen_ = QRect((QPointF(logical.topLeft()) * ratio).toPoint(),
-                              (QSizeF(logical.size()) * ratio).toSize());
-    }
+    if (deviceScreen_.isNull())
+        deviceScreen_ = scaled(screen->geometry(), ratio);
     return StatWindowLayout::devicePosition(frame_, screen->geometry(), deviceScreen_, ratio,
                                             deviceSize);
 }
@@ -108,8 +109,7 @@ QRect FloatingWindow::deviceFrame() const {
     const QRect known = keeper_->deviceFrame();
     if (!known.isNull())
         return known;
-    const qreal ratio = devicePixelRatio();
-    return QRect((QPointF(frame_.topLeft()) * ratio).toPoint(), (QSizeF(frame_.size()) * ratio).toSize());
+    return scaled(frame_, devicePixelRatio());
 }
 
 void FloatingWindow::setFrameCenteredAt(const QPointF& point) {

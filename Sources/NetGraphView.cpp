@@ -159,8 +159,10 @@ void NetGraphView::_readFromNetstat(const QByteArray& chunk) {
     inBpsArray_.push_back(float(sample->inBytes) / interval);
     outBpsArray_.push_back(float(sample->outBytes) / interval);
     _drawGraph();
-    sampleTicked();
-    CPUGraphView::sampleAlongside(startedInterval_ * 1000);
+    // The CPU graphs' tick, taken with this line, tells of the sample; alone,
+    // this graph does.
+    if (!CPUGraphView::sampleAlongside(startedInterval_ * 1000))
+        sampleTicked();
 }
 
 void NetGraphView::_drawGraph() {

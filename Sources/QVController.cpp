@@ -293,8 +293,8 @@ void QVController::_pollTimerHandler() {
     if (autoHide) {
         // Both in device pixels, and the window where it really is: a window
         // manager may have put it elsewhere than asked.
-        const QPoint pointer = pointer_ ? pointer_->devicePosition()
-                                        : (QPointF(QCursor::pos()) * qGuiApp->devicePixelRatio()).toPoint();
+        const QPoint pointer =
+            pointer_ ? pointer_->devicePosition() : PointerPosition::qtDevicePosition();
         pointerInWindow = statWindow->deviceFrame().contains(pointer);
         stillTicks_ = pointer == lastPointer_ ? stillTicks_ + 1 : 0;
         lastPointer_ = pointer;

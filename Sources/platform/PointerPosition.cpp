@@ -44,14 +44,17 @@ PointerPosition::~PointerPosition() {
         xcb_disconnect(connection_);
 }
 
+QPoint PointerPosition::qtDevicePosition() {
+    return (QPointF(QCursor::pos()) * qGuiApp->devicePixelRatio()).toPoint();
+}
+
 QPoint PointerPosition::devicePosition() {
-    auto fromQt = [] { return (QPointF(QCursor::pos()) * qGuiApp->devicePixelRatio()).toPoint(); };
     if (!connection_ || xcb_connection_has_error(connection_))
-        return fromQt();
+        return qtDevicePosition();
     auto* reply =
         xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr);
     if (!reply)
-        return fromQt();
+        return qtDevicePosition();
     const QPoint device(reply->root_x, reply->root_y);
     std::free(reply);
     // Events that arrived with the reply are waiting in xcb's queue, where the

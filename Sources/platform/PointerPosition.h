@@ -22,6 +22,9 @@ public:
     ~PointerPosition() override;
 
     QPoint devicePosition();
+    // Qt's idea of the pointer, scaled to device pixels: where the X server
+    // cannot be asked.
+    static QPoint qtDevicePosition();
 
     bool canNoticeMotion() const { return xinputOpcode_ != 0; }
     // moved() is emitted once, at the next movement of any pointer device.

@@ -7,10 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <QStandardPaths>
-
-#include <QLocale>
 
 #include <climits>
 #include <cmath>
