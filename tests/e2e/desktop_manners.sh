@@ -2,8 +2,9 @@
 # under each window manager, and at scale factors 2 and 1.5): in its corner at
 # its size, no frame, above a normal window raised over it, clicks through to
 # that window, on every workspace, never focused, never flagged as demanding
-# attention; hover hides and shows it, and so does a pointer that a program
-# warps onto it.
+# attention; hover hides it (for as long as the pointer rests there) and shows
+# it again, and so does a pointer that a program warps onto it; with
+# "AutoHide" off the pointer changes nothing.
 source "$(dirname "$0")/lib.sh"
 read -r screen_w screen_h <<<"$(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[1], d[2]}')"
 set_setting AutoHide false
@@ -85,6 +86,8 @@ set_setting AutoHide true
 sleep 1
 xdotool mousemove_relative -- $((x + 10 - away_x)) $((y + 10 - away_y))
 wait_for 1000 stat_window_unmapped || fail "$QUORVEL_WM: still shown under the pointer at $(xdotool getmouselocation), window $(stat_geometry)"
+sleep 1
+stat_window_unmapped || fail "$QUORVEL_WM: came back while the pointer rests there"
 xdotool mousemove_relative -- $((away_x - x - 10)) $((away_y - y - 10))
 wait_for 1000 stat_window_mapped || fail "$QUORVEL_WM: not back after the pointer left"
 
@@ -96,6 +99,13 @@ wait_for 1800 stat_window_unmapped || fail "$QUORVEL_WM: a warped pointer went u
 sleep 1.5
 xdotool mousemove "$away_x" "$away_y"
 wait_for 1800 stat_window_mapped || fail "$QUORVEL_WM: not back after the pointer was warped away"
+
+# "AutoHide" off: the pointer on the window changes nothing.
+set_setting AutoHide false
+sleep 0.5
+xdotool mousemove_relative -- $((x + 10 - away_x)) $((y + 10 - away_y))
+sleep 0.5
+stat_window_mapped || fail "$QUORVEL_WM: hidden with AutoHide off"
 sleep 0.3
 well_mannered last
 echo PASS

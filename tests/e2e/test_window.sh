@@ -1,5 +1,6 @@
 # The stat window: its size for this machine's processors, its corners, its
-# window-manager state, and re-placement when the screen changes.
+# window-manager state, and re-placement when the screen changes. (Workspaces,
+# focus and the other window managers: desktop_manners.sh.)
 source "$(dirname "$0")/lib.sh"
 set_setting AutoHide false
 start_quorvel
@@ -14,13 +15,6 @@ state=$(xprop -id "$id" _NET_WM_STATE)
 for s in ABOVE SKIP_TASKBAR SKIP_PAGER; do
   echo "$state" | grep -q "_NET_WM_STATE_$s" || fail "no $s in $state"
 done
-# Sticky: openbox keeps it as _NET_WM_DESKTOP 0xFFFFFFFF rather than in the state.
-echo "$state" | grep -q _NET_WM_STATE_STICKY ||
-  xprop -id "$id" _NET_WM_DESKTOP | grep -q 4294967295 || fail "not on every workspace"
-xdotool set_desktop 1
-sleep 0.3
-stat_window_mapped || fail "gone from another workspace"
-xdotool set_desktop 0
 
 # Each corner, through hand edits of the settings file.
 check_corner() { read -r x y w h <<<"$(stat_geometry)"; [ "$x $y" = "$1 $2" ]; }
