@@ -191,5 +191,5 @@ void CPUGraphView::_drawGraph() {
         }
     }
     painter.end();
-    update();
+    imageDrawn();
 }

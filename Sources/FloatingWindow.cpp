@@ -2,9 +2,7 @@
 
 #include "FadeCurve.h"
 #include "StatWindowLayout.h"
-#include "platform/X11Connection.h"
-#include "platform/X11WindowHints.h"
-#include "platform/X11WindowKeeper.h"
+#include "platform/WindowSystem.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -32,7 +30,8 @@ double monotonicSeconds() {
 
 FloatingWindow::FloatingWindow(const QRect& contentRect)
     : QWidget(nullptr, Qt::FramelessWindowHint), clock_(monotonicSeconds),
-      keeper_(new X11WindowKeeper(this, [this](const QSize& size) { return deviceTopLeft(size); })) {
+      keeper_(WindowSystem::makeKeeper(
+          this, [this](const QSize& size) { return deviceTopLeft(size); })) {
     if (!contentRect.isNull())
         setFrame(contentRect);
 }
@@ -61,23 +60,6 @@ void FloatingWindow::setIgnoresMouseEvents(bool ignores) {
         show(); // changing window flags hides a window
 }
 
-bool FloatingWindow::event(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::Show:
-        // Before every map: a window manager drops these when a window is
-        // withdrawn, and Qt merges them into its own when it maps the window.
-        applyFloatingWindowHints(this, false);
-        break;
-    case QEvent::WinIdChange:
-        if (isVisible())
-            applyFloatingWindowHints(this, true);
-        break;
-    default:
-        break;
-    }
-    return QWidget::event(event);
-}
-
 void FloatingWindow::setFrame(const QRect& frame) {
     frame_ = frame;
     deviceScreen_ = QRect(); // the screens may have changed too
@@ -92,13 +74,11 @@ QPoint FloatingWindow::deviceTopLeft(const QSize& deviceSize) const {
     if (!screen)
         return frame_.topLeft();
     const qreal ratio = screen->devicePixelRatio();
-    if (deviceScreen_.isNull()) {
-        // Qt's screen geometry is the device one divided by the scale factor
-        // and rounded; scaling it back can miss the screen's edge by a pixel.
-        if (xcb_connection_t* c = qtX11Connection())
-            deviceScreen_ =
-                x11MonitorGeometry(c, screen->name(), QGuiApplication::screens().size() == 1);
-    }
+    // Qt's screen geometry is the device one divided by the scale factor and
+    // rounded; scaling it back can miss the screen's edge by a pixel, so the
+    // window system is asked first.
+    if (deviceScreen_.isNull())
+        deviceScreen_ = keeper_->deviceGeometry(*screen);
     if (deviceScreen_.isNull())
         deviceScreen_ = scaled(screen->geometry(), ratio);
     return StatWindowLayout::devicePosition(frame_, screen->geometry(), deviceScreen_, ratio,
@@ -129,24 +109,26 @@ void FloatingWindow::setFrameCenteredAt(const QPointF& point) {
 // The window is shown without Qt's "show without activating": window managers
 // take that for a window that wants attention. It never takes the focus all
 // the same: it accepts no input and does not offer to take the focus.
-void FloatingWindow::orderFront() {
-    keeper_->showFresh([this] { show(); });
-}
+void FloatingWindow::orderFront() { keeper_->show(); }
 
-void FloatingWindow::orderOut() {
-    keeper_->cancelShow();
-    hide();
-}
+void FloatingWindow::orderOut() { keeper_->hide(); }
 
 void FloatingWindow::setAlphaValue(float alpha) {
-    setWindowOpacity(qreal(alpha));
-    // Qt writes the opacity but sends it only with its next other request;
-    // each step of a fade must reach the server in its own tick.
-    if (xcb_connection_t* c = qtX11Connection())
-        xcb_flush(c);
+    alpha_ = alpha;
+    keeper_->setAlpha(alpha);
 }
 
-float FloatingWindow::alphaValue() const { return float(windowOpacity()); }
+float FloatingWindow::alphaValue() const { return alpha_; }
+
+void FloatingWindow::contentChanged() { keeper_->contentChanged(); }
+
+bool FloatingWindow::seesPointer() const { return keeper_->seesPointer(); }
+
+void FloatingWindow::setSensesPointer(bool on) { keeper_->setSensesPointer(on); }
+
+void FloatingWindow::setPointerEntryHandler(std::function<void()> handler) {
+    keeper_->setPointerEntryHandler(std::move(handler));
+}
 
 void FloatingWindow::orderFrontWithFade() {
     setAlphaValue(0.0f);

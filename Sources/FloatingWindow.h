@@ -6,7 +6,7 @@
 #include <memory>
 
 class QTimer;
-class X11WindowKeeper;
+class WindowKeeper;
 
 // The stat window: no frame or shadow, a fully transparent background (the
 // graphs' own background colour carries the translucency), above ordinary
@@ -59,8 +59,14 @@ public:
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
-protected:
-    bool event(QEvent* event) override;
+    // The graphs drew anew: a window system that does not show this widget
+    // itself draws the window again.
+    void contentChanged();
+    // Where the window system cannot tell where the pointer is, the window
+    // reports the pointer coming onto it instead (see WindowKeeper).
+    bool seesPointer() const;
+    void setSensesPointer(bool on);
+    void setPointerEntryHandler(std::function<void()> handler);
 
 private:
     Clock clock_;
@@ -70,6 +76,7 @@ private:
     bool fadeToFront_ = false;
     QPoint deviceTopLeft(const QSize& deviceSize) const;
 
-    X11WindowKeeper* keeper_;
+    WindowKeeper* keeper_; // a child object
+    float alpha_ = 1.0f;
     mutable QRect deviceScreen_; // the frame's screen in device pixels, once looked up
 };

@@ -1,5 +1,6 @@
 #include "GraphView.h"
 
+#include "FloatingWindow.h"
 #include "NSUserDefaults-QVExt.h"
 #include "SettingsKeys.h"
 #include "platform/SystemLog.h"
@@ -34,6 +35,12 @@ std::function<void()>& sampleTickHandler() {
 
 void GraphView::setSampleTickHandler(std::function<void()> handler) {
     sampleTickHandler() = std::move(handler);
+}
+
+void GraphView::imageDrawn() {
+    update();
+    if (auto* floating = qobject_cast<FloatingWindow*>(window()))
+        floating->contentChanged();
 }
 
 void GraphView::sampleTicked() {

@@ -51,6 +51,8 @@ protected:
     virtual void viewWillMoveToWindow(QWidget* window);
 
     void paintEvent(QPaintEvent* event) override;
+    // After new drawing into the image: the view and its window show it.
+    void imageDrawn();
 
     // A painter on graphImage in image units with y growing upwards.
     class ImagePainter : public QPainter {

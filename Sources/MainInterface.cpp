@@ -7,7 +7,8 @@
 #include "platform/AutostartEntry.h"
 #include "platform/DefaultsController.h"
 #include "platform/DesktopEntries.h"
-#include "platform/X11ActiveApplication.h"
+#include "platform/ActiveApplication.h"
+#include "platform/WindowSystem.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -37,7 +38,7 @@ std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, Singl
                      &QCoreApplication::quit);
 
     ui->desktopEntries_ = std::make_unique<DesktopEntries>();
-    ui->activeApplication_ = std::make_unique<X11ActiveApplication>();
+    ui->activeApplication_ = WindowSystem::makeActiveApplication();
     ui->autoHideModel_ = std::make_unique<AutoHideTableModel>(controller);
     ui->prefWindow_->setAutoHideModel(ui->autoHideModel_.get());
     ui->autostart_ = std::make_unique<AutostartEntry>();

@@ -12,7 +12,7 @@ class QVController;
 class DesktopEntries;
 class SingleCopy;
 class UserDefaults;
-class X11ActiveApplication;
+class ActiveApplication;
 
 // Builds Quorvel's objects and connects them: the controller, the stat window,
 // the preferences window with its defaults controller and auto-hide table, and
@@ -38,7 +38,7 @@ private:
     std::unique_ptr<PrefWindow> prefWindow_;
     std::unique_ptr<QMenu> statusMenu_;
     std::unique_ptr<DesktopEntries> desktopEntries_;
-    std::unique_ptr<X11ActiveApplication> activeApplication_;
+    std::unique_ptr<ActiveApplication> activeApplication_;
     std::unique_ptr<AutoHideTableModel> autoHideModel_;
     std::unique_ptr<AutostartEntry> autostart_;
     // Last, so that it goes first: it takes its graphs out of the stat window.

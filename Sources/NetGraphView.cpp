@@ -200,5 +200,5 @@ void NetGraphView::_drawGraph() {
     drawSeries(inBpsArray_, SettingsKeys::NetIncomingFillColor, true);
     drawSeries(outBpsArray_, SettingsKeys::NetOutgoingFillColor, false);
     painter.end();
-    update();
+    imageDrawn();
 }

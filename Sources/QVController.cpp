@@ -11,10 +11,11 @@
 #include "platform/ApplicationInfo.h"
 #include "platform/DefaultsController.h"
 #include "platform/DesktopEntries.h"
-#include "platform/PointerPosition.h"
+#include "platform/x11/PointerPosition.h"
 #include "platform/SingleCopy.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
+#include "platform/WindowSystem.h"
 #include "platform/WorkingSet.h"
 
 #include <QApplication>
@@ -33,6 +34,10 @@
 namespace {
 
 constexpr int pollIntervalMs = 100;
+// How long the stat window stays away for a pointer that came onto it, where
+// the pointer cannot be followed once it has gone: long enough to click what
+// lies beneath, short enough that it is soon back.
+constexpr int hoverReturnMs = 2000;
 
 // The height of a panel along the top of the screen, which the stat window
 // keeps clear of: how far the work area starts below the screen's top.
@@ -88,8 +93,15 @@ void QVController::applicationDidFinishLaunching() {
             &QVController::applicationDidChangeScreenParameters);
     watchPrimaryScreen();
 
-    pointer_ = new PointerPosition(this);
-    connect(pointer_, &PointerPosition::moved, this, &QVController::startSampling);
+    if (statWindow->seesPointer()) {
+        pointer_ = new PointerPosition(this);
+        connect(pointer_, &PointerPosition::moved, this, &QVController::startSampling);
+    }
+    statWindow->setPointerEntryHandler([this] { pointerCameOnWindow(); });
+    hoverReturn_ = new QTimer(this);
+    hoverReturn_->setSingleShot(true);
+    hoverReturn_->setInterval(hoverReturnMs);
+    connect(hoverReturn_, &QTimer::timeout, this, &QVController::hoverTimeIsUp);
     pollTimer_ = new QTimer(this);
     pollTimer_->setInterval(pollIntervalMs);
     connect(pollTimer_, &QTimer::timeout, this, &QVController::_pollTimerHandler);
@@ -143,6 +155,16 @@ void QVController::lookAtRestingPointer() {
 void QVController::updatePolling() {
     if (!pollTimer_)
         return;
+    if (!statWindow->seesPointer()) {
+        const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
+        statWindow->setSensesPointer(autoHide);
+        if (!autoHide) {
+            pointerCameOn_ = false;
+            hoverReturn_->stop();
+        }
+        _pollTimerHandler();
+        return;
+    }
     if (defaults_.boolForKey(SettingsKeys::AutoHide))
         startSampling();
     else
@@ -287,28 +309,61 @@ void QVController::_setupStatWindow() {
     }
 }
 
+// Where the pointer cannot be followed over other windows, the stat window
+// gets out of the way when the pointer comes onto it and is back a while later
+// (hoverReturnMs); a pointer still there hides it again at its next movement.
+// - Wayland: the window cannot see the pointer at all; it senses the pointer
+//   coming onto it and lets clicks through again at once.
+// - Xwayland: X sees the pointer only over X windows. Once it goes onto a
+//   native window, X keeps its last position, which may be on the stat
+//   window; a position that has not changed for hoverReturnMs counts as gone.
+bool QVController::pointerInStatWindow() {
+    if (!statWindow->seesPointer())
+        return pointerCameOn_;
+    // Both in device pixels, and the window where it really is: a window
+    // manager may have put it elsewhere than asked.
+    const QPoint pointer =
+        pointer_ ? pointer_->devicePosition() : PointerPosition::qtDevicePosition();
+    bool inWindow = statWindow->deviceFrame().contains(pointer);
+    const bool moved = pointer != lastPointer_;
+    stillTicks_ = moved ? 0 : stillTicks_ + 1;
+    lastPointer_ = pointer;
+    constexpr int restingTicks = 5;
+    if (stillTicks_ >= restingTicks && pointer_ && pointer_->canNoticeMotion() && pollTimer_ &&
+        pollTimer_->isActive()) {
+        pollTimer_->stop();
+        pointer_->armMotionNotice();
+        // A movement between the last sample and the server taking the
+        // request would go unnoticed; one more sample after it closes that gap.
+        if (pointer_->devicePosition() != lastPointer_)
+            startSampling();
+    }
+    if (WindowSystem::current() == WindowSystem::Kind::Xwayland && hoverReturn_) {
+        if (returnedAt_ && pointer != *returnedAt_)
+            returnedAt_.reset();
+        if (returnedAt_)
+            inWindow = false;
+        else if (inWindow && (moved || !hoverReturn_->isActive()))
+            hoverReturn_->start();
+    }
+    return inWindow;
+}
+
+void QVController::pointerCameOnWindow() {
+    pointerCameOn_ = true;
+    hoverReturn_->start();
+    _pollTimerHandler();
+}
+
+void QVController::hoverTimeIsUp() {
+    pointerCameOn_ = false;
+    returnedAt_ = lastPointer_;
+    _pollTimerHandler();
+}
+
 void QVController::_pollTimerHandler() {
     const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
-    bool pointerInWindow = false;
-    if (autoHide) {
-        // Both in device pixels, and the window where it really is: a window
-        // manager may have put it elsewhere than asked.
-        const QPoint pointer =
-            pointer_ ? pointer_->devicePosition() : PointerPosition::qtDevicePosition();
-        pointerInWindow = statWindow->deviceFrame().contains(pointer);
-        stillTicks_ = pointer == lastPointer_ ? stillTicks_ + 1 : 0;
-        lastPointer_ = pointer;
-        constexpr int restingTicks = 5;
-        if (stillTicks_ >= restingTicks && pointer_ && pointer_->canNoticeMotion() &&
-            pollTimer_ && pollTimer_->isActive()) {
-            pollTimer_->stop();
-            pointer_->armMotionNotice();
-            // A movement between the last sample and the server taking the
-            // request would go unnoticed; one more sample after it closes that gap.
-            if (pointer_->devicePosition() != lastPointer_)
-                startSampling();
-        }
-    }
+    const bool pointerInWindow = autoHide && pointerInStatWindow();
     const QString appName = activeApplication ? activeApplication->activeDesktopEntry() : QString();
     const bool shouldHide =
         shouldHideStatWindow(autoHide, pointerInWindow, appName, autoHideAppArray_);

@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 class ActiveApplication;
 class CPUGraphView;
@@ -108,6 +109,9 @@ private:
     void updatePolling();
     void startSampling();
     void lookAtRestingPointer();
+    bool pointerInStatWindow();
+    void pointerCameOnWindow();
+    void hoverTimeIsUp();
     void releaseCodeLater();
     void loadAutoHideList(bool always);
     QString displayName(const QString& entry) const;
@@ -119,6 +123,11 @@ private:
     PointerPosition* pointer_ = nullptr;
     QPoint lastPointer_;
     int stillTicks_ = 0;
+    // Where the pointer cannot be followed over other windows (see
+    // pointerInStatWindow()).
+    QTimer* hoverReturn_ = nullptr;
+    bool pointerCameOn_ = false;
+    std::optional<QPoint> returnedAt_;
     QElapsedTimer restingLook_;
     QList<CPUGraphView*> cpuViews_;
     bool hasCPUViews_ = false;

@@ -8,6 +8,7 @@
 #include "SystemLog.h"
 #include "TerminationSignals.h"
 #include "UserDefaults.h"
+#include "WindowSystem.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -41,6 +42,11 @@ int runApplication(int argc, char** argv) {
         return answer->exitStatus;
     }
     const QString runtimeDirectory = SingleCopy::runtimeDirectory();
+    // Chosen before Qt picks its own platform: the Xwayland choice needs Qt on
+    // X11 too.
+    if (WindowSystem::start() == WindowSystem::Kind::Xwayland &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     preferX11();
     // The stat window is small and repainted once a second. Through shared
     // memory each paint costs Qt a round trip to the X server (it waits until

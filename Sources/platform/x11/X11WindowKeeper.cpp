@@ -1,8 +1,12 @@
 #include "X11WindowKeeper.h"
 
 #include "X11Connection.h"
+#include "X11WindowHints.h"
 
 #include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
@@ -39,6 +43,24 @@ X11WindowKeeper::X11WindowKeeper(QWidget* window, Target target)
     connect(decision_, &QTimer::timeout, this, [this] { check(true); });
     if (qtX11Connection())
         QCoreApplication::instance()->installNativeEventFilter(this);
+    window_->installEventFilter(this);
+}
+
+bool X11WindowKeeper::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != window_)
+        return false;
+    if (event->type() == QEvent::Show)
+        applyFloatingWindowHints(window_, false);
+    else if (event->type() == QEvent::WinIdChange && window_->isVisible())
+        applyFloatingWindowHints(window_, true);
+    return false;
+}
+
+QRect X11WindowKeeper::deviceGeometry(const QScreen& screen) const {
+    xcb_connection_t* c = qtX11Connection();
+    if (!c)
+        return {};
+    return x11MonitorGeometry(c, screen.name(), QGuiApplication::screens().size() == 1);
 }
 
 X11WindowKeeper::~X11WindowKeeper() {
@@ -49,6 +71,23 @@ void X11WindowKeeper::setClickThrough(bool on) {
     clickThrough_ = on;
     if (on)
         passClicksThroughFrame();
+}
+
+void X11WindowKeeper::show() {
+    showFresh([this] { window_->show(); });
+}
+
+void X11WindowKeeper::hide() {
+    cancelShow();
+    window_->hide();
+}
+
+void X11WindowKeeper::setAlpha(float alpha) {
+    window_->setWindowOpacity(qreal(alpha));
+    // Qt writes the opacity but sends it only with its next other request;
+    // each step of a fade must reach the server in its own tick.
+    if (xcb_connection_t* c = qtX11Connection())
+        xcb_flush(c);
 }
 
 void X11WindowKeeper::showFresh(std::function<void()> show) {

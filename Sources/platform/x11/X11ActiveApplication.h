@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ActiveApplication.h"
-#include "DesktopEntries.h"
+#include "platform/ActiveApplication.h"
+#include "platform/DesktopEntries.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>

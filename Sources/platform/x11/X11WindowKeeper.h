@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WindowKeeper.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QPoint>
@@ -36,25 +38,33 @@ class QWidget;
 // - Where the window is on screen, for tests of the pointer against it.
 //
 // Does nothing off X11.
-class X11WindowKeeper : public QObject, public QAbstractNativeEventFilter {
+class X11WindowKeeper : public QObject, public QAbstractNativeEventFilter, public WindowKeeper {
     Q_OBJECT
 public:
-    // Where the window's top-left corner belongs, in device pixels, for a
-    // window of the given size in device pixels.
-    using Target = std::function<QPoint(const QSize& deviceSize)>;
-
     X11WindowKeeper(QWidget* window, Target target);
     ~X11WindowKeeper() override;
 
-    void setClickThrough(bool on);
+    // Shown with a fresh server time (see above).
+    void show() override;
+    void hide() override;
+    // The compositor's opacity property, sent at once.
+    void setAlpha(float alpha) override;
+    void setClickThrough(bool on) override;
     // Calls show as soon as Qt knows the server's present time; at once off
     // X11. cancelShow() drops a show still waiting.
     void showFresh(std::function<void()> show);
     void cancelShow();
     // The wanted place changed: look again, with corrections allowed again.
-    void placementChanged();
+    void placementChanged() override;
     // Where the window is, in device pixels; null until it was first seen.
-    QRect deviceFrame() const { return deviceFrame_; }
+    QRect deviceFrame() const override { return deviceFrame_; }
+    // The screen's RandR monitor.
+    QRect deviceGeometry(const QScreen& screen) const override;
+
+    // The window manager hints go on before every map: a window manager drops
+    // them when a window is withdrawn, and Qt merges them into its own when it
+    // maps the window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

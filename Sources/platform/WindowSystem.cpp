@@ -1,0 +1,110 @@
+#include "WindowSystem.h"
+
+#include "SystemLog.h"
+#include "wayland/LayerSurfaceKeeper.h"
+#include "wayland/WaylandActiveApplication.h"
+#include "wayland/WaylandConnection.h"
+#include "x11/X11ActiveApplication.h"
+#include "x11/X11WindowKeeper.h"
+
+#include <QWidget>
+
+namespace WindowSystem {
+
+namespace {
+
+Kind chosen = Kind::X11;
+std::unique_ptr<WaylandConnection>& connection() {
+    static std::unique_ptr<WaylandConnection> kept;
+    return kept;
+}
+
+} // namespace
+
+bool wantsWayland(const Session& session) {
+    const QString forced = session.forced.toLower();
+    if (forced == u"x11" || forced == u"xwayland")
+        return false;
+    return forced == u"wayland" || !session.waylandDisplay.isEmpty() ||
+           session.sessionType.compare(u"wayland", Qt::CaseInsensitive) == 0;
+}
+
+Kind choose(const Session& session) {
+    const QString forced = session.forced.toLower();
+    if (forced == u"x11")
+        return Kind::X11;
+    const bool waylandSession = !session.waylandDisplay.isEmpty() ||
+                                session.sessionType.compare(u"wayland", Qt::CaseInsensitive) == 0;
+    if (forced == u"xwayland")
+        return Kind::Xwayland;
+    if ((forced == u"wayland" || waylandSession) && session.hasLayerShell)
+        return Kind::Wayland;
+    return waylandSession || forced == u"wayland" ? Kind::Xwayland : Kind::X11;
+}
+
+QString name(Kind kind) {
+    switch (kind) {
+    case Kind::X11:
+        return QStringLiteral("X11");
+    case Kind::Xwayland:
+        return QStringLiteral("Xwayland");
+    case Kind::Wayland:
+        return QStringLiteral("Wayland");
+    }
+    return {};
+}
+
+Kind start() {
+    Session session;
+    session.forced = qEnvironmentVariable("QUORVEL_WINDOW_SYSTEM");
+    session.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
+    session.waylandDisplay = qEnvironmentVariable("WAYLAND_DISPLAY");
+    const QString forced = session.forced.toLower();
+    if (!forced.isEmpty() && forced != u"wayland" && forced != u"xwayland" && forced != u"x11")
+        systemLog(QStringLiteral("QUORVEL_WINDOW_SYSTEM=%1 is not one of wayland, xwayland or "
+                                 "x11; ignored.")
+                      .arg(session.forced));
+    if (wantsWayland(session)) {
+        connection() = WaylandConnection::connect();
+        session.hasLayerShell = connection() && connection()->layerShell();
+    }
+    chosen = choose(session);
+    QString line = QStringLiteral("Window system: %1").arg(name(chosen));
+    if (chosen == Kind::Wayland) {
+        line += WaylandActiveApplication::canWatch(*connection())
+                    ? QStringLiteral(" (layer shell; active windows known)")
+                    : QStringLiteral(" (layer shell; the compositor does not tell the active "
+                                     "window)");
+    } else if (chosen == Kind::Xwayland) {
+        line += connection() ? QStringLiteral(" (the compositor has no layer shell)")
+                             : QStringLiteral(" (no Wayland compositor answered)");
+        connection().reset();
+    } else {
+        connection().reset();
+    }
+    systemLog(line + u'.');
+    return chosen;
+}
+
+Kind current() { return chosen; }
+
+WaylandConnection* wayland() { return connection().get(); }
+
+WindowKeeper* makeKeeper(QWidget* window, WindowKeeper::Target target) {
+    if (WaylandConnection* wayland = connection().get()) {
+        wayland->attachToEventLoop();
+        return new LayerSurfaceKeeper(window, *wayland);
+    }
+    return new X11WindowKeeper(window, std::move(target));
+}
+
+std::unique_ptr<ActiveApplication> makeActiveApplication() {
+    WaylandConnection* wayland = connection().get();
+    if (wayland && WaylandActiveApplication::canWatch(*wayland)) {
+        wayland->attachToEventLoop();
+        return std::make_unique<WaylandActiveApplication>(*wayland);
+    }
+    return std::make_unique<X11ActiveApplication>();
+}
+
+} // namespace WindowSystem

@@ -1,0 +1,33 @@
+#include "LayerPlacement.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace LayerPlacement {
+
+std::uint32_t anchorFor(const QRect& frame, const QRect& screen) {
+    // Compared in doubled coordinates so that centres need no rounding.
+    const QPoint frameCentre2 = frame.topLeft() + frame.bottomRight() + QPoint(1, 1);
+    const QPoint screenCentre2 = screen.topLeft() + screen.bottomRight() + QPoint(1, 1);
+    const std::uint32_t horizontal = frameCentre2.x() < screenCentre2.x() ? Left : Right;
+    const std::uint32_t vertical = frameCentre2.y() < screenCentre2.y() ? Top : Bottom;
+    return horizontal | vertical;
+}
+
+Buffer bufferFor(const QSize& logical, int integerScale, int fractionalScale120, bool canViewport) {
+    Buffer buffer;
+    if (fractionalScale120 > 0 && canViewport) {
+        // Rounded half up, as compositors size the surface's pixels.
+        auto scaled = [fractionalScale120](int length) {
+            return int(std::floor(double(length) * fractionalScale120 / 120.0 + 0.5));
+        };
+        buffer.pixels = QSize(scaled(logical.width()), scaled(logical.height()));
+        buffer.viewport = true;
+        return buffer;
+    }
+    buffer.bufferScale = std::max(1, integerScale);
+    buffer.pixels = logical * buffer.bufferScale;
+    return buffer;
+}
+
+} // namespace LayerPlacement

@@ -1,0 +1,315 @@
+#include "LayerSurfaceKeeper.h"
+
+#include "LayerPlacement.h"
+#include "WaylandConnection.h"
+#include "platform/SystemLog.h"
+
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
+#include "LayerShellProtocol.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+#include <wayland-client.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+// A buffer whose pixels live in a memory file the compositor maps too.
+wl_buffer* createShmBuffer(wl_shm* shm, const QSize& size, uchar** pixels, qsizetype* bytes) {
+    const int stride = size.width() * 4;
+    const qsizetype length = qsizetype(stride) * size.height();
+    const int fd = memfd_create("quorvel-stat-window", MFD_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    if (ftruncate(fd, length) < 0) {
+        close(fd);
+        return nullptr;
+    }
+    void* mapped = mmap(nullptr, size_t(length), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED) {
+        close(fd);
+        return nullptr;
+    }
+    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, int32_t(length));
+    // ARGB8888 is premultiplied, little-endian 0xAARRGGBB: QImage's
+    // ARGB32_Premultiplied on this byte order.
+    wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, size.width(), size.height(), stride,
+                                                  WL_SHM_FORMAT_ARGB8888);
+    wl_shm_pool_destroy(pool);
+    close(fd);
+    *pixels = static_cast<uchar*>(mapped);
+    *bytes = length;
+    return buffer;
+}
+
+const wl_buffer_listener bufferListener = {[](void* data, wl_buffer*) {
+    static_cast<bool*>(data)[0] = false; // the compositor is done with it
+}};
+
+} // namespace
+
+LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayland)
+    : QObject(window), window_(window), wayland_(wayland), drawSoon_(new QTimer(this)) {
+    // Every graph that took new data in one tick asks for a drawing; they are
+    // drawn and sent together once the tick's work is done.
+    drawSoon_->setSingleShot(true);
+    drawSoon_->setInterval(0);
+    connect(drawSoon_, &QTimer::timeout, this, &LayerSurfaceKeeper::draw);
+    wayland_.setPointerEnterHandler([this](wl_surface* surface) { pointerCameOn(surface); });
+    connect(&wayland_, &WaylandConnection::outputsChanged, this, [this] {
+        if (surface_)
+            placementChanged();
+    });
+}
+
+LayerSurfaceKeeper::~LayerSurfaceKeeper() {
+    wayland_.setPointerEnterHandler({});
+    destroySurface();
+    dropBuffers();
+    wayland_.flush();
+}
+
+void LayerSurfaceKeeper::show() {
+    shown_ = true;
+    if (!surface_)
+        createSurface();
+}
+
+void LayerSurfaceKeeper::hide() {
+    shown_ = false;
+    destroySurface();
+    wayland_.flush();
+}
+
+void LayerSurfaceKeeper::setAlpha(float alpha) {
+    alpha_ = alpha;
+    // Each step of a fade is its own frame, sent at once.
+    draw();
+    wayland_.flush();
+}
+
+void LayerSurfaceKeeper::setClickThrough(bool) {
+    // The input region is empty except while sensing the pointer; nothing
+    // else ever takes input here.
+}
+
+void LayerSurfaceKeeper::setSensesPointer(bool on) {
+    if (sensing_ == on)
+        return;
+    sensing_ = on;
+    if (surface_) {
+        applyInputRegion();
+        wl_surface_commit(surface_);
+        wayland_.flush();
+    }
+}
+
+void LayerSurfaceKeeper::placementChanged() {
+    if (!layer_)
+        return;
+    setLayerState();
+    wl_surface_commit(surface_);
+    // The compositor answers with a configure; the drawing follows it.
+}
+
+void LayerSurfaceKeeper::contentChanged() {
+    if (configured_ && !drawSoon_->isActive())
+        drawSoon_->start();
+}
+
+void LayerSurfaceKeeper::createSurface() {
+    if (!wayland_.layerShell() || !wayland_.compositor())
+        return;
+    entryTaken_ = false;
+    configured_ = false;
+    surface_ = wl_compositor_create_surface(wayland_.compositor());
+    static const wl_surface_listener surfaceListener = {
+        [](void* data, wl_surface*, wl_output* output) {
+            auto* self = static_cast<LayerSurfaceKeeper*>(data);
+            const int scale = self->wayland_.scaleOf(output);
+            if (scale != self->integerScale_) {
+                self->integerScale_ = scale;
+                self->contentChanged();
+            }
+        },
+        [](void*, wl_surface*, wl_output*) {}};
+    wl_surface_add_listener(surface_, &surfaceListener, this);
+    if (wayland_.fractionalScale() && wayland_.viewporter()) {
+        viewport_ = wp_viewporter_get_viewport(wayland_.viewporter(), surface_);
+        fractional_ =
+            wp_fractional_scale_manager_v1_get_fractional_scale(wayland_.fractionalScale(), surface_);
+        static const wp_fractional_scale_v1_listener fractionalListener = {
+            [](void* data, wp_fractional_scale_v1*, uint32_t scale) {
+                auto* self = static_cast<LayerSurfaceKeeper*>(data);
+                if (int(scale) != self->fractionalScale120_) {
+                    self->fractionalScale120_ = int(scale);
+                    self->contentChanged();
+                }
+            }};
+        wp_fractional_scale_v1_add_listener(fractional_, &fractionalListener, this);
+    }
+    // The first output the compositor announced: the one Qt would call the
+    // primary screen on Wayland.
+    wl_output* output = wayland_.outputs().empty() ? nullptr : wayland_.outputs().front().output;
+    if (output)
+        integerScale_ = wayland_.scaleOf(output);
+    layer_ = zwlr_layer_shell_v1_get_layer_surface(wayland_.layerShell(), surface_, output,
+                                                   ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "quorvel");
+    static const zwlr_layer_surface_v1_listener layerListener = {&LayerSurfaceKeeper::configure,
+                                                                 &LayerSurfaceKeeper::closed};
+    zwlr_layer_surface_v1_add_listener(layer_, &layerListener, this);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(
+        layer_, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
+    // 0: moved clear of panels' exclusive zones, reserving none itself.
+    zwlr_layer_surface_v1_set_exclusive_zone(layer_, 0);
+    setLayerState();
+    applyInputRegion();
+    wl_surface_commit(surface_);
+    wayland_.flush();
+}
+
+void LayerSurfaceKeeper::destroySurface() {
+    drawSoon_->stop();
+    configured_ = false;
+    if (fractional_)
+        wp_fractional_scale_v1_destroy(std::exchange(fractional_, nullptr));
+    if (viewport_)
+        wp_viewport_destroy(std::exchange(viewport_, nullptr));
+    if (layer_)
+        zwlr_layer_surface_v1_destroy(std::exchange(layer_, nullptr));
+    if (surface_)
+        wl_surface_destroy(std::exchange(surface_, nullptr));
+}
+
+void LayerSurfaceKeeper::setLayerState() {
+    const QSize size = window_->size();
+    QRect screen = window_->geometry();
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        screen = primary->geometry();
+    zwlr_layer_surface_v1_set_size(layer_, quint32(size.width()), quint32(size.height()));
+    zwlr_layer_surface_v1_set_anchor(layer_, LayerPlacement::anchorFor(window_->geometry(), screen));
+}
+
+void LayerSurfaceKeeper::applyInputRegion() {
+    if (sensing_ && !entryTaken_) {
+        wl_surface_set_input_region(surface_, nullptr); // the whole surface
+        return;
+    }
+    wl_region* empty = wl_compositor_create_region(wayland_.compositor());
+    wl_surface_set_input_region(surface_, empty);
+    wl_region_destroy(empty);
+}
+
+void LayerSurfaceKeeper::pointerCameOn(wl_surface* surface) {
+    if (surface != surface_ || !sensing_ || entryTaken_)
+        return;
+    // Out of the pointer's way before anything else: the next click goes to
+    // the window beneath.
+    entryTaken_ = true;
+    applyInputRegion();
+    wl_surface_commit(surface_);
+    wayland_.flush();
+    pointerEntered();
+}
+
+void LayerSurfaceKeeper::configure(void* data, zwlr_layer_surface_v1* layer, quint32 serial,
+                                   quint32, quint32) {
+    auto* self = static_cast<LayerSurfaceKeeper*>(data);
+    zwlr_layer_surface_v1_ack_configure(layer, serial);
+    self->configured_ = true;
+    self->draw();
+}
+
+void LayerSurfaceKeeper::closed(void* data, zwlr_layer_surface_v1*) {
+    // Its output went away, say. A new surface goes wherever the compositor
+    // now puts it, once things have settled.
+    auto* self = static_cast<LayerSurfaceKeeper*>(data);
+    self->destroySurface();
+    QTimer::singleShot(1000, self, [self] {
+        if (self->shown_ && !self->surface_)
+            self->createSurface();
+    });
+}
+
+LayerSurfaceKeeper::ShmBuffer* LayerSurfaceKeeper::freeBuffer(const QSize& size) {
+    for (ShmBuffer& candidate : buffers_) {
+        if (candidate.busy)
+            continue;
+        if (candidate.buffer && candidate.size != size) {
+            wl_buffer_destroy(candidate.buffer);
+            munmap(candidate.pixels, size_t(candidate.bytes));
+            candidate = ShmBuffer();
+        }
+        if (!candidate.buffer) {
+            candidate.buffer =
+                createShmBuffer(wayland_.shm(), size, &candidate.pixels, &candidate.bytes);
+            if (!candidate.buffer) {
+                systemLog(QStringLiteral("Wayland: no memory for the stat window's image."));
+                return nullptr;
+            }
+            candidate.size = size;
+            wl_buffer_add_listener(candidate.buffer, &bufferListener, &candidate.busy);
+        }
+        return &candidate;
+    }
+    return nullptr;
+}
+
+void LayerSurfaceKeeper::dropBuffers() {
+    for (ShmBuffer& buffer : buffers_) {
+        if (buffer.buffer) {
+            wl_buffer_destroy(buffer.buffer);
+            munmap(buffer.pixels, size_t(buffer.bytes));
+        }
+        buffer = ShmBuffer();
+    }
+}
+
+void LayerSurfaceKeeper::draw() {
+    drawSoon_->stop();
+    if (!configured_ || !surface_ || !wayland_.shm())
+        return;
+    const QSize logical = window_->size();
+    if (logical.isEmpty())
+        return;
+    const LayerPlacement::Buffer plan = LayerPlacement::bufferFor(
+        logical, integerScale_, fractionalScale120_, viewport_ != nullptr);
+    ShmBuffer* target = freeBuffer(plan.pixels);
+    if (!target) {
+        // Both buffers are still on screen; the next tick draws again.
+        return;
+    }
+    QImage image(target->pixels, plan.pixels.width(), plan.pixels.height(),
+                 plan.pixels.width() * 4, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(double(plan.pixels.width()) / logical.width());
+    {
+        QPainter painter(&image);
+        painter.setOpacity(alpha_);
+        // The widget is never shown, so its children are drawn one by one:
+        // rendering a hidden window skips its children.
+        for (QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            child->render(&painter, child->pos(), QRegion(), QWidget::DrawWindowBackground);
+    }
+    target->busy = true;
+    wl_surface_attach(surface_, target->buffer, 0, 0);
+    if (plan.viewport) {
+        wl_surface_set_buffer_scale(surface_, 1);
+        wp_viewport_set_destination(viewport_, logical.width(), logical.height());
+    } else {
+        wl_surface_set_buffer_scale(surface_, plan.bufferScale);
+    }
+    if (wl_surface_get_version(surface_) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION)
+        wl_surface_damage_buffer(surface_, 0, 0, plan.pixels.width(), plan.pixels.height());
+    else
+        wl_surface_damage(surface_, 0, 0, logical.width(), logical.height());
+    wl_surface_commit(surface_);
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/WindowKeeper.h"
+
+#include <QObject>
+#include <QSize>
+
+#include <array>
+
+class QTimer;
+class QWidget;
+class WaylandConnection;
+struct wl_buffer;
+struct wl_surface;
+struct wp_fractional_scale_v1;
+struct wp_viewport;
+struct zwlr_layer_surface_v1;
+
+// The stat window as a layer surface (wlroots' layer shell) on Quorvel's own
+// Wayland connection: on the overlay layer above every ordinary window, in the
+// corner the window's frame is in, clear of panels' exclusive zones, on every
+// workspace, never given the keyboard, with an empty input region so that
+// every click reaches the window beneath. The Qt widget itself is never shown:
+// its graphs are drawn into shared-memory buffers at the output's scale
+// (fractional where the compositor offers it), the window's alpha applied.
+//
+// Hiding destroys the surface and showing makes a new one, which is how the
+// layer shell maps a surface again.
+class LayerSurfaceKeeper : public QObject, public WindowKeeper {
+    Q_OBJECT
+public:
+    LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayland);
+    ~LayerSurfaceKeeper() override;
+
+    void show() override;
+    void hide() override;
+    void setAlpha(float alpha) override;
+    void setClickThrough(bool on) override;
+    void placementChanged() override;
+    void contentChanged() override;
+    // A Wayland client is not told where its surface is.
+    QRect deviceFrame() const override { return {}; }
+
+    bool seesPointer() const override { return false; }
+    void setSensesPointer(bool on) override;
+
+    bool isMapped() const { return configured_; }
+
+private:
+    struct ShmBuffer {
+        wl_buffer* buffer = nullptr;
+        uchar* pixels = nullptr;
+        qsizetype bytes = 0;
+        QSize size;
+        bool busy = false;
+    };
+
+    void createSurface();
+    void destroySurface();
+    void setLayerState();
+    void applyInputRegion();
+    void draw();
+    ShmBuffer* freeBuffer(const QSize& size);
+    void dropBuffers();
+    void pointerCameOn(wl_surface* surface);
+
+    static void configure(void* data, zwlr_layer_surface_v1* layer, quint32 serial, quint32 width,
+                          quint32 height);
+    static void closed(void* data, zwlr_layer_surface_v1* layer);
+
+    QWidget* window_;
+    WaylandConnection& wayland_;
+    wl_surface* surface_ = nullptr;
+    zwlr_layer_surface_v1* layer_ = nullptr;
+    wp_viewport* viewport_ = nullptr;
+    wp_fractional_scale_v1* fractional_ = nullptr;
+    std::array<ShmBuffer, 2> buffers_;
+    QTimer* drawSoon_;
+    bool shown_ = false;
+    bool configured_ = false;
+    bool sensing_ = false;
+    bool entryTaken_ = false;
+    float alpha_ = 1.0f;
+    int integerScale_ = 1;
+    int fractionalScale120_ = 0;
+};

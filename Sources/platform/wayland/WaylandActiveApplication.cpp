@@ -1,0 +1,181 @@
+#include "WaylandActiveApplication.h"
+
+#include "WaylandConnection.h"
+
+#include "plasma-window-management-client-protocol.h"
+#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <wayland-client.h>
+
+// wlroots' foreign-toplevel list: a toplevel's properties arrive one by one
+// and take effect together at its done event.
+struct ForeignToplevelEvents {
+    static void toplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
+                         zwlr_foreign_toplevel_handle_v1* handle) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        static const zwlr_foreign_toplevel_handle_v1_listener listener = {
+            &title, &appId, &output, &output, &state, &done, &closed, &parent};
+        zwlr_foreign_toplevel_handle_v1_add_listener(handle, &listener, self);
+        self->pending_.insert(handle, {});
+    }
+    static void finished(void*, zwlr_foreign_toplevel_manager_v1*) {}
+    static void title(void*, zwlr_foreign_toplevel_handle_v1*, const char*) {}
+    static void output(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
+    static void parent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
+    static void appId(void* data, zwlr_foreign_toplevel_handle_v1* handle, const char* id) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        self->pending_[handle].appId = QString::fromUtf8(id);
+    }
+    static void state(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_array* states) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        bool active = false;
+        const auto* values = static_cast<const uint32_t*>(states->data);
+        for (size_t i = 0; i < states->size / sizeof(uint32_t); ++i)
+            active |= values[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED;
+        self->pending_[handle].active = active;
+    }
+    static void done(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        self->toplevels_.insert(handle, self->pending_.value(handle));
+        self->changed();
+    }
+    static void closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        self->pending_.remove(handle);
+        self->toplevels_.remove(handle);
+        zwlr_foreign_toplevel_handle_v1_destroy(handle);
+        self->changed();
+    }
+};
+
+// KDE's plasma window management: each window is asked for by its id; its
+// properties each take effect as they arrive.
+struct PlasmaWindowEvents {
+    static void showDesktopChanged(void*, org_kde_plasma_window_management*, uint32_t) {}
+    static void window(void* data, org_kde_plasma_window_management* manager, uint32_t id) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        org_kde_plasma_window* window = org_kde_plasma_window_management_get_window(manager, id);
+        static const org_kde_plasma_window_listener listener = {
+            .title_changed = &ignoreText,
+            .app_id_changed = &appId,
+            .state_changed = &state,
+            .virtual_desktop_changed = &ignoreNumber,
+            .themed_icon_name_changed = &ignoreText,
+            .unmapped = &unmapped,
+            .initial_state = &ignore,
+            .parent_window = nullptr,
+            .geometry = nullptr,
+            .icon_changed = nullptr,
+            .pid_changed = &pid,
+            // Events of later versions than the one bound.
+            .virtual_desktop_entered = nullptr,
+            .virtual_desktop_left = nullptr,
+            .application_menu = nullptr,
+            .activity_entered = nullptr,
+            .activity_left = nullptr,
+            .resource_name_changed = nullptr,
+        };
+        org_kde_plasma_window_add_listener(window, &listener, self);
+        self->toplevels_.insert(window, {});
+    }
+    static void ignore(void*, org_kde_plasma_window*) {}
+    static void ignoreText(void*, org_kde_plasma_window*, const char*) {}
+    static void ignoreNumber(void*, org_kde_plasma_window*, int32_t) {}
+    static void appId(void* data, org_kde_plasma_window* window, const char* id) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        self->toplevels_[window].appId = QString::fromUtf8(id);
+        self->changed();
+    }
+    static void state(void* data, org_kde_plasma_window* window, uint32_t flags) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        self->toplevels_[window].active = flags & ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE;
+        self->changed();
+    }
+    static void pid(void* data, org_kde_plasma_window* window, uint32_t pid) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        self->toplevels_[window].executable =
+            QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid))).fileName();
+        self->changed();
+    }
+    static void unmapped(void* data, org_kde_plasma_window* window) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        self->toplevels_.remove(window);
+        org_kde_plasma_window_destroy(window);
+        self->changed();
+    }
+};
+
+bool WaylandActiveApplication::canWatch(const WaylandConnection& wayland) {
+    return wayland.foreignToplevels() || wayland.plasmaWindows();
+}
+
+WaylandActiveApplication::WaylandActiveApplication(WaylandConnection& wayland, QObject* parent)
+    : QObject(parent), wayland_(wayland) {
+    if (auto* manager = wayland_.foreignToplevels()) {
+        static const zwlr_foreign_toplevel_manager_v1_listener listener = {
+            &ForeignToplevelEvents::toplevel, &ForeignToplevelEvents::finished};
+        zwlr_foreign_toplevel_manager_v1_add_listener(manager, &listener, this);
+    } else if (auto* manager = wayland_.plasmaWindows()) {
+        static const org_kde_plasma_window_management_listener listener = {
+            .show_desktop_changed = &PlasmaWindowEvents::showDesktopChanged,
+            .window = &PlasmaWindowEvents::window,
+            .stacking_order_changed = nullptr,
+            .stacking_order_uuid_changed = nullptr,
+            .window_with_uuid = nullptr,
+        };
+        org_kde_plasma_window_management_add_listener(manager, &listener, this);
+    }
+    // The windows that exist already are announced in answer to binding.
+    wl_display_roundtrip(wayland_.display());
+}
+
+WaylandActiveApplication::~WaylandActiveApplication() {
+    for (auto it = toplevels_.cbegin(); it != toplevels_.cend(); ++it) {
+        if (wayland_.foreignToplevels())
+            zwlr_foreign_toplevel_handle_v1_destroy(
+                static_cast<zwlr_foreign_toplevel_handle_v1*>(it.key()));
+        else
+            org_kde_plasma_window_destroy(static_cast<org_kde_plasma_window*>(it.key()));
+    }
+}
+
+WindowIdentity WaylandActiveApplication::identityForAppId(const QString& appId,
+                                                          const QString& executable) {
+    // An app id is the desktop file's name for applications that follow the
+    // desktop-entry rules, and otherwise the program's class or name: it is
+    // tried as each, as shells try it.
+    WindowIdentity identity;
+    identity.kdeDesktopFile = appId;
+    identity.gtkApplicationId = appId;
+    identity.wmInstance = appId;
+    identity.wmClass = appId;
+    identity.executable = executable;
+    return identity;
+}
+
+void WaylandActiveApplication::setListedDesktopFiles(const QStringList& paths) {
+    entries_.setListedFiles(paths);
+    stale_ = true;
+}
+
+void WaylandActiveApplication::changed() {
+    stale_ = true;
+    notifyChange();
+}
+
+QString WaylandActiveApplication::activeDesktopEntry() {
+    if (!stale_)
+        return cached_;
+    stale_ = false;
+    cached_.clear();
+    for (const Toplevel& toplevel : std::as_const(toplevels_)) {
+        if (toplevel.active) {
+            cached_ = entries_.idForWindow(identityForAppId(toplevel.appId, toplevel.executable));
+            break;
+        }
+    }
+    return cached_;
+}

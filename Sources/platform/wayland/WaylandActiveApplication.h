@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/ActiveApplication.h"
+#include "platform/DesktopEntries.h"
+
+#include <QHash>
+#include <QObject>
+
+class WaylandConnection;
+struct org_kde_plasma_window;
+struct zwlr_foreign_toplevel_handle_v1;
+
+// The active application in a Wayland session, native applications included:
+// the toplevel the compositor calls active, from wlroots' foreign-toplevel
+// list (sway, Hyprland, labwc, wayfire, river) or from KDE's plasma window
+// management (KWin), mapped to its desktop entry by its app id the way
+// desktop shells do. Event-driven: the answer changes only when the
+// compositor reports a change.
+class WaylandActiveApplication : public QObject, public ActiveApplication {
+    Q_OBJECT
+public:
+    // Whether the compositor tells about other clients' windows at all.
+    static bool canWatch(const WaylandConnection& wayland);
+
+    explicit WaylandActiveApplication(WaylandConnection& wayland, QObject* parent = nullptr);
+    ~WaylandActiveApplication() override;
+
+    QString activeDesktopEntry() override;
+    void setListedDesktopFiles(const QStringList& paths) override;
+
+    // What a window's app id (and, where known, its program's name) tells
+    // about it, for matching it to a desktop entry.
+    static WindowIdentity identityForAppId(const QString& appId, const QString& executable = {});
+
+    struct Toplevel {
+        QString appId;
+        QString executable;
+        bool active = false;
+    };
+
+private:
+    void changed();
+
+    WaylandConnection& wayland_;
+    DesktopEntries entries_;
+    // Keyed by the protocol object of either source.
+    QHash<void*, Toplevel> toplevels_;
+    QHash<void*, Toplevel> pending_; // wlroots' state, until its done event
+    QString cached_;
+    bool stale_ = true;
+
+    friend struct ForeignToplevelEvents;
+    friend struct PlasmaWindowEvents;
+};

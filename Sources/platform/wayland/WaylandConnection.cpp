@@ -1,0 +1,228 @@
+#include "WaylandConnection.h"
+
+#include "platform/SystemLog.h"
+
+#include "fractional-scale-v1-client-protocol.h"
+#include "plasma-window-management-client-protocol.h"
+#include "viewporter-client-protocol.h"
+#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
+#include "LayerShellProtocol.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// The versions whose events the listeners here handle; a compositor that
+// offers more is bound at these.
+constexpr quint32 compositorVersion = 4;
+constexpr quint32 outputVersion = 4; // the name event
+constexpr quint32 seatVersion = 5;
+constexpr quint32 layerShellVersion = 3;
+constexpr quint32 foreignToplevelVersion = 3;
+constexpr quint32 plasmaWindowsVersionWanted = 4;
+
+void ignoreOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t,
+                          const char*, const char*, int32_t) {}
+void ignoreOutputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
+void ignoreOutputDone(void*, wl_output*) {}
+void ignoreOutputDescription(void*, wl_output*, const char*) {}
+void ignoreSeatName(void*, wl_seat*, const char*) {}
+void ignorePointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
+void ignorePointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t, wl_fixed_t) {}
+void ignorePointerButton(void*, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void ignorePointerAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
+void ignorePointerFrame(void*, wl_pointer*) {}
+void ignorePointerAxisSource(void*, wl_pointer*, uint32_t) {}
+void ignorePointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
+void ignorePointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
+void ignorePointerAxisValue120(void*, wl_pointer*, uint32_t, int32_t) {}
+
+} // namespace
+
+std::unique_ptr<WaylandConnection> WaylandConnection::connect() {
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display)
+        return nullptr;
+    std::unique_ptr<WaylandConnection> connection(new WaylandConnection);
+    connection->display_ = display;
+    connection->registry_ = wl_display_get_registry(display);
+    static const wl_registry_listener registryListener = {&WaylandConnection::global,
+                                                          &WaylandConnection::globalRemove};
+    wl_registry_add_listener(connection->registry_, &registryListener, connection.get());
+    // One round trip for the globals, one for what binding them sent (the
+    // outputs' scales and names, the seat's capabilities).
+    if (wl_display_roundtrip(display) < 0 || wl_display_roundtrip(display) < 0) {
+        systemLog(QStringLiteral("Wayland: the compositor did not answer."));
+        return nullptr;
+    }
+    return connection;
+}
+
+WaylandConnection::~WaylandConnection() {
+    delete notifier_;
+    if (pointer_)
+        wl_pointer_destroy(pointer_);
+    if (seat_)
+        wl_seat_destroy(seat_);
+    for (const Output& output : outputs_)
+        wl_output_destroy(output.output);
+    if (layerShell_)
+        zwlr_layer_shell_v1_destroy(layerShell_);
+    if (foreignToplevels_)
+        zwlr_foreign_toplevel_manager_v1_destroy(foreignToplevels_);
+    if (plasmaWindows_)
+        org_kde_plasma_window_management_destroy(plasmaWindows_);
+    if (fractionalScale_)
+        wp_fractional_scale_manager_v1_destroy(fractionalScale_);
+    if (viewporter_)
+        wp_viewporter_destroy(viewporter_);
+    if (shm_)
+        wl_shm_destroy(shm_);
+    if (compositor_)
+        wl_compositor_destroy(compositor_);
+    if (registry_)
+        wl_registry_destroy(registry_);
+    if (display_) {
+        wl_display_flush(display_);
+        wl_display_disconnect(display_);
+    }
+}
+
+void WaylandConnection::attachToEventLoop() {
+    if (notifier_)
+        return;
+    notifier_ = new QSocketNotifier(wl_display_get_fd(display_), QSocketNotifier::Read, this);
+    QObject::connect(notifier_, &QSocketNotifier::activated, this, &WaylandConnection::readEvents);
+    // Requests queue up in the connection; they leave before Qt sleeps, so a
+    // tick's requests go out together.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     this, &WaylandConnection::flush);
+    // Events read during setup wait in the queue.
+    wl_display_dispatch_pending(display_);
+}
+
+void WaylandConnection::flush() {
+    if (!lost_)
+        wl_display_flush(display_);
+}
+
+void WaylandConnection::readEvents() {
+    if (lost_)
+        return;
+    if (wl_display_dispatch(display_) >= 0)
+        return;
+    lost_ = true;
+    notifier_->setEnabled(false);
+    const int error = wl_display_get_error(display_);
+    systemLog(QStringLiteral("Wayland: the connection to the compositor was lost (%1); the stat "
+                             "window is gone until Quorvel starts again.")
+                  .arg(QString::fromLocal8Bit(std::strerror(error ? error : EPIPE))));
+}
+
+int WaylandConnection::scaleOf(const wl_output* output) const {
+    for (const Output& known : outputs_)
+        if (known.output == output)
+            return known.scale;
+    return 1;
+}
+
+void WaylandConnection::global(void* data, wl_registry* registry, quint32 name,
+                               const char* interface, quint32 version) {
+    auto* self = static_cast<WaylandConnection*>(data);
+    auto bind = [&](const wl_interface* type, quint32 wanted) {
+        return wl_registry_bind(registry, name, type, std::min(version, wanted));
+    };
+    const std::string_view is(interface);
+    if (is == wl_compositor_interface.name) {
+        self->compositor_ =
+            static_cast<wl_compositor*>(bind(&wl_compositor_interface, compositorVersion));
+    } else if (is == wl_shm_interface.name) {
+        self->shm_ = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+    } else if (is == zwlr_layer_shell_v1_interface.name) {
+        self->layerShell_ = static_cast<zwlr_layer_shell_v1*>(
+            bind(&zwlr_layer_shell_v1_interface, layerShellVersion));
+    } else if (is == wp_viewporter_interface.name) {
+        self->viewporter_ = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
+    } else if (is == wp_fractional_scale_manager_v1_interface.name) {
+        self->fractionalScale_ = static_cast<wp_fractional_scale_manager_v1*>(
+            bind(&wp_fractional_scale_manager_v1_interface, 1));
+    } else if (is == zwlr_foreign_toplevel_manager_v1_interface.name) {
+        self->foreignToplevels_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(
+            bind(&zwlr_foreign_toplevel_manager_v1_interface, foreignToplevelVersion));
+    } else if (is == org_kde_plasma_window_management_interface.name) {
+        self->plasmaWindowsVersion_ = std::min(version, plasmaWindowsVersionWanted);
+        self->plasmaWindows_ = static_cast<org_kde_plasma_window_management*>(
+            bind(&org_kde_plasma_window_management_interface, plasmaWindowsVersionWanted));
+    } else if (is == wl_seat_interface.name && !self->seat_) {
+        self->seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, seatVersion));
+        static const wl_seat_listener seatListener = {&WaylandConnection::seatCapabilities,
+                                                      ignoreSeatName};
+        wl_seat_add_listener(self->seat_, &seatListener, self);
+    } else if (is == wl_output_interface.name) {
+        Output output;
+        output.globalName = name;
+        output.output = static_cast<wl_output*>(bind(&wl_output_interface, outputVersion));
+        self->outputs_.push_back(output);
+        static const wl_output_listener outputListener = {
+            ignoreOutputGeometry, ignoreOutputMode, ignoreOutputDone,
+            [](void* data, wl_output* output, int32_t factor) {
+                auto* self = static_cast<WaylandConnection*>(data);
+                for (Output& known : self->outputs_)
+                    if (known.output == output && known.scale != factor) {
+                        known.scale = std::max(1, factor);
+                        emit self->outputsChanged();
+                    }
+            },
+            [](void* data, wl_output* output, const char* outputName) {
+                auto* self = static_cast<WaylandConnection*>(data);
+                for (Output& known : self->outputs_)
+                    if (known.output == output)
+                        known.name = QString::fromUtf8(outputName);
+            },
+            ignoreOutputDescription};
+        wl_output_add_listener(output.output, &outputListener, self);
+        emit self->outputsChanged();
+    }
+}
+
+void WaylandConnection::globalRemove(void* data, wl_registry*, quint32 name) {
+    auto* self = static_cast<WaylandConnection*>(data);
+    const auto gone = std::find_if(self->outputs_.begin(), self->outputs_.end(),
+                                   [name](const Output& o) { return o.globalName == name; });
+    if (gone == self->outputs_.end())
+        return;
+    wl_output_destroy(gone->output);
+    self->outputs_.erase(gone);
+    emit self->outputsChanged();
+}
+
+void WaylandConnection::seatCapabilities(void* data, wl_seat* seat, quint32 capabilities) {
+    auto* self = static_cast<WaylandConnection*>(data);
+    const bool hasPointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
+    if (hasPointer && !self->pointer_) {
+        self->pointer_ = wl_seat_get_pointer(seat);
+        static const wl_pointer_listener pointerListener = {
+            &WaylandConnection::pointerEnter, ignorePointerLeave,        ignorePointerMotion,
+            ignorePointerButton,              ignorePointerAxis,         ignorePointerFrame,
+            ignorePointerAxisSource,          ignorePointerAxisStop,     ignorePointerAxisDiscrete,
+            ignorePointerAxisValue120};
+        wl_pointer_add_listener(self->pointer_, &pointerListener, self);
+    } else if (!hasPointer && self->pointer_) {
+        wl_pointer_destroy(std::exchange(self->pointer_, nullptr));
+    }
+}
+
+void WaylandConnection::pointerEnter(void* data, wl_pointer*, quint32, wl_surface* surface, qint32,
+                                     qint32) {
+    auto* self = static_cast<WaylandConnection*>(data);
+    if (self->pointerEntered_ && surface)
+        self->pointerEntered_(surface);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct wl_compositor;
+struct wl_display;
+struct wl_output;
+struct wl_pointer;
+struct wl_registry;
+struct wl_seat;
+struct wl_shm;
+struct wl_surface;
+struct wp_fractional_scale_manager_v1;
+struct wp_viewporter;
+struct zwlr_foreign_toplevel_manager_v1;
+struct zwlr_layer_shell_v1;
+struct org_kde_plasma_window_management;
+class QSocketNotifier;
+
+// Quorvel's own connection to the Wayland compositor, beside whatever Qt
+// uses: the globals the stat window's layer surface and the active-application
+// watcher need, the outputs with their scales, and pointer entries. Its events
+// are read from Qt's event loop; requests are flushed before the loop sleeps.
+class WaylandConnection : public QObject {
+    Q_OBJECT
+public:
+    struct Output {
+        wl_output* output = nullptr;
+        quint32 globalName = 0;
+        int scale = 1;
+        QString name;
+    };
+
+    // Null when there is no compositor to connect to.
+    static std::unique_ptr<WaylandConnection> connect();
+    ~WaylandConnection() override;
+
+    // Reads events from Qt's event loop from now on.
+    void attachToEventLoop();
+    void flush();
+
+    wl_display* display() const { return display_; }
+    wl_compositor* compositor() const { return compositor_; }
+    wl_shm* shm() const { return shm_; }
+    zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
+    wp_viewporter* viewporter() const { return viewporter_; }
+    wp_fractional_scale_manager_v1* fractionalScale() const { return fractionalScale_; }
+    zwlr_foreign_toplevel_manager_v1* foreignToplevels() const { return foreignToplevels_; }
+    org_kde_plasma_window_management* plasmaWindows() const { return plasmaWindows_; }
+    // Version of the plasma window management global as bound.
+    quint32 plasmaWindowsVersion() const { return plasmaWindowsVersion_; }
+
+    const std::vector<Output>& outputs() const { return outputs_; }
+    int scaleOf(const wl_output* output) const;
+
+    // Called with the surface the pointer came onto.
+    void setPointerEnterHandler(std::function<void(wl_surface*)> handler) {
+        pointerEntered_ = std::move(handler);
+    }
+
+signals:
+    void outputsChanged();
+
+private:
+    WaylandConnection() = default;
+    void readEvents();
+
+    static void global(void* data, wl_registry* registry, quint32 name, const char* interface,
+                       quint32 version);
+    static void globalRemove(void* data, wl_registry* registry, quint32 name);
+    static void seatCapabilities(void* data, wl_seat* seat, quint32 capabilities);
+    static void pointerEnter(void* data, wl_pointer* pointer, quint32 serial, wl_surface* surface,
+                             qint32 x, qint32 y);
+
+    wl_display* display_ = nullptr;
+    wl_registry* registry_ = nullptr;
+    wl_compositor* compositor_ = nullptr;
+    wl_shm* shm_ = nullptr;
+    zwlr_layer_shell_v1* layerShell_ = nullptr;
+    wp_viewporter* viewporter_ = nullptr;
+    wp_fractional_scale_manager_v1* fractionalScale_ = nullptr;
+    zwlr_foreign_toplevel_manager_v1* foreignToplevels_ = nullptr;
+    org_kde_plasma_window_management* plasmaWindows_ = nullptr;
+    quint32 plasmaWindowsVersion_ = 0;
+    wl_seat* seat_ = nullptr;
+    wl_pointer* pointer_ = nullptr;
+    std::vector<Output> outputs_;
+    std::function<void(wl_surface*)> pointerEntered_;
+    QSocketNotifier* notifier_ = nullptr;
+    bool lost_ = false;
+};
