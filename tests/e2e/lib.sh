@@ -105,7 +105,7 @@ screenshot() { # name
 pixel_brightness() { # x y
   import -window root "$work/pixel.png"
   convert "$work/pixel.png" -crop "1x1+$1+$2" -depth 8 txt:- |
-    awk -F'[(),]' 'NR == 2 {print int(($2 + $3 + $4) / 3)}'
+    awk -F'[()]' 'NR == 2 {split($2, c, ","); print int((c[1] + c[2] + c[3]) / 3)}'
 }
 
 # Device pixels of a length in Qt's units at the scale in force: QT_SCALE_FACTOR

@@ -56,8 +56,27 @@ const wl_buffer_listener bufferListener = {[](void* data, wl_buffer*) {
 
 } // namespace
 
+namespace {
+// An entry this soon after the surface started taking the pointer was not a
+// movement onto it.
+constexpr int restingEntryMs = 200;
+// How long a pointer found resting on the window is let be.
+constexpr int rearmMs = 2000;
+} // namespace
+
 LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayland)
-    : QObject(window), window_(window), wayland_(wayland), drawSoon_(new QTimer(this)) {
+    : QObject(window), window_(window), wayland_(wayland), drawSoon_(new QTimer(this)),
+      rearm_(new QTimer(this)) {
+    rearm_->setSingleShot(true);
+    rearm_->setInterval(rearmMs);
+    connect(rearm_, &QTimer::timeout, this, [this] {
+        if (!surface_ || !entryTaken_)
+            return;
+        entryTaken_ = false;
+        applyInputRegion();
+        wl_surface_commit(surface_);
+        wayland_.flush();
+    });
     // Every graph that took new data in one tick asks for a drawing; they are
     // drawn and sent together once the tick's work is done.
     drawSoon_->setSingleShot(true);
@@ -178,6 +197,7 @@ void LayerSurfaceKeeper::createSurface() {
 
 void LayerSurfaceKeeper::destroySurface() {
     drawSoon_->stop();
+    rearm_->stop();
     configured_ = false;
     if (fractional_)
         wp_fractional_scale_v1_destroy(std::exchange(fractional_, nullptr));
@@ -201,6 +221,7 @@ void LayerSurfaceKeeper::setLayerState() {
 void LayerSurfaceKeeper::applyInputRegion() {
     if (sensing_ && !entryTaken_) {
         wl_surface_set_input_region(surface_, nullptr); // the whole surface
+        armed_.start();
         return;
     }
     wl_region* empty = wl_compositor_create_region(wayland_.compositor());
@@ -217,6 +238,10 @@ void LayerSurfaceKeeper::pointerCameOn(wl_surface* surface) {
     applyInputRegion();
     wl_surface_commit(surface_);
     wayland_.flush();
+    if (armed_.isValid() && armed_.elapsed() < restingEntryMs) {
+        rearm_->start();
+        return;
+    }
     pointerEntered();
 }
 

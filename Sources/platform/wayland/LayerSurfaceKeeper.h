@@ -2,6 +2,7 @@
 
 #include "platform/WindowKeeper.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSize>
 
@@ -23,6 +24,13 @@ struct zwlr_layer_surface_v1;
 // every click reaches the window beneath. The Qt widget itself is never shown:
 // its graphs are drawn into shared-memory buffers at the output's scale
 // (fractional where the compositor offers it), the window's alpha applied.
+//
+// Sensing the pointer: the compositor reports the pointer entering the
+// surface both when it moves onto it and when the surface appears (or starts
+// taking input) under a pointer that rests there. An entry right after that
+// is the pointer resting where the window came back: the window stays, lets
+// clicks through, and takes the pointer again a while later, so a pointer left
+// in the corner never keeps it hidden.
 //
 // Hiding destroys the surface and showing makes a new one, which is how the
 // layer shell maps a surface again.
@@ -76,6 +84,8 @@ private:
     wp_fractional_scale_v1* fractional_ = nullptr;
     std::array<ShmBuffer, 2> buffers_;
     QTimer* drawSoon_;
+    QTimer* rearm_;
+    QElapsedTimer armed_; // since the input region last took the pointer
     bool shown_ = false;
     bool configured_ = false;
     bool sensing_ = false;

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Runs a command in a fresh Wayland session: a compositor nested in its own
+# Xvfb (so that xdotool on that X display is the session's mouse, and an X
+# screenshot shows what the compositor draws). Prints nothing of its own; the
+# command's exit status is this script's.
+#
+# QUORVEL_COMPOSITOR picks it: sway (run as an unprivileged user: it refuses
+# root), kwin (KDE Plasma's kwin_wayland) or mutter (GNOME's, which starts its
+# own Xwayland). The command sees:
+#   WAYLAND_DISPLAY   the compositor's socket, as an absolute path
+#   QUORVEL_X_DISPLAY the Xvfb the compositor is nested in (input, screenshots)
+#   DISPLAY           the session's Xwayland where the compositor has one
+#                     ready (mutter), else unset
+# Everything started here dies with the script, however it ends.
+set -euo pipefail
+export QUORVEL_COMPOSITOR="${QUORVEL_COMPOSITOR:-sway}"
+width=1280 height=800
+
+session=$(mktemp -d)
+chmod 755 "$session"
+pids=()
+cleanup() {
+  local status=$?
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$session"
+  exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT HUP
+
+free_display() {
+  local n
+  for n in $(seq "$1" 160); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ] &&
+      ! xdpyinfo -display ":$n" >/dev/null 2>&1; then
+      echo "$n"
+      return 0
+    fi
+  done
+  return 1
+}
+
+wait_for_file() { # FILE SECONDS
+  local i
+  for i in $(seq $(($2 * 20))); do [ -e "$1" ] && return 0; sleep 0.05; done
+  return 1
+}
+
+n=$(free_display 120)
+setpriv --pdeathsig TERM Xvfb ":$n" -screen 0 "${width}x${height}x24" -noreset -nolisten tcp \
+  >"$session/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for_file "/tmp/.X11-unix/X$n" 10 || { echo "Xvfb did not start" >&2; exit 1; }
+export QUORVEL_X_DISPLAY=":$n"
+runtime="$session/runtime"
+mkdir -p "$runtime"
+chmod 700 "$runtime"
+unset DISPLAY WAYLAND_DISPLAY
+
+case "$QUORVEL_COMPOSITOR" in
+  sway)
+    chown nobody "$runtime"
+    cat >"$session/sway.conf" <<CONF
+output * resolution ${width}x$height bg #204060 solid_color
+default_border none
+xwayland disable
+CONF
+    chmod 644 "$session/sway.conf"
+    setpriv --pdeathsig TERM --reuid=nobody --regid=nogroup --clear-groups \
+      env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
+      DISPLAY="$QUORVEL_X_DISPLAY" WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+      sway -c "$session/sway.conf" >"$session/compositor.log" 2>&1 &
+    pids+=($!)
+    socket="$runtime/wayland-1"
+    ;;
+  kwin)
+    # The packaged binary carries a file capability that a container may
+    # refuse to run; a plain copy runs.
+    cp /usr/bin/kwin_wayland "$session/kwin_wayland"
+    env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
+      DISPLAY="$QUORVEL_X_DISPLAY" KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
+      setpriv --pdeathsig TERM dbus-run-session -- "$session/kwin_wayland" \
+      --x11-display "$QUORVEL_X_DISPLAY" --socket wayland-quorvel \
+      --width "$width" --height "$height" >"$session/compositor.log" 2>&1 &
+    pids+=($!)
+    socket="$runtime/wayland-quorvel"
+    ;;
+  mutter)
+    env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
+      DISPLAY="$QUORVEL_X_DISPLAY" MUTTER_DEBUG_DUMMY_MODE_SPECS="${width}x$height" \
+      setpriv --pdeathsig TERM dbus-run-session -- mutter --wayland --nested \
+      --wayland-display wayland-quorvel >"$session/compositor.log" 2>&1 &
+    pids+=($!)
+    socket="$runtime/wayland-quorvel"
+    ;;
+  *) echo "unknown compositor QUORVEL_COMPOSITOR=$QUORVEL_COMPOSITOR" >&2; exit 2 ;;
+esac
+
+if ! wait_for_file "$socket" 20; then
+  echo "with-wayland-desktop: $QUORVEL_COMPOSITOR did not start:" >&2
+  cat "$session/compositor.log" >&2
+  exit 1
+fi
+export WAYLAND_DISPLAY="$socket"
+if [ "$QUORVEL_COMPOSITOR" = mutter ]; then
+  # Mutter names its Xwayland display in its log.
+  for i in $(seq 200); do
+    xdisplay=$(grep -o 'Using public X11 display :[0-9]*' "$session/compositor.log" | grep -o ':[0-9]*' || true)
+    [ -n "$xdisplay" ] && break
+    sleep 0.05
+  done
+  [ -n "$xdisplay" ] || { echo "mutter named no Xwayland display:" >&2; cat "$session/compositor.log" >&2; exit 1; }
+  export DISPLAY="$xdisplay"
+  # Its Xwayland lets in only holders of the cookie it wrote.
+  XAUTHORITY=$(ls "$runtime"/.mutter-Xwaylandauth.* 2>/dev/null | head -1)
+  export XAUTHORITY
+fi
+sleep 1 # the first output and seat are announced after the socket appears
+"$@"

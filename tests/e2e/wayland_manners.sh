@@ -1,0 +1,116 @@
+# The stat window in a Wayland session (scripts/with-wayland-desktop.sh runs it
+# under sway, KWin and Mutter), with a native window beneath it. Where the
+# compositor has the layer shell (sway, KWin): the window is a layer surface in
+# its corner at its size, clicks reach the native window beneath, the pointer
+# coming onto it hides it and it is back a while later, a listed native
+# application in front hides it, and (sway) it is on every workspace. Where
+# it has not (Mutter): Quorvel runs through Xwayland, and a pointer that
+# leaves it for a native window never leaves it hidden for good.
+# Input and screenshots go through the X display the compositor is nested in.
+source "$(dirname "$0")/lib.sh"
+CLICK_TARGET="$2"
+xdisplay="$QUORVEL_X_DISPLAY"
+width=$(( 66 * $(graph_count) - 2 )) height=64
+screen_w=1280
+app_id=quorvel-click-target
+printf '[Desktop Entry]\nType=Application\nName=Click Target\nExec=click_target\n' \
+  >"$XDG_DATA_HOME/applications/$app_id.desktop"
+
+brightness() { # x y, on the compositor's output as the nested display shows it
+  import -display "$xdisplay" -window root "$work/pixel.png"
+  convert "$work/pixel.png" -crop "1x1+$1+$2" -depth 8 txt:- |
+    awk -F'[()]' 'NR == 2 {split($2, c, ","); print int((c[1] + c[2] + c[3]) / 3)}'
+}
+# The stat window's title strip is dark; the native window beneath is white.
+shown() { [ "$(brightness $((screen_w - 3)) 3)" -lt 160 ]; }
+gone() { [ "$(brightness $((screen_w - 3)) 3)" -gt 200 ]; }
+pointer() { DISPLAY="$xdisplay" xdotool mousemove "$1" "$2"; }
+click() { DISPLAY="$xdisplay" xdotool click 1; }
+presses() { grep -c '^press' "$work/target.log" || true; }
+
+set_setting AutoHide false
+# The native window, maximised under the stat window's corner.
+QT_QPA_PLATFORM=wayland "$CLICK_TARGET" "$app_id" >"$work/target.log" 2>&1 &
+pids+=($!)
+layer_shell=1
+[ "$QUORVEL_COMPOSITOR" = mutter ] && layer_shell=""
+if [ -n "$layer_shell" ]; then
+  # Qt entirely on Wayland: nothing of Quorvel goes through X.
+  (unset DISPLAY; QT_QPA_PLATFORM=wayland exec "$QUORVEL") >>"$log" 2>&1 &
+else
+  "$QUORVEL" >>"$log" 2>&1 &
+fi
+pids+=($!)
+sleep 1
+pointer 300 400; click # gives the native window the focus
+wait_for 10000 shown || fail "$QUORVEL_COMPOSITOR: no stat window in the top-right corner"
+if [ -n "$layer_shell" ]; then
+  grep -q "Window system: Wayland" "$log" || fail "not on the Wayland path: $(cat "$log")"
+else
+  grep -q "Window system: Xwayland" "$log" || fail "not on the Xwayland path: $(cat "$log")"
+fi
+screenshot_wayland() {
+  [ -n "${QUORVEL_SCREENSHOTS:-}" ] || return 0
+  mkdir -p "$QUORVEL_SCREENSHOTS"
+  import -display "$xdisplay" -window root "$QUORVEL_SCREENSHOTS/$1.png"
+}
+screenshot_wayland "wayland-$QUORVEL_COMPOSITOR"
+# Its size: dark just inside its left and bottom edges, white just outside.
+edges="$(brightness $((screen_w - width + 1)) 32) $(brightness $((screen_w - width - 3)) 32)"
+edges+=" $(brightness $((screen_w - 3)) $((height - 2))) $(brightness $((screen_w - 3)) $((height + 2)))"
+read -r inside_left outside_left inside_bottom outside_bottom <<<"$edges"
+[ "$inside_left" -lt 160 ] && [ "$outside_left" -gt 200 ] && [ "$inside_bottom" -lt 160 ] &&
+  [ "$outside_bottom" -gt 200 ] ||
+  fail "$QUORVEL_COMPOSITOR: not ${width}x$height in the corner (edges: $edges)"
+
+if [ -n "$layer_shell" ]; then
+  # A click on it reaches the native window beneath.
+  before=$(presses)
+  pointer $((screen_w - width / 2)) 40; sleep 0.3; click
+  wait_for 2000 eval '[ "$(presses)" -gt "$before" ]' ||
+    fail "$QUORVEL_COMPOSITOR: the click did not reach the native window"
+  shown || fail "$QUORVEL_COMPOSITOR: AutoHide off, yet the pointer hid it"
+fi
+
+# Hover: the pointer coming onto it hides it, and it is back a while later,
+# whether the pointer went away or stayed.
+set_setting AutoHide true
+pointer 300 400; sleep 1
+pointer $((screen_w - width / 2)) 30; sleep 0.1; pointer $((screen_w - width / 2)) 32
+wait_for 2000 gone || fail "$QUORVEL_COMPOSITOR: the pointer came onto it and it stayed"
+before=$(presses)
+click
+wait_for 2000 eval '[ "$(presses)" -gt "$before" ]' ||
+  fail "$QUORVEL_COMPOSITOR: a click while it was hidden did not reach the native window"
+pointer 300 400
+wait_for 4000 shown || fail "$QUORVEL_COMPOSITOR: hidden for good after the pointer left"
+sleep 0.5 # an entry at once after it came back is taken for a pointer resting there
+pointer $((screen_w - width / 2)) 30; sleep 0.1; pointer $((screen_w - width / 2)) 32
+wait_for 2000 gone || fail "$QUORVEL_COMPOSITOR: the pointer came back and it stayed"
+wait_for 4000 shown || fail "$QUORVEL_COMPOSITOR: hidden for good under a resting pointer"
+pointer 300 400
+set_setting AutoHide false
+
+if [ -n "$layer_shell" ]; then
+  # A listed native application in front hides it.
+  click
+  set_setting AutoHideApplications "$app_id.desktop"
+  wait_for 3000 gone || fail "$QUORVEL_COMPOSITOR: the listed native application did not hide it"
+  set_setting AutoHideApplications ""
+  wait_for 3000 shown || fail "$QUORVEL_COMPOSITOR: back in sight after the list emptied? no"
+fi
+
+if [ "$QUORVEL_COMPOSITOR" = sway ]; then
+  # On every workspace: the second one is empty (sway's background is dark
+  # blue, so the window shows as darker still).
+  export SWAYSOCK
+  SWAYSOCK=$(ls "$(dirname "$WAYLAND_DISPLAY")"/sway-ipc.*.sock | head -1)
+  swaymsg -q workspace 2
+  sleep 0.5
+  [ "$(brightness $((screen_w - 3)) 3)" -lt "$(brightness $((screen_w - width - 30)) 30)" ] ||
+    fail "sway: not on the second workspace"
+  # Never focused: the focused node is never Quorvel's.
+  ! swaymsg -t get_tree | grep -q '"app_id": "org.quorvel' || fail "sway: Quorvel has a toplevel"
+  swaymsg -q workspace 1
+fi
+echo "PASS: $QUORVEL_COMPOSITOR"
