@@ -21,7 +21,9 @@ chmod 755 "$session"
 pids=()
 cleanup() {
   local status=$?
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  # Each runs in a process group of its own, which takes its children
+  # (a session bus, Xwayland) down with it.
+  for p in "${pids[@]}"; do kill -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$session"
   exit "$status"
@@ -48,7 +50,7 @@ wait_for_file() { # FILE SECONDS
 }
 
 n=$(free_display 120)
-setpriv --pdeathsig TERM Xvfb ":$n" -screen 0 "${width}x${height}x24" -noreset -nolisten tcp \
+setsid setpriv --pdeathsig TERM Xvfb ":$n" -screen 0 "${width}x${height}x24" -noreset -nolisten tcp \
   >"$session/xvfb.log" 2>&1 &
 pids+=($!)
 wait_for_file "/tmp/.X11-unix/X$n" 10 || { echo "Xvfb did not start" >&2; exit 1; }
@@ -67,7 +69,7 @@ default_border none
 xwayland disable
 CONF
     chmod 644 "$session/sway.conf"
-    setpriv --pdeathsig TERM --reuid=nobody --regid=nogroup --clear-groups \
+    setsid setpriv --pdeathsig TERM --reuid=nobody --regid=nogroup --clear-groups \
       env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
       DISPLAY="$QUORVEL_X_DISPLAY" WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
       sway -c "$session/sway.conf" >"$session/compositor.log" 2>&1 &
@@ -78,7 +80,7 @@ CONF
     # The packaged binary carries a file capability that a container may
     # refuse to run; a plain copy runs.
     cp /usr/bin/kwin_wayland "$session/kwin_wayland"
-    env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
+    setsid env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
       DISPLAY="$QUORVEL_X_DISPLAY" KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
       setpriv --pdeathsig TERM dbus-run-session -- "$session/kwin_wayland" \
       --x11-display "$QUORVEL_X_DISPLAY" --socket wayland-quorvel \
@@ -87,7 +89,7 @@ CONF
     socket="$runtime/wayland-quorvel"
     ;;
   mutter)
-    env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
+    setsid env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
       DISPLAY="$QUORVEL_X_DISPLAY" MUTTER_DEBUG_DUMMY_MODE_SPECS="${width}x$height" \
       setpriv --pdeathsig TERM dbus-run-session -- mutter --wayland --nested \
       --wayland-display wayland-quorvel >"$session/compositor.log" 2>&1 &

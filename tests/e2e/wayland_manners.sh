@@ -16,6 +16,15 @@ app_id=quorvel-click-target
 printf '[Desktop Entry]\nType=Application\nName=Click Target\nExec=click_target\n' \
   >"$XDG_DATA_HOME/applications/$app_id.desktop"
 
+screenshot_wayland() {
+  [ -n "${QUORVEL_SCREENSHOTS:-}" ] || return 0
+  mkdir -p "$QUORVEL_SCREENSHOTS"
+  import -display "$xdisplay" -window root "$QUORVEL_SCREENSHOTS/$1.png"
+}
+# A failure leaves a screenshot where screenshots are kept.
+eval "$(declare -f fail | sed '1s/^fail/fail_without_screenshot/')"
+fail() { screenshot_wayland "failed-$QUORVEL_COMPOSITOR"; fail_without_screenshot "$@"; }
+
 brightness() { # x y, on the compositor's output as the nested display shows it
   import -display "$xdisplay" -window root "$work/pixel.png"
   convert "$work/pixel.png" -crop "1x1+$1+$2" -depth 8 txt:- |
@@ -49,11 +58,6 @@ if [ -n "$layer_shell" ]; then
 else
   grep -q "Window system: Xwayland" "$log" || fail "not on the Xwayland path: $(cat "$log")"
 fi
-screenshot_wayland() {
-  [ -n "${QUORVEL_SCREENSHOTS:-}" ] || return 0
-  mkdir -p "$QUORVEL_SCREENSHOTS"
-  import -display "$xdisplay" -window root "$QUORVEL_SCREENSHOTS/$1.png"
-}
 screenshot_wayland "wayland-$QUORVEL_COMPOSITOR"
 # Its size: dark just inside its left and bottom edges, white just outside.
 edges="$(brightness $((screen_w - width + 1)) 32) $(brightness $((screen_w - width - 3)) 32)"

@@ -55,6 +55,10 @@ struct ForeignToplevelEvents {
 // properties each take effect as they arrive.
 struct PlasmaWindowEvents {
     static void showDesktopChanged(void*, org_kde_plasma_window_management*, uint32_t) {}
+    static void ignoreOrder(void*, org_kde_plasma_window_management*, wl_array*) {}
+    static void ignoreOrderText(void*, org_kde_plasma_window_management*, const char*) {}
+    // Each window is also announced by the id event, which is the one used.
+    static void ignoreUuidWindow(void*, org_kde_plasma_window_management*, uint32_t, const char*) {}
     static void window(void* data, org_kde_plasma_window_management* manager, uint32_t id) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
         org_kde_plasma_window* window = org_kde_plasma_window_management_get_window(manager, id);
@@ -66,17 +70,18 @@ struct PlasmaWindowEvents {
             .themed_icon_name_changed = &ignoreText,
             .unmapped = &unmapped,
             .initial_state = &ignore,
-            .parent_window = nullptr,
-            .geometry = nullptr,
-            .icon_changed = nullptr,
+            // KWin sends events of later versions than the one bound too:
+            // every one has a handler.
+            .parent_window = &ignoreWindow,
+            .geometry = &ignoreGeometry,
+            .icon_changed = &ignore,
             .pid_changed = &pid,
-            // Events of later versions than the one bound.
-            .virtual_desktop_entered = nullptr,
-            .virtual_desktop_left = nullptr,
-            .application_menu = nullptr,
-            .activity_entered = nullptr,
-            .activity_left = nullptr,
-            .resource_name_changed = nullptr,
+            .virtual_desktop_entered = &ignoreText,
+            .virtual_desktop_left = &ignoreText,
+            .application_menu = &ignoreTwoTexts,
+            .activity_entered = &ignoreText,
+            .activity_left = &ignoreText,
+            .resource_name_changed = &ignoreText,
         };
         org_kde_plasma_window_add_listener(window, &listener, self);
         self->toplevels_.insert(window, {});
@@ -84,6 +89,9 @@ struct PlasmaWindowEvents {
     static void ignore(void*, org_kde_plasma_window*) {}
     static void ignoreText(void*, org_kde_plasma_window*, const char*) {}
     static void ignoreNumber(void*, org_kde_plasma_window*, int32_t) {}
+    static void ignoreTwoTexts(void*, org_kde_plasma_window*, const char*, const char*) {}
+    static void ignoreWindow(void*, org_kde_plasma_window*, org_kde_plasma_window*) {}
+    static void ignoreGeometry(void*, org_kde_plasma_window*, int32_t, int32_t, uint32_t, uint32_t) {}
     static void appId(void* data, org_kde_plasma_window* window, const char* id) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
         self->toplevels_[window].appId = QString::fromUtf8(id);
@@ -122,9 +130,9 @@ WaylandActiveApplication::WaylandActiveApplication(WaylandConnection& wayland, Q
         static const org_kde_plasma_window_management_listener listener = {
             .show_desktop_changed = &PlasmaWindowEvents::showDesktopChanged,
             .window = &PlasmaWindowEvents::window,
-            .stacking_order_changed = nullptr,
-            .stacking_order_uuid_changed = nullptr,
-            .window_with_uuid = nullptr,
+            .stacking_order_changed = &PlasmaWindowEvents::ignoreOrder,
+            .stacking_order_uuid_changed = &PlasmaWindowEvents::ignoreOrderText,
+            .window_with_uuid = &PlasmaWindowEvents::ignoreUuidWindow,
         };
         org_kde_plasma_window_management_add_listener(manager, &listener, this);
     }

@@ -1,4 +1,4 @@
-// A plain native window for the whole-program tests: white, titled "Click
+// A plain native window for the whole-program tests: white, maximised, titled "Click
 // Target", with the app id given as its first argument. It prints each button
 // press and each time it gains the keyboard focus, one line each, flushed, so
 // a test can tell which clicks reached it.
@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     palette.setColor(QPalette::Window, Qt::white);
     target.setPalette(palette);
     target.setAutoFillBackground(true);
-    target.resize(800, 600);
-    target.show();
+    // Maximised, so that it lies under the stat window's corner wherever the
+    // compositor would have put it.
+    target.showMaximized();
     return QApplication::exec();
 }
