@@ -8,6 +8,7 @@ packages=(
   cmake g++ pkg-config make
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-randr0-dev
+  libwayland-dev wayland-protocols plasma-wayland-protocols
   libgtest-dev libgmock-dev libbenchmark-dev
   # the Debian package and the checks of its desktop files
   dpkg-dev file desktop-file-utils appstream
@@ -16,6 +17,9 @@ packages=(
   procps psmisc
   # the other desktops the whole-program tests run on
   xfwm4 kwin-x11 mutter i3-wm fluxbox dbus-x11
+  # the Wayland sessions they run in (a native test window needs Qt's Wayland
+  # plugin; GNOME's mutter starts Xwayland)
+  sway kwin-wayland xwayland qt6-wayland dbus
 )
 
 missing=()

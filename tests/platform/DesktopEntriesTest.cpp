@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "platform/DesktopEntries.h"
+#include "platform/wayland/WaylandActiveApplication.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -77,6 +78,19 @@ TEST_F(DesktopEntriesTest, MatchesWindowsTheWayShellsDo) {
     EXPECT_EQ(entries.idForWindow(window({}, {}, {}, {}, "konsole")), "org-kde.konsole.desktop");
     EXPECT_EQ(entries.idForWindow(window({}, {}, "unknown", "Unknown", {})), "");
     EXPECT_EQ(entries.idForWindow(WindowIdentity()), "");
+}
+
+TEST_F(DesktopEntriesTest, MatchesWaylandAppIds) {
+    auto forAppId = [this](const QString& appId, const QString& executable = {}) {
+        return entries.idForWindow(WaylandActiveApplication::identityForAppId(appId, executable));
+    };
+    EXPECT_EQ(forAppId("org.gnome.Terminal"), "org.gnome.Terminal.desktop") << "the desktop file name";
+    EXPECT_EQ(forAppId("org.gnome.Terminal.desktop"), "org.gnome.Terminal.desktop");
+    EXPECT_EQ(forAppId("gnome-terminal"), "org.gnome.Terminal.desktop") << "StartupWMClass";
+    EXPECT_EQ(forAppId("Firefox-esr"), "firefox-esr.desktop") << "lowercased";
+    EXPECT_EQ(forAppId("unknown", "konsole"), "org-kde.konsole.desktop") << "the program (KWin's pid)";
+    EXPECT_EQ(forAppId("unknown"), "");
+    EXPECT_EQ(forAppId(""), "");
 }
 
 TEST_F(DesktopEntriesTest, NewFilesAreSeen) {
