@@ -11,10 +11,16 @@
 #   QUORVEL_X_DISPLAY the Xvfb the compositor is nested in (input, screenshots)
 #   DISPLAY           the session's Xwayland where the compositor has one
 #                     ready (mutter), else unset
+# QUORVEL_WAYLAND_SCALE sets the output's scale (sway and KWin; 1.5 is
+# fractional). The X display stays 1280 × 800 pixels whatever the scale.
 # Everything started here dies with the script, however it ends.
 set -euo pipefail
 export QUORVEL_COMPOSITOR="${QUORVEL_COMPOSITOR:-sway}"
 width=1280 height=800
+scale="${QUORVEL_WAYLAND_SCALE:-1}"
+# The output's size in its own logical units.
+logical_width=$(awk -v w=$width -v s="$scale" 'BEGIN {printf "%d", w / s}')
+logical_height=$(awk -v h=$height -v s="$scale" 'BEGIN {printf "%d", h / s}')
 
 session=$(mktemp -d)
 chmod 755 "$session"
@@ -64,7 +70,7 @@ case "$QUORVEL_COMPOSITOR" in
   sway)
     chown nobody "$runtime"
     cat >"$session/sway.conf" <<CONF
-output * resolution ${width}x$height bg #204060 solid_color
+output * resolution ${width}x$height scale $scale bg #204060 solid_color
 default_border none
 xwayland disable
 CONF
@@ -84,7 +90,8 @@ CONF
       DISPLAY="$QUORVEL_X_DISPLAY" KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
       setpriv --pdeathsig TERM dbus-run-session -- "$session/kwin_wayland" \
       --x11-display "$QUORVEL_X_DISPLAY" --socket wayland-quorvel \
-      --width "$width" --height "$height" >"$session/compositor.log" 2>&1 &
+      --width "$logical_width" --height "$logical_height" --scale "$scale" \
+      >"$session/compositor.log" 2>&1 &
     pids+=($!)
     socket="$runtime/wayland-quorvel"
     ;;

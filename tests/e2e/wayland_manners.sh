@@ -10,7 +10,9 @@
 source "$(dirname "$0")/lib.sh"
 CLICK_TARGET="$2"
 xdisplay="$QUORVEL_X_DISPLAY"
-width=$(( 66 * $(graph_count) - 2 )) height=64
+# Sizes in the output's pixels at its scale (QUORVEL_WAYLAND_SCALE).
+px() { awk -v n="$1" -v s="${QUORVEL_WAYLAND_SCALE:-1}" 'BEGIN {printf "%d", n * s + 0.5}'; }
+width=$(px $(( 66 * $(graph_count) - 2 ))) height=$(px 64)
 screen_w=1280
 app_id=quorvel-click-target
 printf '[Desktop Entry]\nType=Application\nName=Click Target\nExec=click_target\n' \
@@ -58,14 +60,14 @@ if [ -n "$layer_shell" ]; then
 else
   grep -q "Window system: Xwayland" "$log" || fail "not on the Xwayland path: $(cat "$log")"
 fi
-screenshot_wayland "wayland-$QUORVEL_COMPOSITOR"
+screenshot_wayland "wayland-$QUORVEL_COMPOSITOR-${QUORVEL_WAYLAND_SCALE:-1}"
 # Its size: dark just inside its left and bottom edges, white just outside.
 edges="$(brightness $((screen_w - width + 1)) 32) $(brightness $((screen_w - width - 3)) 32)"
 edges+=" $(brightness $((screen_w - 3)) $((height - 2))) $(brightness $((screen_w - 3)) $((height + 2)))"
 read -r inside_left outside_left inside_bottom outside_bottom <<<"$edges"
 [ "$inside_left" -lt 160 ] && [ "$outside_left" -gt 200 ] && [ "$inside_bottom" -lt 160 ] &&
   [ "$outside_bottom" -gt 200 ] ||
-  fail "$QUORVEL_COMPOSITOR: not ${width}x$height in the corner (edges: $edges)"
+  fail "$QUORVEL_COMPOSITOR: not ${width}x$height pixels in the corner (edges: $edges)"
 
 if [ -n "$layer_shell" ]; then
   # A click on it reaches the native window beneath.
