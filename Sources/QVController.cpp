@@ -11,7 +11,7 @@
 #include "platform/ApplicationInfo.h"
 #include "platform/DefaultsController.h"
 #include "platform/DesktopEntries.h"
-#include "platform/x11/PointerPosition.h"
+#include "platform/PointerPosition.h"
 #include "platform/SingleCopy.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
@@ -94,7 +94,7 @@ void QVController::applicationDidFinishLaunching() {
     watchPrimaryScreen();
 
     if (statWindow->seesPointer()) {
-        pointer_ = new PointerPosition(this);
+        pointer_ = WindowSystem::makePointerPosition(this);
         connect(pointer_, &PointerPosition::moved, this, &QVController::startSampling);
     }
     statWindow->setPointerEntryHandler([this] { pointerCameOnWindow(); });

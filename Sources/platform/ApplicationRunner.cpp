@@ -42,11 +42,11 @@ int runApplication(int argc, char** argv) {
         return answer->exitStatus;
     }
     const QString runtimeDirectory = SingleCopy::runtimeDirectory();
-    // Chosen before Qt picks its own platform: the Xwayland choice needs Qt on
-    // X11 too.
-    if (WindowSystem::start() == WindowSystem::Kind::Xwayland &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // Chosen before Qt picks its own platform, which preferX11() then sets to
+    // xcb wherever there is an X display: the Xwayland and X11 choices need
+    // it, and the Wayland one does not mind (the preferences and the tray work
+    // either way).
+    WindowSystem::start();
     preferX11();
     // The stat window is small and repainted once a second. Through shared
     // memory each paint costs Qt a round trip to the X server (it waits until

@@ -5,6 +5,7 @@
 #include "wayland/WaylandActiveApplication.h"
 #include "wayland/WaylandConnection.h"
 #include "x11/X11ActiveApplication.h"
+#include "x11/X11PointerPosition.h"
 #include "x11/X11WindowKeeper.h"
 
 #include <QWidget>
@@ -106,5 +107,7 @@ std::unique_ptr<ActiveApplication> makeActiveApplication() {
     }
     return std::make_unique<X11ActiveApplication>();
 }
+
+PointerPosition* makePointerPosition(QObject* parent) { return new X11PointerPosition(parent); }
 
 } // namespace WindowSystem

@@ -5,6 +5,8 @@
 #include <memory>
 
 class ActiveApplication;
+class PointerPosition;
+class QObject;
 class QWidget;
 class WaylandConnection;
 
@@ -46,5 +48,8 @@ WaylandConnection* wayland();
 // The keeper belongs to window (as a child object).
 WindowKeeper* makeKeeper(QWidget* window, WindowKeeper::Target target);
 std::unique_ptr<ActiveApplication> makeActiveApplication();
+// The pointer's position for the hover test, where the window system lets it
+// be followed over other windows (see WindowKeeper::seesPointer()).
+PointerPosition* makePointerPosition(QObject* parent);
 
 } // namespace WindowSystem

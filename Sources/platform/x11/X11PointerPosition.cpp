@@ -1,6 +1,5 @@
-#include "PointerPosition.h"
+#include "X11PointerPosition.h"
 
-#include <QCursor>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 
@@ -9,7 +8,7 @@
 
 #include <cstdlib>
 
-PointerPosition::PointerPosition(QObject* parent) : QObject(parent) {
+X11PointerPosition::X11PointerPosition(QObject* parent) : PointerPosition(parent) {
     if (QGuiApplication::platformName() != u"xcb")
         return;
     int screen = 0;
@@ -34,21 +33,17 @@ PointerPosition::PointerPosition(QObject* parent) : QObject(parent) {
         xinputOpcode_ = extension->major_opcode;
         notifier_ = new QSocketNotifier(xcb_get_file_descriptor(connection_),
                                         QSocketNotifier::Read, this);
-        connect(notifier_, &QSocketNotifier::activated, this, &PointerPosition::readEvents);
+        connect(notifier_, &QSocketNotifier::activated, this, &X11PointerPosition::readEvents);
     }
     std::free(version);
 }
 
-PointerPosition::~PointerPosition() {
+X11PointerPosition::~X11PointerPosition() {
     if (connection_)
         xcb_disconnect(connection_);
 }
 
-QPoint PointerPosition::qtDevicePosition() {
-    return (QPointF(QCursor::pos()) * qGuiApp->devicePixelRatio()).toPoint();
-}
-
-QPoint PointerPosition::devicePosition() {
+QPoint X11PointerPosition::devicePosition() {
     if (!connection_ || xcb_connection_has_error(connection_))
         return qtDevicePosition();
     auto* reply =
@@ -64,7 +59,7 @@ QPoint PointerPosition::devicePosition() {
     return device;
 }
 
-void PointerPosition::selectRawMotion(bool on) {
+void X11PointerPosition::selectRawMotion(bool on) {
     struct {
         xcb_input_event_mask_t head;
         uint32_t mask;
@@ -76,14 +71,14 @@ void PointerPosition::selectRawMotion(bool on) {
     xcb_flush(connection_);
 }
 
-void PointerPosition::armMotionNotice() {
+void X11PointerPosition::armMotionNotice() {
     if (!canNoticeMotion() || armed_)
         return;
     armed_ = true;
     selectRawMotion(true);
 }
 
-void PointerPosition::readEvents() {
+void X11PointerPosition::readEvents() {
     bool movedNow = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
         if ((event->response_type & 0x7f) == XCB_GE_GENERIC) {

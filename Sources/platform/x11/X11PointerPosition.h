@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QObject>
-#include <QPoint>
+#include "platform/PointerPosition.h"
 
 class QSocketNotifier;
 struct xcb_connection_t;
 
-// Where the pointer is, in device pixels (the X server's coordinates), and when
-// it starts moving.
+// The pointer on X11, in the X server's coordinates.
 //
 // On X11 it talks to the server over a connection of its own: a round trip
 // there wakes only the asking thread, where one on Qt's connection also wakes
@@ -15,23 +13,15 @@ struct xcb_connection_t;
 // motion on the root window) for one notice of the next pointer movement, so a
 // caller can stop sampling the position while the pointer rests. Elsewhere it
 // uses QCursor::pos() and cannot give notice.
-class PointerPosition : public QObject {
+class X11PointerPosition : public PointerPosition {
     Q_OBJECT
 public:
-    explicit PointerPosition(QObject* parent = nullptr);
-    ~PointerPosition() override;
+    explicit X11PointerPosition(QObject* parent = nullptr);
+    ~X11PointerPosition() override;
 
-    QPoint devicePosition();
-    // Qt's idea of the pointer, scaled to device pixels: where the X server
-    // cannot be asked.
-    static QPoint qtDevicePosition();
-
-    bool canNoticeMotion() const { return xinputOpcode_ != 0; }
-    // moved() is emitted once, at the next movement of any pointer device.
-    void armMotionNotice();
-
-signals:
-    void moved();
+    QPoint devicePosition() override;
+    bool canNoticeMotion() const override { return xinputOpcode_ != 0; }
+    void armMotionNotice() override;
 
 private:
     void selectRawMotion(bool on);
