@@ -1,6 +1,7 @@
-// Costs of the graphs' periodic work: one CPU tick (sample and redraw), one
-// network redraw, and the sampling of all CPU graphs for one interval at
-// 2, 64 and 256 processors, from generated /proc/stat files.
+// Costs of the per-second work: one CPU tick (sample and redraw), one network
+// redraw, the sampling of all CPU graphs for one interval, one whole tick
+// (sample and draw every CPU graph) and the painting of the window's image,
+// at 2, 64 and 256 processors, from generated /proc/stat files.
 #include "CPUGraphView.h"
 #include "NetGraphView.h"
 #include "SettingsKeys.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPainter>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -114,6 +116,64 @@ void BM_SampleAllViews_EachReads(benchmark::State& state) {
     sampleAllViews(state, std::chrono::milliseconds(0));
 }
 BENCHMARK(BM_SampleAllViews_EachReads)->Arg(2)->Arg(64)->Arg(256)->Complexity();
+
+// One interval of the whole window's CPU work: every CPU graph samples and
+// draws its image, at 2, 64 and 256 processors.
+void BM_TickAllViews(benchmark::State& state) {
+    Settings settings;
+    const int processors = int(state.range(0));
+    const QString rounds[2] = {writeProcStat(processors, 1), writeProcStat(processors, 2)};
+    std::vector<std::unique_ptr<CPUGraphView>> views;
+    for (int n = 0; n < processors; ++n)
+        views.push_back(std::make_unique<CPUGraphView>(QRect(0, 0, 64, 64), n));
+    auto now = std::chrono::steady_clock::time_point{};
+    int round = 0;
+    auto tick = [&] {
+        ProcStatReader reader(rounds[round++ % 2].toStdString(), std::chrono::milliseconds(20),
+                              [&] { return now; });
+        ProcStatReader::setShared(&reader);
+        now += std::chrono::seconds(1);
+        for (auto& view : views)
+            view->_drawGraph();
+        ProcStatReader::setShared(nullptr);
+    };
+    for (int i = 0; i < 62; ++i) // full graphs: the steady state
+        tick();
+    for (auto _ : state)
+        tick();
+    state.SetComplexityN(processors);
+}
+BENCHMARK(BM_TickAllViews)->Arg(2)->Arg(64)->Arg(256)->Complexity();
+
+// The window's image once its graphs have drawn: every graph laid over its
+// background into one image, as a repaint of the stat window does (and as
+// the Wayland layer surface is drawn), for a network graph and n CPU graphs.
+void BM_PaintWindow(benchmark::State& state) {
+    Settings settings;
+    const int processors = int(state.range(0));
+    QWidget window;
+    window.setAttribute(Qt::WA_TranslucentBackground);
+    NetGraphView net(QRect(0, 0, 64, 64));
+    net.setParent(&window);
+    std::vector<std::unique_ptr<CPUGraphView>> views;
+    for (int n = 0; n < processors; ++n) {
+        views.push_back(std::make_unique<CPUGraphView>(QRect(66 * (n + 1), 0, 64, 64), n));
+        views.back()->setParent(&window);
+    }
+    window.resize(66 * (processors + 1) - 2, 64);
+    QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        for (QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            child->render(&painter, child->pos(), QRegion(), QWidget::DrawWindowBackground);
+    }
+    for (auto& view : views)
+        view->setParent(nullptr);
+    net.setParent(nullptr);
+    state.SetComplexityN(processors + 1);
+}
+BENCHMARK(BM_PaintWindow)->Arg(2)->Arg(64)->Arg(256)->Complexity();
 
 } // namespace
 
