@@ -18,6 +18,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -29,10 +30,13 @@ struct Options {
     int intervalSeconds = 0;
     std::string procNetDev = "/proc/net/dev";
     std::string sysClassNet = "/sys/class/net";
+    // -I: only these interfaces count; empty means every real one.
+    std::set<std::string> interfaces;
 };
 
 void usage() {
-    std::fputs("usage: quorvel-netstat -w SECONDS [--proc-net-dev FILE] [--sys-class-net DIR]\n",
+    std::fputs("usage: quorvel-netstat -w SECONDS [-I INTERFACE]... [--proc-net-dev FILE] "
+               "[--sys-class-net DIR]\n",
                stderr);
 }
 
@@ -51,6 +55,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
         if (arg == "-w") {
             if (!parseInterval(value, options.intervalSeconds))
                 return false;
+        } else if (arg == "-I") {
+            if (*value == '\0')
+                return false;
+            options.interfaces.insert(value);
         } else if (arg == "--proc-net-dev") {
             options.procNetDev = value;
         } else if (arg == "--sys-class-net") {
@@ -173,11 +181,18 @@ int main(int argc, char** argv) {
         return counted.count(name) != 0;
     });
 
-    // Chooses the interfaces to sum: everything but loopback and software
+    // Chooses the interfaces to sum: the ones named with -I, as BSD netstat
+    // does (a VPN's tun0 included), else everything but loopback and software
     // devices; on a machine with no hardware interface at all (a container, a
     // VM with only virtual links) everything but loopback.
     auto chooseCounted = [&](const netdev::Snapshot& all) {
         counted.clear();
+        if (!options.interfaces.empty()) {
+            for (const auto& [name, c] : all)
+                if (options.interfaces.count(name))
+                    counted[name] = c;
+            return;
+        }
         netdev::Snapshot anyButLoopback;
         for (const auto& [name, c] : all) {
             if (name == "lo")
@@ -199,6 +214,13 @@ int main(int argc, char** argv) {
                      firstText ? "unknown format" : std::strerror(errno));
         return 1;
     }
+    // A named interface that is not there counts nothing until it appears (a
+    // VPN that is not up yet); said once, so that an empty graph is explained.
+    for (const std::string& name : options.interfaces)
+        if (!first->count(name))
+            std::fprintf(stderr,
+                         "quorvel-netstat: there is no interface %s; it counts once it appears\n",
+                         name.c_str());
     chooseCounted(*first);
     accumulator.update(*first);
     if (!writeOut(netdev::headingLines()))

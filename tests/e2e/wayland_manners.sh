@@ -32,8 +32,25 @@ brightness() { # x y, on the compositor's output as the nested display shows it
   convert "$work/pixel.png" -crop "1x1+$1+$2" -depth 8 txt:- |
     awk -F'[()]' 'NR == 2 {split($2, c, ","); print int((c[1] + c[2] + c[3]) / 3)}'
 }
-# The stat window's title strip is dark; the native window beneath is white.
-shown() { [ "$(brightness $((screen_w - 3)) 3)" -lt 160 ]; }
+# The stat window (dark) with the native window (white) around it: dark just
+# inside its left and bottom edges, white just outside. (The desktop's own dark
+# background, before the native window is up, must not pass for it.)
+edges() {
+  import -display "$xdisplay" -window root "$work/edges.png"
+  local x y
+  for x_y in "$((screen_w - width + 1)) $((height / 2))" "$((screen_w - width - 3)) $((height / 2))" \
+    "$((screen_w - 3)) $((height - 2))" "$((screen_w - 3)) $((height + 2))"; do
+    read -r x y <<<"$x_y"
+    convert "$work/edges.png" -crop "1x1+$x+$y" -depth 8 txt:- |
+      awk -F'[()]' 'NR == 2 {split($2, c, ","); printf "%d ", (c[1] + c[2] + c[3]) / 3}'
+  done
+}
+shown() {
+  local inside_left outside_left inside_bottom outside_bottom
+  read -r inside_left outside_left inside_bottom outside_bottom <<<"$(edges)"
+  [ "$inside_left" -lt 160 ] && [ "$outside_left" -gt 200 ] && [ "$inside_bottom" -lt 160 ] &&
+    [ "$outside_bottom" -gt 200 ]
+}
 gone() { [ "$(brightness $((screen_w - 3)) 3)" -gt 200 ]; }
 pointer() { DISPLAY="$xdisplay" xdotool mousemove "$1" "$2"; }
 click() { DISPLAY="$xdisplay" xdotool click 1; }
@@ -47,7 +64,10 @@ layer_shell=1
 [ "$QUORVEL_COMPOSITOR" = mutter ] && layer_shell=""
 if [ -n "$layer_shell" ]; then
   # Qt entirely on Wayland: nothing of Quorvel goes through X.
-  (unset DISPLAY; QT_QPA_PLATFORM=wayland exec "$QUORVEL") >>"$log" 2>&1 &
+  # Under the sanitizers, full stacks, so that what Qt's Wayland plugin keeps
+  # to the end is told from Quorvel's own.
+  (unset DISPLAY; ASAN_OPTIONS="${ASAN_OPTIONS:-}:fast_unwind_on_malloc=0" \
+    QT_QPA_PLATFORM=wayland exec "$QUORVEL") >>"$log" 2>&1 &
 else
   "$QUORVEL" >>"$log" 2>&1 &
 fi
@@ -61,13 +81,8 @@ else
   grep -q "Window system: Xwayland" "$log" || fail "not on the Xwayland path: $(cat "$log")"
 fi
 screenshot_wayland "wayland-$QUORVEL_COMPOSITOR-${QUORVEL_WAYLAND_SCALE:-1}"
-# Its size: dark just inside its left and bottom edges, white just outside.
-edges="$(brightness $((screen_w - width + 1)) 32) $(brightness $((screen_w - width - 3)) 32)"
-edges+=" $(brightness $((screen_w - 3)) $((height - 2))) $(brightness $((screen_w - 3)) $((height + 2)))"
-read -r inside_left outside_left inside_bottom outside_bottom <<<"$edges"
-[ "$inside_left" -lt 160 ] && [ "$outside_left" -gt 200 ] && [ "$inside_bottom" -lt 160 ] &&
-  [ "$outside_bottom" -gt 200 ] ||
-  fail "$QUORVEL_COMPOSITOR: not ${width}x$height pixels in the corner (edges: $edges)"
+# In its corner at its size (the check shown() makes).
+shown || fail "$QUORVEL_COMPOSITOR: not ${width}x$height pixels in the corner (edges: $(edges))"
 
 if [ -n "$layer_shell" ]; then
   # A click on it reaches the native window beneath.

@@ -21,13 +21,16 @@ struct Child {
     int out = -1;
 };
 
-Child spawn(const std::vector<std::string>& args) {
+// With errorsToo, standard error goes into the same pipe.
+Child spawn(const std::vector<std::string>& args, bool errorsToo = false) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         return {};
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(fds[1], 1);
+        if (errorsToo)
+            dup2(fds[1], 2);
         std::vector<char*> argv;
         std::string program = QUORVEL_HELPER;
         argv.push_back(program.data());
@@ -128,19 +131,50 @@ std::vector<unsigned long long> counters(const std::string& line) {
     return v;
 }
 
-TEST(Helper, CountsChangesOfTheFileItReads) {
+// One interval from dev-1 to dev-2 (eth0 +900/+600 bytes, wlan0 +100/+40, lo
+// +400000/+400000) with the given interface choice.
+std::string oneInterval(const std::vector<std::string>& choice, bool errorsToo = false) {
     ChangingSource source;
     source.show("dev-1");
-    Child child = spawn({"-w", "1", "--proc-net-dev", source.path(), "--sys-class-net", "/nonexistent"});
-    readLines(child.out, 2, 2000); // headings
+    std::vector<std::string> args = {"-w", "1", "--proc-net-dev", source.path(),
+                                     "--sys-class-net", "/nonexistent"};
+    args.insert(args.end(), choice.begin(), choice.end());
+    Child child = spawn(args, errorsToo);
+    std::string text = readLines(child.out, errorsToo && !choice.empty() ? 3 : 2, 2000);
     source.show("dev-2");
-    const std::string line = readLines(child.out, 1, 2500);
+    text += readLines(child.out, 1, 2500);
     close(child.out);
     waitExit(child.pid, 2000);
-    const auto v = counters(line);
-    ASSERT_EQ(v.size(), 7u) << line;
-    EXPECT_EQ(v[2], 1000u) << "eth0 900 + wlan0 100, lo excluded";
-    EXPECT_EQ(v[5], 640u);
+    return text;
+}
+
+TEST(Helper, CountsTheChosenInterfacesOfTheFileItReads) {
+    const struct {
+        std::vector<std::string> choice;
+        unsigned long long in, out;
+    } cases[] = {
+        {{}, 1000, 640},                        // every real interface, lo excluded
+        {{"-I", "wlan0"}, 100, 40},             // as BSD netstat's -I
+        {{"-I", "eth0", "-I", "wlan0"}, 1000, 640},
+        {{"-I", "lo"}, 400000, 400000},         // named, so counted
+        {{"-I", "wlan0", "-I", "wlan0"}, 100, 40},
+    };
+    for (const auto& c : cases) {
+        const std::string text = oneInterval(c.choice);
+        const auto v = counters(text.substr(text.rfind('\n', text.size() - 2) + 1));
+        ASSERT_EQ(v.size(), 7u) << text;
+        EXPECT_EQ(v[2], c.in) << text;
+        EXPECT_EQ(v[5], c.out) << text;
+    }
+}
+
+TEST(Helper, AnInterfaceThatIsNotThereIsSaidAndCountsNothing) {
+    const std::string text = oneInterval({"-I", "tun0"}, true);
+    EXPECT_NE(text.find("quorvel-netstat: there is no interface tun0"), std::string::npos) << text;
+    const auto v = counters(text.substr(text.rfind('\n', text.size() - 2) + 1));
+    ASSERT_EQ(v.size(), 7u) << text;
+    EXPECT_EQ(v[2], 0u);
+    EXPECT_EQ(v[5], 0u);
 }
 
 TEST(Helper, AReadFailureSkipsTheIntervalsItSpans) {
@@ -162,7 +196,8 @@ TEST(Helper, AReadFailureSkipsTheIntervalsItSpans) {
 
 TEST(Helper, RejectsBadArguments) {
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"-w"}, {"-w", "0"}, {"-w", "-3"}, {"-w", "1x"}, {"-w", "99999999"}, {"-x", "1"}}) {
+             {}, {"-w"}, {"-w", "0"}, {"-w", "-3"}, {"-w", "1x"}, {"-w", "99999999"}, {"-x", "1"},
+             {"-w", "1", "-I"}, {"-w", "1", "-I", ""}}) {
         Child child = spawn(args);
         close(child.out);
         EXPECT_EQ(waitExit(child.pid, 2000), 2);

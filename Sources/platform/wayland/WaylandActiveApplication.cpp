@@ -141,6 +141,9 @@ WaylandActiveApplication::WaylandActiveApplication(WaylandConnection& wayland, Q
 }
 
 WaylandActiveApplication::~WaylandActiveApplication() {
+    // Handles still waiting for their first done event are in pending_ only.
+    for (auto it = pending_.cbegin(); it != pending_.cend(); ++it)
+        toplevels_.insert(it.key(), {});
     for (auto it = toplevels_.cbegin(); it != toplevels_.cend(); ++it) {
         if (wayland_.foreignToplevels())
             zwlr_foreign_toplevel_handle_v1_destroy(
