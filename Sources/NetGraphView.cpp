@@ -101,7 +101,12 @@ void NetGraphView::_startNetstat() {
         }
     });
     startedAtMs_ = nowMs();
-    task_->start(helperPath(), {QStringLiteral("-w"), QString::number(startedInterval_)});
+    startedInterfaces_ =
+        UserDefaults::standardUserDefaults().stringArrayForKey(SettingsKeys::NetInterfaces);
+    QStringList arguments = {QStringLiteral("-w"), QString::number(startedInterval_)};
+    for (const QString& name : std::as_const(startedInterfaces_))
+        arguments << QStringLiteral("-I") << name;
+    task_->start(helperPath(), arguments);
 }
 
 void NetGraphView::helperEnded(int exitCode, int exitStatus) {
@@ -137,9 +142,10 @@ void NetGraphView::_stopNetstat() {
 }
 
 void NetGraphView::restartIfIntervalChanged() {
-    const int interval =
-        std::max(1, UserDefaults::standardUserDefaults().integerForKey(SettingsKeys::NetInterval));
-    if (task_ && interval != startedInterval_) {
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const int interval = std::max(1, defaults.integerForKey(SettingsKeys::NetInterval));
+    if (task_ && (interval != startedInterval_ ||
+                  defaults.stringArrayForKey(SettingsKeys::NetInterfaces) != startedInterfaces_)) {
         _stopNetstat();
         _startNetstat();
     }

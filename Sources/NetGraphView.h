@@ -3,6 +3,7 @@
 #include "GraphView.h"
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <deque>
 
@@ -44,6 +45,8 @@ protected:
     void viewWillMoveToWindow(QWidget* window) override;
 
 private:
+    // The helper runs with the interval and interfaces it was started with; a
+    // change of either starts it again.
     void restartIfIntervalChanged();
     void helperEnded(int exitCode, int exitStatus);
 
@@ -53,6 +56,7 @@ private:
     // The child's interval: its counts are divided by the interval they cover,
     // even if the setting has changed since it started.
     int startedInterval_ = 1;
+    QStringList startedInterfaces_;
     bool drained_ = false;
     // A helper that ends on its own is started again after this delay, which
     // doubles while it keeps ending soon after starting.

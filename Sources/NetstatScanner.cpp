@@ -42,3 +42,18 @@ std::optional<NetstatSample> scanNetstatChunk(QByteArrayView chunk) {
         return std::nullopt;
     return NetstatSample{counters[2], counters[5]};
 }
+
+QStringList interfaceNames(QByteArrayView procNetDev) {
+    QStringList names;
+    for (QByteArrayView line : QByteArray::fromRawData(procNetDev.data(), procNetDev.size())
+                                   .split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        // The two heading lines have '|' and no ':' before it.
+        if (colon <= 0 || line.first(colon).contains('|'))
+            continue;
+        const QByteArray name = line.first(colon).trimmed().toByteArray();
+        if (!name.isEmpty() && !names.contains(QString::fromUtf8(name)))
+            names << QString::fromUtf8(name);
+    }
+    return names;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -21,3 +22,7 @@ struct NetstatSample {
 // heading, a cut line or stray text gives none, and so does a negative or
 // out-of-range number, which no real counter is.
 std::optional<NetstatSample> scanNetstatChunk(QByteArrayView chunk);
+
+// The interface names of a /proc/net/dev text, in its order: the names before
+// the ':' of its interface lines.
+QStringList interfaceNames(QByteArrayView procNetDev);

@@ -2,6 +2,7 @@
 
 #include "ColorWell.h"
 #include "NSUserDefaults-QVExt.h"
+#include "NetstatScanner.h"
 #include "QVController.h"
 #include "SettingsKeys.h"
 #include "platform/AutostartEntry.h"
@@ -9,6 +10,8 @@
 #include "ui_PrefWindow.h"
 
 #include <QCloseEvent>
+#include <QFile>
+#include <QListWidget>
 #include <QItemSelectionModel>
 #include <QShortcut>
 
@@ -82,7 +85,36 @@ void PrefWindow::bindControls() {
                     [edit, key](double v) { edit(key, v); });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             connect(combo, &QComboBox::activated, this, [edit, key](int v) { edit(key, v); });
+        } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+            // A list of names to tick: the setting holds the ticked ones.
+            connect(list, &QListWidget::itemChanged, this, [edit, key, list] {
+                QStringList ticked;
+                for (int row = 0; row < list->count(); ++row)
+                    if (list->item(row)->checkState() == Qt::Checked)
+                        ticked << list->item(row)->data(Qt::UserRole).toString();
+                edit(key, ticked);
+            });
         }
+    }
+}
+
+// The interfaces there are now, and those the setting names that are not
+// there (a VPN that is down), each once.
+void PrefWindow::showTickList(QListWidget* list, const QStringList& ticked) {
+    QFile devices(QStringLiteral("/proc/net/dev"));
+    QStringList names = devices.open(QIODevice::ReadOnly) ? interfaceNames(devices.readAll())
+                                                          : QStringList();
+    const qsizetype present = names.size();
+    for (const QString& name : ticked)
+        if (!names.contains(name))
+            names << name;
+    list->clear();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        auto* item = new QListWidgetItem(
+            i < present ? names[i] : tr("%1 (not there now)").arg(names[i]), list);
+        item->setData(Qt::UserRole, names[i]);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(ticked.contains(names[i]) ? Qt::Checked : Qt::Unchecked);
     }
 }
 
@@ -107,6 +139,8 @@ void PrefWindow::showValues() {
         else if (auto* combo = qobject_cast<QComboBox*>(widget))
             // Any position beyond the four named ones means bottom right.
             combo->setCurrentIndex(value.toInt() >= 0 && value.toInt() <= 2 ? value.toInt() : 3);
+        else if (auto* list = qobject_cast<QListWidget*>(widget))
+            showTickList(list, value.toStringList());
     }
 }
 

@@ -10,6 +10,7 @@ class PrefWindow;
 class AutostartEntry;
 class DefaultsController;
 class QAbstractItemModel;
+class QListWidget;
 class QTableView;
 class QVController;
 
@@ -39,6 +40,7 @@ protected:
 private:
     void bindControls();
     void showValues();
+    void showTickList(QListWidget* list, const QStringList& ticked);
     void takeTypedValues();
     void updateRemoveButton();
     void showAutostart();

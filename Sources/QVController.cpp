@@ -95,7 +95,11 @@ void QVController::applicationDidFinishLaunching() {
 
     if (statWindow->seesPointer()) {
         pointer_ = WindowSystem::makePointerPosition(this);
-        connect(pointer_, &PointerPosition::moved, this, &QVController::startSampling);
+        connect(pointer_, &PointerPosition::moved, this, [this] {
+            // Moved, even if sampling finds it where it was last seen.
+            returnedAt_.reset();
+            startSampling();
+        });
     }
     statWindow->setPointerEntryHandler([this] { pointerCameOnWindow(); });
     hoverReturn_ = new QTimer(this);

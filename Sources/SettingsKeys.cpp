@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace SettingsKeys {
@@ -15,7 +16,8 @@ QStringList all() {
     return {CPUUserFillColor, CPUSystemFillColor,   CPUNiceFillColor,     CPUInterval,
             BackgroundFillColor, TextColor,         NetScale,             NetIncomingFillColor,
             NetOutgoingFillColor, NetInterval,      AutoHide,             ShowIconOnMenuBar,
-            ShowNetGraph,      ShowCPUGraph,        WindowPosition,       AutoHideApplications};
+            ShowNetGraph,      ShowCPUGraph,        WindowPosition,       AutoHideApplications,
+            HideUnderFullScreen, NetInterfaces};
 }
 
 bool isColorKey(const QString& key) {
@@ -47,6 +49,15 @@ bool isUsable(const QString& key, const QVariant& value) {
         const QString entry = value.toString();
         return value.typeId() == QMetaType::QString && !entry.isEmpty() &&
                (!entry.contains(u'/') || (entry.startsWith(u'/') && !entry.contains(u"/../")));
+    }
+    if (key == NetInterfaces) {
+        // The kernel's rule: 1 to 15 bytes, no '/', ':' or white space.
+        const QString name = value.toString();
+        return value.typeId() == QMetaType::QString && !name.isEmpty() &&
+               name.toUtf8().size() <= 15 && name != u"." && name != u".." &&
+               std::none_of(name.begin(), name.end(), [](QChar c) {
+                   return c == u'/' || c == u':' || c.isSpace();
+               });
     }
     return true;
 }

@@ -25,6 +25,10 @@ inline const QString ShowNetGraph = QStringLiteral("ShowNetGraph");
 inline const QString ShowCPUGraph = QStringLiteral("ShowCPUGraph");
 inline const QString WindowPosition = QStringLiteral("WindowPosition");
 inline const QString AutoHideApplications = QStringLiteral("AutoHideApplications");
+// Additions: hiding under full-screen windows, and the interfaces the network
+// graph counts (empty: every real one).
+inline const QString HideUnderFullScreen = QStringLiteral("HideUnderFullScreen");
+inline const QString NetInterfaces = QStringLiteral("NetInterfaces");
 
 QStringList all();
 bool isColorKey(const QString& key);
@@ -40,8 +44,9 @@ std::optional<NumberRange> rangeOf(const QString& key);
 // Whether a value can be used by the code that reads key: numbers within their
 // range (the intervals and the scale are divisors), colours that parse. For
 // "AutoHideApplications" the value is one entry: a desktop-file id, or the
-// absolute path of a desktop file outside the applications folders. Unknown
-// keys pass.
+// absolute path of a desktop file outside the applications folders; for
+// "NetInterfaces" one interface name as the kernel allows it. Unknown keys
+// pass.
 bool isUsable(const QString& key, const QVariant& value);
 
 // Registers the defaults compiled into the program (DefaultDefaults.plist) and

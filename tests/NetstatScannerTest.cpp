@@ -1,5 +1,7 @@
 #include "NetstatScanner.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -71,3 +73,10 @@ TEST(NetstatScanner, NegativeOrOverflowingCountersAreNotSamples) {
 }
 
 } // namespace
+
+TEST(NetstatScanner, InterfaceNamesOfProcNetDev) {
+    QFile fixture(QStringLiteral(QUORVEL_FIXTURES "/netdev/dev-1"));
+    ASSERT_TRUE(fixture.open(QIODevice::ReadOnly));
+    EXPECT_EQ(interfaceNames(fixture.readAll()), QStringList({"lo", "eth0", "wlan0"}));
+    EXPECT_EQ(interfaceNames("garbage\n|:\n"), QStringList());
+}

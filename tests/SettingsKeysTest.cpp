@@ -34,4 +34,11 @@ TEST(SettingsKeys, UsableValuesMatchWhatTheReadersAssume) {
     EXPECT_FALSE(isUsable(TextColor, QString("white")));
 }
 
+TEST(SettingsKeys, NetInterfaceEntriesAreNamesTheKernelAllows) {
+    for (const char* name : {"eth0", "wlan0", "tun0", "enp0s31f6", "wg-home", "123456789012345"})
+        EXPECT_TRUE(isUsable(NetInterfaces, QString(name))) << name;
+    for (const char* name : {"", "1234567890123456", "eth0:1", "a/b", "two words", ".", ".."})
+        EXPECT_FALSE(isUsable(NetInterfaces, QString(name))) << name;
+}
+
 } // namespace
