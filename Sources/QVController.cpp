@@ -369,8 +369,14 @@ void QVController::_pollTimerHandler() {
     const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
     const bool pointerInWindow = autoHide && pointerInStatWindow();
     const QString appName = activeApplication ? activeApplication->activeDesktopEntry() : QString();
+    // Out of the way of a full-screen window in front, as of a listed
+    // application.
+    const bool underFullScreen = activeApplication &&
+                                 defaults_.boolForKey(SettingsKeys::HideUnderFullScreen) &&
+                                 activeApplication->activeIsFullScreen();
     const bool shouldHide =
-        shouldHideStatWindow(autoHide, pointerInWindow, appName, autoHideAppArray_);
+        shouldHideStatWindow(autoHide, pointerInWindow, appName, autoHideAppArray_) ||
+        underFullScreen;
     if (shouldHide == isHidden_)
         return;
     isHidden_ = shouldHide;

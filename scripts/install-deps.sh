@@ -13,7 +13,7 @@ packages=(
   # the Debian package and the checks of its desktop files
   dpkg-dev file desktop-file-utils appstream
   # running without a display, and the whole-program tests
-  xvfb xauth openbox xcompmgr xdotool x11-utils x11-xserver-utils imagemagick trayer
+  xvfb xauth openbox xcompmgr xdotool wmctrl x11-utils x11-xserver-utils imagemagick trayer
   procps psmisc
   # the other desktops the whole-program tests run on
   xfwm4 kwin-x11 mutter i3-wm fluxbox dbus-x11

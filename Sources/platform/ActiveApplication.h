@@ -16,6 +16,9 @@ public:
     // list names by path; an application of one of them is answered with its
     // path.
     virtual void setListedDesktopFiles(const QStringList& paths) = 0;
+    // Whether the active window is full screen (a video, a game, a
+    // presentation); false where that cannot be told.
+    virtual bool activeIsFullScreen() { return false; }
     // Called when the answer may have changed (another window came to the
     // front); sources that cannot tell never call it.
     void setChangeHandler(std::function<void()> handler) { changed_ = std::move(handler); }

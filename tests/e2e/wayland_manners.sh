@@ -3,7 +3,8 @@
 # compositor has the layer shell (sway, KWin): the window is a layer surface in
 # its corner at its size, clicks reach the native window beneath, the pointer
 # coming onto it hides it and it is back a while later, a listed native
-# application in front hides it, and (sway) it is on every workspace. Where
+# application in front hides it, and (sway) so does a full-screen one, and it
+# is on every workspace. Where
 # it has not (Mutter): Quorvel runs through Xwayland, and a pointer that
 # leaves it for a native window never leaves it hidden for good.
 # Input and screenshots go through the X display the compositor is nested in.
@@ -126,6 +127,11 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   # blue, so the window shows as darker still).
   export SWAYSOCK
   SWAYSOCK=$(ls "$(dirname "$WAYLAND_DISPLAY")"/sway-ipc.*.sock | head -1)
+  # A full-screen native window in front hides it, as on X11.
+  swaymsg -q "[app_id=$app_id] fullscreen enable"
+  wait_for 3000 gone || fail "sway: shown over a full-screen window"
+  swaymsg -q "[app_id=$app_id] fullscreen disable"
+  wait_for 3000 shown || fail "sway: not back after the window left full screen"
   swaymsg -q workspace 2
   sleep 0.5
   [ "$(brightness $((screen_w - 3)) 3)" -lt "$(brightness $((screen_w - width - 30)) 30)" ] ||

@@ -32,10 +32,14 @@ struct ForeignToplevelEvents {
     static void state(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_array* states) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
         bool active = false;
+        bool fullScreen = false;
         const auto* values = static_cast<const uint32_t*>(states->data);
-        for (size_t i = 0; i < states->size / sizeof(uint32_t); ++i)
+        for (size_t i = 0; i < states->size / sizeof(uint32_t); ++i) {
             active |= values[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED;
+            fullScreen |= values[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_FULLSCREEN;
+        }
         self->pending_[handle].active = active;
+        self->pending_[handle].fullScreen = fullScreen;
     }
     static void done(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
@@ -100,6 +104,8 @@ struct PlasmaWindowEvents {
     static void state(void* data, org_kde_plasma_window* window, uint32_t flags) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
         self->toplevels_[window].active = flags & ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE;
+        self->toplevels_[window].fullScreen =
+            flags & ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_FULLSCREEN;
         self->changed();
     }
     static void pid(void* data, org_kde_plasma_window* window, uint32_t pid) {
@@ -175,6 +181,13 @@ void WaylandActiveApplication::setListedDesktopFiles(const QStringList& paths) {
 void WaylandActiveApplication::changed() {
     stale_ = true;
     notifyChange();
+}
+
+bool WaylandActiveApplication::activeIsFullScreen() {
+    for (const Toplevel& toplevel : std::as_const(toplevels_))
+        if (toplevel.active)
+            return toplevel.fullScreen;
+    return false;
 }
 
 QString WaylandActiveApplication::activeDesktopEntry() {

@@ -26,6 +26,7 @@ public:
     ~WaylandActiveApplication() override;
 
     QString activeDesktopEntry() override;
+    bool activeIsFullScreen() override;
     void setListedDesktopFiles(const QStringList& paths) override;
 
     // What a window's app id (and, where known, its program's name) tells
@@ -36,6 +37,7 @@ public:
         QString appId;
         QString executable;
         bool active = false;
+        bool fullScreen = false;
     };
 
 private:

@@ -12,6 +12,8 @@ X11ActiveApplication::X11ActiveApplication(QObject* parent) : QObject(parent) {
         return;
     root_ = x11RootWindow(connection_);
     activeWindowAtom_ = atom("_NET_ACTIVE_WINDOW");
+    stateAtom_ = atom("_NET_WM_STATE");
+    fullScreenAtom_ = atom("_NET_WM_STATE_FULLSCREEN");
 
     // Make sure property changes of the root window reach us (Qt selects them
     // already; this keeps whatever else is selected).
@@ -37,7 +39,8 @@ bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* 
     auto* event = static_cast<xcb_generic_event_t*>(message);
     if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
         auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        if (notify->window == root_ && notify->atom == activeWindowAtom_) {
+        if ((notify->window == root_ && notify->atom == activeWindowAtom_) ||
+            (notify->window == watched_ && watched_ && notify->atom == stateAtom_)) {
             stale_ = true;
             notifyChange();
         }
@@ -91,16 +94,64 @@ void X11ActiveApplication::setListedDesktopFiles(const QStringList& paths) {
 }
 
 QString X11ActiveApplication::activeDesktopEntry() {
+    refresh();
+    return cached_;
+}
+
+bool X11ActiveApplication::activeIsFullScreen() {
+    refresh();
+    return fullScreen_;
+}
+
+void X11ActiveApplication::refresh() {
     if (!connection_ || !stale_)
-        return cached_;
+        return;
     stale_ = false;
     cached_.clear();
+    fullScreen_ = false;
     const QByteArray active = property(root_, activeWindowAtom_, XCB_ATOM_WINDOW, 4);
-    if (active.size() != 4)
-        return cached_;
-    xcb_window_t window = 0;
-    memcpy(&window, active.constData(), 4);
-    if (window != XCB_WINDOW_NONE)
-        cached_ = entries_.idForWindow(identify(window));
-    return cached_;
+    xcb_window_t window = XCB_WINDOW_NONE;
+    if (active.size() == 4)
+        memcpy(&window, active.constData(), 4);
+    watch(window);
+    if (window == XCB_WINDOW_NONE)
+        return;
+    cached_ = entries_.idForWindow(identify(window));
+    const QByteArray states = property(window, stateAtom_, XCB_ATOM_ATOM);
+    for (qsizetype at = 0; at + 4 <= states.size(); at += 4) {
+        xcb_atom_t state = 0;
+        memcpy(&state, states.constData() + at, 4);
+        fullScreen_ |= state == fullScreenAtom_;
+    }
+}
+
+// Property changes of the active window come to this connection while it is
+// the active one. The selection is added to what this connection selects on
+// the window already (it may be one of Quorvel's own, whose events Qt
+// selects) and taken back afterwards. A window that is gone by then gives an
+// error, which is dropped: there is nothing to watch.
+void X11ActiveApplication::watch(xcb_window_t window) {
+    if (window == watched_)
+        return;
+    auto changeSelection = [this](xcb_window_t target, bool add) {
+        auto attributes = xcb_get_window_attributes_reply(
+            connection_, xcb_get_window_attributes(connection_, target), nullptr);
+        if (!attributes)
+            return false;
+        const bool had = attributes->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE;
+        const uint32_t mask = add ? attributes->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE
+                                  : attributes->your_event_mask & ~XCB_EVENT_MASK_PROPERTY_CHANGE;
+        free(attributes);
+        if (had == add)
+            return false;
+        const xcb_void_cookie_t cookie = xcb_change_window_attributes_checked(
+            connection_, target, XCB_CW_EVENT_MASK, &mask);
+        xcb_discard_reply(connection_, cookie.sequence);
+        return true;
+    };
+    if (watched_ != XCB_WINDOW_NONE && selectedOnWatched_)
+        changeSelection(watched_, false);
+    watched_ = window;
+    selectedOnWatched_ = window != XCB_WINDOW_NONE && window != root_ && changeSelection(window, true);
+    xcb_flush(connection_);
 }

@@ -22,6 +22,9 @@ public:
     ~X11ActiveApplication() override;
 
     QString activeDesktopEntry() override;
+    // From the active window's _NET_WM_STATE, which is watched while it is
+    // the active one.
+    bool activeIsFullScreen() override;
     void setListedDesktopFiles(const QStringList& paths) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -31,10 +34,17 @@ private:
     QByteArray property(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
                         quint32 maxLength = 1024);
     WindowIdentity identify(xcb_window_t window);
+    void refresh();
+    void watch(xcb_window_t window);
 
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = 0;
     xcb_atom_t activeWindowAtom_ = 0;
+    xcb_atom_t stateAtom_ = 0;
+    xcb_atom_t fullScreenAtom_ = 0;
+    xcb_window_t watched_ = 0; // the active window, whose state changes are selected
+    bool selectedOnWatched_ = false; // this connection added the selection
+    bool fullScreen_ = false;
     bool stale_ = true;
     QString cached_;
     DesktopEntries entries_;
