@@ -38,6 +38,7 @@ public:
 
     // One tick: sample, append to the histories, redraw.
     void _drawGraph();
+    void sampleTick() override { _drawGraph(); }
 
     int cpuNumber() const { return cpuNumber_; }
     bool isSampling() const { return sampleInterval_ > 0; }

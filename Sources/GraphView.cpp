@@ -2,6 +2,7 @@
 
 #include "FloatingWindow.h"
 #include "NSUserDefaults-QVExt.h"
+#include "PlotGeometry.h"
 #include "SettingsKeys.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
@@ -35,6 +36,29 @@ std::function<void()>& sampleTickHandler() {
 
 void GraphView::setSampleTickHandler(std::function<void()> handler) {
     sampleTickHandler() = std::move(handler);
+}
+
+void GraphView::drawStackedColumns(const std::vector<StackedSeries>& series) {
+    clearGraph();
+    ImagePainter painter(*this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const float plotHeight =
+        PlotGeometry::plotHeight(float(imageSize().height()), topMargin());
+    const std::size_t n = series.empty() ? 0 : series.front().shares->size();
+    for (std::size_t c = 0; c < n; ++c) {
+        const float x = PlotGeometry::columnCenter(int(c));
+        float y = 1.0f;
+        for (const StackedSeries& s : series) {
+            const float top = y + plotHeight * (*s.shares)[c];
+            // A one-unit stroke with flat ends from (x, y) to (x, top) covers
+            // exactly this rectangle; filling it is much cheaper than stroking.
+            if (top > y && s.color.isValid())
+                painter.fillRect(QRectF(x - 0.5, y, 1.0, top - y), s.color);
+            y = top;
+        }
+    }
+    painter.end();
+    imageDrawn();
 }
 
 void GraphView::imageDrawn() {

@@ -4,7 +4,9 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
+#include <vector>
 
 // The base of every graph in the stat window. A graph draws into its own
 // off-screen image, graphImage, whenever new data arrives; painting the view
@@ -33,6 +35,9 @@ public:
     // The image's size in units.
     QSizeF imageSize() const;
 
+    // One tick of the shared sampling clock (SampleClock): sample and redraw.
+    virtual void sampleTick() {}
+
     // Called after graphs took new data, once a sampling interval: work that
     // is needed only now and then rides on these wake-ups instead of waking
     // the program on its own.
@@ -53,6 +58,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     // After new drawing into the image: the view and its window show it.
     void imageDrawn();
+
+    // Shares (0–1) of one quantity per column, stacked from the baseline in
+    // one-unit columns, oldest at the left; the series are equally long.
+    struct StackedSeries {
+        const std::deque<float>* shares;
+        QColor color; // invalid: the share takes its room, undrawn
+    };
+    // Clears the graph area and draws the columns, then shows the image.
+    void drawStackedColumns(const std::vector<StackedSeries>& series);
 
     // A painter on graphImage in image units with y growing upwards.
     class ImagePainter : public QPainter {
