@@ -4,6 +4,7 @@
 #include "ColorWell.h"
 #include "FloatingWindow.h"
 #include "GraphView.h"
+#include "MemGraphView.h"
 #include "NetGraphView.h"
 #include "SettingsKeys.h"
 #include "StatWindowLayout.h"
@@ -201,6 +202,10 @@ void QVController::applicationWillTerminate() {
         netView_->removeFromSuperview();
         delete std::exchange(netView_, nullptr);
     }
+    if (memView_) {
+        memView_->removeFromSuperview();
+        delete std::exchange(memView_, nullptr);
+    }
 }
 
 bool QVController::applicationShouldHandleReopen() {
@@ -264,6 +269,19 @@ void QVController::_setupStatWindow() {
     } else if (netView_) {
         netView_->removeFromSuperview();
         delete std::exchange(netView_, nullptr);
+    }
+
+    if (defaults_.boolForKey(SettingsKeys::ShowMemGraph)) {
+        if (!memView_) {
+            memView_ = new MemGraphView(_graphRect(nrView).toRect());
+            memView_->addToContentView(contentView);
+        } else {
+            memView_->setGeometry(_graphRect(nrView).toRect());
+        }
+        ++nrView;
+    } else if (memView_) {
+        memView_->removeFromSuperview();
+        delete std::exchange(memView_, nullptr);
     }
 
     if (defaults_.boolForKey(SettingsKeys::ShowCPUGraph)) {

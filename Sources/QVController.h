@@ -15,6 +15,7 @@ class CPUGraphView;
 class DefaultsController;
 class DesktopEntries;
 class FloatingWindow;
+class MemGraphView;
 class NetGraphView;
 class PointerPosition;
 class QMenu;
@@ -89,6 +90,7 @@ public:
     const QStringList& autoHideAppArray() const { return autoHideAppArray_; }
     bool isHidden() const { return isHidden_; }
     NetGraphView* netView() const { return netView_; }
+    MemGraphView* memView() const { return memView_; }
     const QList<CPUGraphView*>& cpuViews() const { return cpuViews_; }
     bool hasCPUViews() const { return hasCPUViews_; }
     QMessageBox* removeAlert() const { return removeAlert_; }
@@ -132,6 +134,7 @@ private:
     QList<CPUGraphView*> cpuViews_;
     bool hasCPUViews_ = false;
     NetGraphView* netView_ = nullptr;
+    MemGraphView* memView_ = nullptr;
     QStringList autoHideAppArray_;
     bool isHidden_ = false;
     bool statWindowEmpty_ = false;

@@ -17,13 +17,14 @@ QStringList all() {
             BackgroundFillColor, TextColor,         NetScale,             NetIncomingFillColor,
             NetOutgoingFillColor, NetInterval,      AutoHide,             ShowIconOnMenuBar,
             ShowNetGraph,      ShowCPUGraph,        WindowPosition,       AutoHideApplications,
-            HideUnderFullScreen, NetInterfaces};
+            HideUnderFullScreen, NetInterfaces,     ShowMemGraph,         MemUsedFillColor,
+            MemCacheFillColor};
 }
 
 bool isColorKey(const QString& key) {
     return key == CPUUserFillColor || key == CPUSystemFillColor || key == CPUNiceFillColor ||
            key == BackgroundFillColor || key == TextColor || key == NetIncomingFillColor ||
-           key == NetOutgoingFillColor;
+           key == NetOutgoingFillColor || key == MemUsedFillColor || key == MemCacheFillColor;
 }
 
 std::optional<NumberRange> rangeOf(const QString& key) {

@@ -25,10 +25,14 @@ inline const QString ShowNetGraph = QStringLiteral("ShowNetGraph");
 inline const QString ShowCPUGraph = QStringLiteral("ShowCPUGraph");
 inline const QString WindowPosition = QStringLiteral("WindowPosition");
 inline const QString AutoHideApplications = QStringLiteral("AutoHideApplications");
-// Additions: hiding under full-screen windows, and the interfaces the network
-// graph counts (empty: every real one).
+// Additions: hiding under full-screen windows, the interfaces the network
+// graph counts (empty: every real one),
 inline const QString HideUnderFullScreen = QStringLiteral("HideUnderFullScreen");
 inline const QString NetInterfaces = QStringLiteral("NetInterfaces");
+// and the memory graph.
+inline const QString ShowMemGraph = QStringLiteral("ShowMemGraph");
+inline const QString MemUsedFillColor = QStringLiteral("MemUsedFillColor");
+inline const QString MemCacheFillColor = QStringLiteral("MemCacheFillColor");
 
 QStringList all();
 bool isColorKey(const QString& key);

@@ -1,5 +1,6 @@
 #include "ControllerFixture.h"
 
+#include "MemGraphView.h"
 #include "platform/ActiveApplication.h"
 
 #include <QCheckBox>
@@ -31,6 +32,21 @@ TEST_F(ControllerTest, LaunchShowsEveryGraphInTheConfiguredCorner) {
     ASSERT_EQ(controller().cpuViews().size(), cpus);
     EXPECT_EQ(controller().cpuViews()[0]->geometry(), QRect(66, 0, 64, 64));
     EXPECT_TRUE(controller().cpuViews()[0]->isSampling());
+}
+
+TEST_F(ControllerTest, MemoryGraphTakesTheSlotAfterTheNetworkGraph) {
+    launch();
+    const int cpus = CPUGraphView::getCPUCount();
+    EXPECT_EQ(controller().memView(), nullptr) << "off by default";
+    defaults().setObject(true, SettingsKeys::ShowMemGraph);
+    ASSERT_NE(controller().memView(), nullptr);
+    EXPECT_EQ(controller().memView()->geometry(), QRect(66, 0, 64, 64));
+    EXPECT_TRUE(controller().memView()->isSampling());
+    EXPECT_EQ(controller().cpuViews()[0]->geometry(), QRect(132, 0, 64, 64));
+    EXPECT_EQ(ui->statWindow().geometry(), expectedFrame(cpus + 2, 1));
+    defaults().setObject(false, SettingsKeys::ShowMemGraph);
+    EXPECT_EQ(controller().memView(), nullptr);
+    EXPECT_EQ(ui->statWindow().geometry(), expectedFrame(cpus + 1, 1));
 }
 
 TEST_F(ControllerTest, EveryCorner) {

@@ -1,0 +1,76 @@
+#include "MemGraphView.h"
+
+#include "NSUserDefaults-QVExt.h"
+#include "PlotGeometry.h"
+#include "SampleClock.h"
+#include "SettingsKeys.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+
+#include <QFile>
+
+namespace {
+
+QString& memInfoPath() {
+    static QString path = QStringLiteral("/proc/meminfo");
+    return path;
+}
+
+} // namespace
+
+MemGraphView::MemGraphView(const QRect& frame, QWidget* parent) : GraphView(frame, parent) {
+    setTitle(tr("Memory"));
+}
+
+MemGraphView::~MemGraphView() {
+    if (sampleInterval_ > 0)
+        SampleClock::remove(this, sampleInterval_);
+}
+
+void MemGraphView::setMemInfoPath(const QString& path) { memInfoPath() = path; }
+
+std::optional<MemoryUse> MemGraphView::_getMemoryUse() {
+    QFile file(memInfoPath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Said once: a file that cannot be read now will not be readable at
+        // the next tick either.
+        static bool told = false;
+        if (!std::exchange(told, true))
+            systemLog(QStringLiteral("Cannot read %1 (%2); the memory graph stays empty.")
+                          .arg(file.fileName(), file.errorString()));
+        return std::nullopt;
+    }
+    return memoryUseOf(file.readAll());
+}
+
+void MemGraphView::viewWillMoveToWindow(QWidget* window) {
+    if (window) {
+        if (sampleInterval_ == 0) {
+            sampleInterval_ = SampleClock::cpuIntervalMs();
+            SampleClock::add(this, sampleInterval_);
+        }
+    } else if (sampleInterval_ > 0) {
+        SampleClock::remove(this, sampleInterval_);
+        sampleInterval_ = 0;
+    }
+    GraphView::viewWillMoveToWindow(window);
+}
+
+void MemGraphView::_drawGraph() {
+    // A tick without a sample adds nothing and keeps the last picture.
+    const auto use = _getMemoryUse();
+    if (!use)
+        return;
+    const int capacity = PlotGeometry::capacity(float(imageSize().width()));
+    const float shares[2] = {use->used, use->cache};
+    for (std::size_t e = 0; e < history_.size(); ++e) {
+        history_[e].push_back(shares[e]);
+        if (int(history_[e].size()) > capacity)
+            history_[e].pop_front();
+    }
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    drawStackedColumns(
+        {{&history_[0], QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemUsedFillColor)},
+         {&history_[1],
+          QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemCacheFillColor)}});
+}
