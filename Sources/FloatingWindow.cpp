@@ -126,6 +126,8 @@ bool FloatingWindow::seesPointer() const { return keeper_->seesPointer(); }
 
 void FloatingWindow::setSensesPointer(bool on) { keeper_->setSensesPointer(on); }
 
+void FloatingWindow::setScreenName(const QString& name) { keeper_->setScreenName(name); }
+
 void FloatingWindow::setPointerEntryHandler(std::function<void()> handler) {
     keeper_->setPointerEntryHandler(std::move(handler));
 }

@@ -67,6 +67,9 @@ public:
     bool seesPointer() const;
     void setSensesPointer(bool on);
     void setPointerEntryHandler(std::function<void()> handler);
+    // The screen the window sits on, for window systems that place it by
+    // output rather than by position.
+    void setScreenName(const QString& name);
 
 private:
     Clock clock_;

@@ -11,9 +11,13 @@
 
 #include <QCloseEvent>
 #include <QFile>
-#include <QListWidget>
+#include <QGuiApplication>
 #include <QItemSelectionModel>
+#include <QListWidget>
+#include <QScreen>
 #include <QShortcut>
+
+#include <algorithm>
 
 PrefWindow::PrefWindow(DefaultsController& defaultController, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::PrefWindow>()),
@@ -22,6 +26,10 @@ PrefWindow::PrefWindow(DefaultsController& defaultController, QWidget* parent)
     bindControls();
     showValues();
     connect(&defaultController_, &DefaultsController::valuesChanged, this, &PrefWindow::showValues);
+    // The screen menu lists the screens connected now.
+    connect(qApp, &QGuiApplication::screenAdded, this, &PrefWindow::showValues);
+    connect(qApp, &QGuiApplication::screenRemoved, this, &PrefWindow::showValues,
+            Qt::QueuedConnection);
     updateRemoveButton();
 }
 
@@ -83,6 +91,10 @@ void PrefWindow::bindControls() {
                 real->setRange(range->minimum, range->maximum);
             connect(real, &QDoubleSpinBox::valueChanged, this,
                     [edit, key](double v) { edit(key, v); });
+        } else if (auto* combo = qobject_cast<QComboBox*>(widget); combo && key == SettingsKeys::Screen) {
+            // A name: the item's data ("" for the primary screen).
+            connect(combo, &QComboBox::activated, this,
+                    [edit, key, combo](int v) { edit(key, combo->itemData(v).toString()); });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             connect(combo, &QComboBox::activated, this, [edit, key](int v) { edit(key, v); });
         } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
@@ -96,6 +108,22 @@ void PrefWindow::bindControls() {
             });
         }
     }
+}
+
+// The primary screen, the screens connected now, and the one the setting
+// names if it is not connected (its place is kept for when it returns).
+void PrefWindow::showScreens(QComboBox* combo, const QString& chosen) {
+    combo->clear();
+    combo->addItem(tr("Primary screen"), QString());
+    for (const QScreen* screen : QGuiApplication::screens())
+        combo->addItem(QStringLiteral("%1 (%2 × %3)")
+                           .arg(screen->name())
+                           .arg(screen->geometry().width())
+                           .arg(screen->geometry().height()),
+                       screen->name());
+    if (!chosen.isEmpty() && combo->findData(chosen) < 0)
+        combo->addItem(tr("%1 (not connected)").arg(chosen), chosen);
+    combo->setCurrentIndex(std::max(0, combo->findData(chosen)));
 }
 
 // The interfaces there are now, and those the setting names that are not
@@ -136,6 +164,8 @@ void PrefWindow::showValues() {
             spin->setValue(value.toInt());
         else if (auto* real = qobject_cast<QDoubleSpinBox*>(widget))
             real->setValue(value.toDouble());
+        else if (auto* combo = qobject_cast<QComboBox*>(widget); combo && key == SettingsKeys::Screen)
+            showScreens(combo, value.toString());
         else if (auto* combo = qobject_cast<QComboBox*>(widget))
             // Any position beyond the four named ones means bottom right.
             combo->setCurrentIndex(value.toInt() >= 0 && value.toInt() <= 2 ? value.toInt() : 3);

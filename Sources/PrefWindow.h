@@ -10,6 +10,7 @@ class PrefWindow;
 class AutostartEntry;
 class DefaultsController;
 class QAbstractItemModel;
+class QComboBox;
 class QListWidget;
 class QTableView;
 class QVController;
@@ -41,6 +42,7 @@ private:
     void bindControls();
     void showValues();
     void showTickList(QListWidget* list, const QStringList& ticked);
+    void showScreens(QComboBox* combo, const QString& chosen);
     void takeTypedValues();
     void updateRemoveButton();
     void showAutostart();

@@ -90,8 +90,10 @@ void QVController::applicationDidFinishLaunching() {
     });
     connect(qApp, &QGuiApplication::screenAdded, this,
             &QVController::applicationDidChangeScreenParameters);
+    // Once the screen is gone from the list of screens, so that a chosen
+    // screen that was unplugged is no longer found.
     connect(qApp, &QGuiApplication::screenRemoved, this,
-            &QVController::applicationDidChangeScreenParameters);
+            &QVController::applicationDidChangeScreenParameters, Qt::QueuedConnection);
     watchPrimaryScreen();
 
     if (statWindow->seesPointer()) {
@@ -183,10 +185,22 @@ void QVController::startSampling() {
         pollTimer_->start();
 }
 
+// The screen "Screen" names while it is connected, else the primary one: the
+// window goes there when the named screen is unplugged and comes back when it
+// returns (screens coming and going set the window up again).
+QScreen* QVController::statWindowScreen() const {
+    const QString name = defaults_.stringForKey(SettingsKeys::Screen);
+    if (!name.isEmpty())
+        for (QScreen* screen : QGuiApplication::screens())
+            if (screen->name() == name)
+                return screen;
+    return QGuiApplication::primaryScreen();
+}
+
 void QVController::watchPrimaryScreen() {
     if (watchedScreen_)
         watchedScreen_->disconnect(this);
-    watchedScreen_ = QGuiApplication::primaryScreen();
+    watchedScreen_ = statWindowScreen();
     if (!watchedScreen_)
         return;
     connect(watchedScreen_, &QScreen::geometryChanged, this,
@@ -306,9 +320,12 @@ void QVController::_setupStatWindow() {
         hasCPUViews_ = false;
     }
 
-    QScreen* screen = QGuiApplication::primaryScreen();
+    QScreen* screen = statWindowScreen();
     if (!screen)
         return;
+    if (screen != watchedScreen_)
+        watchPrimaryScreen(); // the chosen screen came, went or was chosen
+    statWindow->setScreenName(screen->name());
     // Placement works in y-up coordinates with the primary screen's bottom
     // edge at y = 0; Qt's screen coordinates grow downwards.
     const QRectF screenFrame = screen->geometry();

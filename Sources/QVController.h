@@ -107,6 +107,8 @@ signals:
     void autoHideListChanged();
 
 private:
+    QScreen* statWindowScreen() const;
+    // Follows the geometry of the stat window's screen.
     void watchPrimaryScreen();
     void updatePolling();
     void startSampling();

@@ -18,7 +18,7 @@ QStringList all() {
             NetOutgoingFillColor, NetInterval,      AutoHide,             ShowIconOnMenuBar,
             ShowNetGraph,      ShowCPUGraph,        WindowPosition,       AutoHideApplications,
             HideUnderFullScreen, NetInterfaces,     ShowMemGraph,         MemUsedFillColor,
-            MemCacheFillColor};
+            MemCacheFillColor,   Screen};
 }
 
 bool isColorKey(const QString& key) {

@@ -28,8 +28,10 @@ inline const QString AutoHideApplications = QStringLiteral("AutoHideApplications
 // Additions: hiding under full-screen windows, the interfaces the network
 // graph counts (empty: every real one),
 inline const QString HideUnderFullScreen = QStringLiteral("HideUnderFullScreen");
+// the screen the stat window sits on, by output name (empty: the primary one),
 inline const QString NetInterfaces = QStringLiteral("NetInterfaces");
 // and the memory graph.
+inline const QString Screen = QStringLiteral("Screen");
 inline const QString ShowMemGraph = QStringLiteral("ShowMemGraph");
 inline const QString MemUsedFillColor = QStringLiteral("MemUsedFillColor");
 inline const QString MemCacheFillColor = QStringLiteral("MemCacheFillColor");

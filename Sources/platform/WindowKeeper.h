@@ -7,6 +7,7 @@
 #include <functional>
 
 class QScreen;
+class QString;
 
 // Puts the stat window on screen and keeps it there as the window system
 // allows: shows and hides it, sets its alpha, lets clicks through, follows
@@ -29,6 +30,9 @@ public:
     // The window's content was drawn anew; only keepers that draw the window
     // themselves care.
     virtual void contentChanged() {}
+    // The output the window belongs on, where the window system places it by
+    // output (a Wayland layer surface) rather than by position.
+    virtual void setScreenName(const QString&) {}
     // Where the window is, in device pixels; null until it was first seen.
     virtual QRect deviceFrame() const = 0;
     // A screen's geometry in device pixels as the window system has it; null

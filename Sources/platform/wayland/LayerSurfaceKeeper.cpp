@@ -84,8 +84,15 @@ LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayla
     connect(drawSoon_, &QTimer::timeout, this, &LayerSurfaceKeeper::draw);
     wayland_.setPointerEnterHandler([this](wl_surface* surface) { pointerCameOn(surface); });
     connect(&wayland_, &WaylandConnection::outputsChanged, this, [this] {
-        if (surface_)
+        if (!surface_)
+            return;
+        if (outputName_.isEmpty()) {
             placementChanged();
+            return;
+        }
+        // The named output may have come back: a new surface finds it.
+        destroySurface();
+        createSurface();
     });
 }
 
@@ -139,6 +146,17 @@ void LayerSurfaceKeeper::placementChanged() {
     // The compositor answers with a configure; the drawing follows it.
 }
 
+void LayerSurfaceKeeper::setScreenName(const QString& name) {
+    if (name == outputName_)
+        return;
+    outputName_ = name;
+    // A layer surface keeps its output for life: a new one goes to the other.
+    if (surface_) {
+        destroySurface();
+        createSurface();
+    }
+}
+
 void LayerSurfaceKeeper::contentChanged() {
     if (configured_ && !drawSoon_->isActive())
         drawSoon_->start();
@@ -175,9 +193,12 @@ void LayerSurfaceKeeper::createSurface() {
             }};
         wp_fractional_scale_v1_add_listener(fractional_, &fractionalListener, this);
     }
-    // The first output the compositor announced: the one Qt would call the
-    // primary screen on Wayland.
+    // The output named, while it is there; else the first one the compositor
+    // announced, which Qt calls the primary screen on Wayland.
     wl_output* output = wayland_.outputs().empty() ? nullptr : wayland_.outputs().front().output;
+    for (const WaylandConnection::Output& known : wayland_.outputs())
+        if (!outputName_.isEmpty() && known.name == outputName_)
+            output = known.output;
     if (output)
         integerScale_ = wayland_.scaleOf(output);
     layer_ = zwlr_layer_shell_v1_get_layer_surface(wayland_.layerShell(), surface_, output,

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSize>
+#include <QString>
 
 #include <array>
 
@@ -45,6 +46,7 @@ public:
     void setAlpha(float alpha) override;
     void setClickThrough(bool on) override;
     void placementChanged() override;
+    void setScreenName(const QString& name) override;
     void contentChanged() override;
     // A Wayland client is not told where its surface is.
     QRect deviceFrame() const override { return {}; }
@@ -91,6 +93,7 @@ private:
     bool sensing_ = false;
     bool entryTaken_ = false;
     float alpha_ = 1.0f;
+    QString outputName_; // empty: the first output
     int integerScale_ = 1;
     int fractionalScale120_ = 0;
 };
