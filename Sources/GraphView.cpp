@@ -13,18 +13,32 @@ GraphView::GraphView(const QRect& frame, QWidget* parent) : QWidget(parent) {
     setGeometry(frame);
     // Every pixel is set by paintEvent, alpha included.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    allocateImage(qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
+}
+
+void GraphView::allocateImage(qreal screenRatio) {
+    screenRatio_ = screenRatio;
     // The image covers the view exactly, in whole pixels: at a fractional
     // ratio (1.1: 64 units are 70.4 pixels) it has the nearest whole number of
     // pixels and a ratio of its own that makes them 64 units again, so every
     // column of the graph fits. At whole ratios that is the screen's ratio, and
     // the graph is crisp.
-    const qreal screenRatio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const QRect frame = geometry();
     const QSize pixels(std::max(1, qRound(frame.width() * screenRatio)),
                        std::max(1, qRound(frame.height() * screenRatio)));
     graphImage_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     graphImage_.setDevicePixelRatio(frame.width() > 0 ? qreal(pixels.width()) / frame.width()
                                                       : screenRatio);
     graphImage_.fill(Qt::transparent);
+}
+
+void GraphView::setScreenRatio(qreal ratio) {
+    if (ratio <= 0 || qFuzzyCompare(ratio, screenRatio_))
+        return;
+    // The title now; the graph at its next sample, drawn from its history.
+    allocateImage(ratio);
+    setTitle(graphTitle_);
+    update();
 }
 
 namespace {

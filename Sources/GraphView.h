@@ -34,6 +34,9 @@ public:
     QString graphTitle() const { return graphTitle_; }
     // The image's size in units.
     QSizeF imageSize() const;
+    // The device pixel ratio of the screen the window is on: the image is made
+    // anew for it when it differs (a screen with another scale factor).
+    void setScreenRatio(qreal ratio);
 
     // One tick of the shared sampling clock (SampleClock): sample and redraw.
     virtual void sampleTick() {}
@@ -75,6 +78,9 @@ protected:
     };
 
 private:
+    void allocateImage(qreal screenRatio);
+
+    qreal screenRatio_ = 1.0;
     QString graphTitle_;
     QImage graphImage_;
 };

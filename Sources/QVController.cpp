@@ -341,6 +341,9 @@ void QVController::_setupStatWindow() {
         return;
     }
     statWindow->setFrame(StatWindowLayout::flipped(frame, bottom).toRect());
+    // Drawn at the pixel ratio of the screen the window is on.
+    for (GraphView* view : contentView->findChildren<GraphView*>(Qt::FindDirectChildrenOnly))
+        view->setScreenRatio(screen->devicePixelRatio());
     if (statWindowEmpty_) {
         statWindowEmpty_ = false;
         if (launched_ && !isHidden_)

@@ -97,3 +97,19 @@ TEST(GraphView, ImageCoversTheViewInWholePixelsAtAnyRatio) {
 }
 
 } // namespace
+
+TEST(GraphView, ImageFollowsTheScreenRatioAndKeepsItsTitle) {
+    TestSettings settings;
+    GraphView view(QRect(0, 0, 64, 64));
+    view.setTitle(QStringLiteral("Title"));
+    view.setScreenRatio(2.0);
+    EXPECT_EQ(view.graphImage().size(), QSize(128, 128));
+    EXPECT_EQ(view.imageSize(), QSizeF(64, 64));
+    bool titled = false;
+    for (int x = 0; x < 128 && !titled; ++x)
+        for (int y = 0; y < 24 && !titled; ++y)
+            titled = view.graphImage().pixelColor(x, y).alpha() > 0;
+    EXPECT_TRUE(titled) << "the title is drawn again";
+    view.setScreenRatio(1.0);
+    EXPECT_EQ(view.graphImage().size(), QSize(64, 64));
+}
