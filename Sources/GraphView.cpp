@@ -9,6 +9,8 @@
 
 #include <QGuiApplication>
 
+#include <cstring>
+
 GraphView::GraphView(const QRect& frame, QWidget* parent) : QWidget(parent) {
     setGeometry(frame);
     // Every pixel is set by paintEvent, alpha included.
@@ -30,6 +32,7 @@ void GraphView::allocateImage(qreal screenRatio) {
     graphImage_.setDevicePixelRatio(frame.width() > 0 ? qreal(pixels.width()) / frame.width()
                                                       : screenRatio);
     graphImage_.fill(Qt::transparent);
+    drawnColumns_ = 0;
 }
 
 void GraphView::setScreenRatio(qreal ratio) {
@@ -53,13 +56,12 @@ void GraphView::setSampleTickHandler(std::function<void()> handler) {
 }
 
 void GraphView::drawStackedColumns(const std::vector<StackedSeries>& series) {
-    clearGraph();
-    ImagePainter painter(*this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const float plotHeight =
-        PlotGeometry::plotHeight(float(imageSize().height()), topMargin());
     const std::size_t n = series.empty() ? 0 : series.front().shares->size();
-    for (std::size_t c = 0; c < n; ++c) {
+    QVariantList style;
+    for (const StackedSeries& s : series)
+        style << s.color;
+    const float plotHeight = PlotGeometry::plotHeight(float(imageSize().height()), topMargin());
+    drawColumns(n, style, 1, [&](QPainter& painter, std::size_t c, int) {
         const float x = PlotGeometry::columnCenter(int(c));
         float y = 1.0f;
         for (const StackedSeries& s : series) {
@@ -70,9 +72,56 @@ void GraphView::drawStackedColumns(const std::vector<StackedSeries>& series) {
                 painter.fillRect(QRectF(x - 0.5, y, 1.0, top - y), s.color);
             y = top;
         }
+    });
+}
+
+void GraphView::drawColumns(std::size_t count, const QVariantList& style, int passes,
+                            const std::function<void(QPainter&, std::size_t, int)>& drawColumn) {
+    // Each tick adds one column, and once the graph is full the oldest goes:
+    // the image then scrolls by one column and only the newest is drawn. That
+    // needs whole pixels per unit and the style the columns already drawn
+    // have; anything else draws every column.
+    const qreal ratio = graphImage_.devicePixelRatio();
+    const int pixelsPerUnit = qRound(ratio);
+    const int capacity = PlotGeometry::capacity(float(imageSize().width()));
+    const bool wholePixels = pixelsPerUnit > 0 && qFuzzyCompare(ratio, qreal(pixelsPerUnit));
+    const bool oneMore = count == drawnColumns_ + 1;
+    const bool scrolled = count == drawnColumns_ && int(count) == capacity && count > 0;
+    std::size_t first = 0;
+    if (wholePixels && style == drawnStyle_ && (oneMore || scrolled)) {
+        if (scrolled)
+            scrollGraphArea(pixelsPerUnit);
+        first = count - 1;
+    } else {
+        clearGraph();
     }
+    drawnColumns_ = count;
+    drawnStyle_ = style;
+
+    ImagePainter painter(*this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int pass = 0; pass < passes; ++pass)
+        for (std::size_t c = first; c < count; ++c)
+            drawColumn(painter, c, pass);
     painter.end();
     imageDrawn();
+}
+
+// Moves the graph area's columns one unit to the left (the oldest drops off)
+// and empties the newest column's place.
+void GraphView::scrollGraphArea(int pixelsPerUnit) {
+    const int firstRow = qRound(topMargin() * pixelsPerUnit);
+    const int capacity = PlotGeometry::capacity(float(imageSize().width()));
+    const int from = 2 * pixelsPerUnit; // column 1 moves to column 0's place
+    const int to = pixelsPerUnit;
+    const int bytesPerPixel = 4;
+    const qsizetype length = qsizetype(capacity - 1) * pixelsPerUnit * bytesPerPixel;
+    const qsizetype newest = qsizetype(capacity) * pixelsPerUnit * bytesPerPixel;
+    for (int row = firstRow; row < graphImage_.height(); ++row) {
+        uchar* line = graphImage_.scanLine(row);
+        std::memmove(line + to * bytesPerPixel, line + from * bytesPerPixel, size_t(length));
+        std::memset(line + newest, 0, size_t(pixelsPerUnit * bytesPerPixel));
+    }
 }
 
 void GraphView::imageDrawn() {
@@ -96,6 +145,7 @@ GraphView::ImagePainter::ImagePainter(GraphView& view) : QPainter(&view.graphIma
 }
 
 void GraphView::clearGraph() {
+    drawnColumns_ = 0;
     ImagePainter painter(*this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     const QSizeF size = imageSize();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QVariantList>
 #include <QPainter>
 #include <QWidget>
 
@@ -68,8 +69,15 @@ protected:
         const std::deque<float>* shares;
         QColor color; // invalid: the share takes its room, undrawn
     };
-    // Clears the graph area and draws the columns, then shows the image.
+    // Draws the columns, then shows the image.
     void drawStackedColumns(const std::vector<StackedSeries>& series);
+    // Draws count one-unit columns (0 the oldest kept) with drawColumn, in
+    // `passes` passes over them, then shows the image. style stands for all
+    // else the drawing depends on (colours, scale): while it stays the same
+    // and each call adds one column (or, once the graph is full, adds one and
+    // drops the oldest), only the newest is drawn and the rest scrolled.
+    void drawColumns(std::size_t count, const QVariantList& style, int passes,
+                     const std::function<void(QPainter&, std::size_t column, int pass)>& drawColumn);
 
     // A painter on graphImage in image units with y growing upwards.
     class ImagePainter : public QPainter {
@@ -79,8 +87,12 @@ protected:
 
 private:
     void allocateImage(qreal screenRatio);
+    void scrollGraphArea(int pixelsPerUnit);
 
     qreal screenRatio_ = 1.0;
+    // What drawColumns() last drew, for drawing only the newest column.
+    std::size_t drawnColumns_ = 0;
+    QVariantList drawnStyle_;
     QString graphTitle_;
     QImage graphImage_;
 };

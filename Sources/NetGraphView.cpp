@@ -178,33 +178,30 @@ void NetGraphView::_drawGraph() {
     const std::size_t graphColumn = std::size_t(PlotGeometry::capacity(float(size.width())));
     const float plotHeight = PlotGeometry::plotHeight(float(size.height()), topMargin());
 
-    clearGraph();
     if (inBpsArray_.size() > graphColumn)
         inBpsArray_.pop_front();
     if (outBpsArray_.size() > graphColumn)
         outBpsArray_.pop_front();
 
-    ImagePainter painter(*this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    auto drawSeries = [&](const std::deque<float>& series, const QString& colorKey, bool fromTop) {
-        const QColor color = QVExtensions::unarchivedObjectForKey(defaults, colorKey);
-        if (!color.isValid())
+    // All incoming bars, then all outgoing ones over them.
+    const QColor colors[2] = {
+        QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::NetIncomingFillColor),
+        QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::NetOutgoingFillColor)};
+    const std::deque<float>* series[2] = {&inBpsArray_, &outBpsArray_};
+    drawColumns(std::min(inBpsArray_.size(), outBpsArray_.size()),
+                {colors[0], colors[1], scale}, 2, [&](QPainter& painter, std::size_t c, int pass) {
+        if (!colors[pass].isValid())
             return; // no colour to draw this series with
-        for (std::size_t c = 0; c < series.size(); ++c) {
-            const float x = PlotGeometry::columnCenter(int(c));
-            const double h = PlotGeometry::netBarLength(series[c], scale, plotHeight);
-            const float start = fromTop ? plotHeight : 1.0f;
-            const float end = float(fromTop ? double(plotHeight) - h : 1.0 + h);
-            // The one-unit, flat-ended stroke from start to end, as a filled
-            // rectangle (much cheaper to draw, the same pixels).
-            if (end != start)
-                painter.fillRect(QRectF(QPointF(x - 0.5, std::min(start, end)),
-                                        QPointF(x + 0.5, std::max(start, end))),
-                                 color);
-        }
-    };
-    drawSeries(inBpsArray_, SettingsKeys::NetIncomingFillColor, true);
-    drawSeries(outBpsArray_, SettingsKeys::NetOutgoingFillColor, false);
-    painter.end();
-    imageDrawn();
+        const bool fromTop = pass == 0;
+        const float x = PlotGeometry::columnCenter(int(c));
+        const double h = PlotGeometry::netBarLength((*series[pass])[c], scale, plotHeight);
+        const float start = fromTop ? plotHeight : 1.0f;
+        const float end = float(fromTop ? double(plotHeight) - h : 1.0 + h);
+        // The one-unit, flat-ended stroke from start to end, as a filled
+        // rectangle (much cheaper to draw, the same pixels).
+        if (end != start)
+            painter.fillRect(QRectF(QPointF(x - 0.5, std::min(start, end)),
+                                    QPointF(x + 0.5, std::max(start, end))),
+                             colors[pass]);
+    });
 }

@@ -113,3 +113,34 @@ TEST(GraphView, ImageFollowsTheScreenRatioAndKeepsItsTitle) {
     view.setScreenRatio(1.0);
     EXPECT_EQ(view.graphImage().size(), QSize(64, 64));
 }
+
+// A graph that draws stacked columns it is handed.
+class StackedGraph : public GraphView {
+public:
+    using GraphView::GraphView;
+    void draw(const std::deque<float>& low, const std::deque<float>& high, QColor second) {
+        drawStackedColumns({{&low, Qt::red}, {&high, second}});
+    }
+};
+
+TEST(GraphView, ColumnsDrawnOneATimeAsTheGraphScrollsMatchAFullDrawing) {
+    TestSettings settings;
+    for (qreal ratio : {1.0, 2.0, 1.5}) { // 1.5: no whole pixels, every column is drawn
+        StackedGraph ticking(QRect(0, 0, 64, 64));
+        ticking.setScreenRatio(ratio);
+        std::deque<float> low, high;
+        for (int tick = 0; tick < 150; ++tick) {
+            low.push_back(float((tick * 37) % 100) / 250.0f); // fractional tops
+            high.push_back(float((tick * 53) % 100) / 300.0f);
+            if (low.size() > 62) {
+                low.pop_front();
+                high.pop_front();
+            }
+            ticking.draw(low, high, tick < 120 ? Qt::blue : Qt::green);
+        }
+        StackedGraph whole(QRect(0, 0, 64, 64));
+        whole.setScreenRatio(ratio);
+        whole.draw(low, high, Qt::green);
+        EXPECT_EQ(ticking.graphImage(), whole.graphImage()) << "ratio " << ratio;
+    }
+}

@@ -165,4 +165,22 @@ TEST_F(NetGraphTest, AHelperThatDiesIsStartedAgainAndKeepsTheHistory) {
     NetGraphView::setFirstRestartDelay(5000);
 }
 
+TEST_F(NetGraphTest, BarsDrawnOneATimeAsTheGraphScrollsMatchAFullDrawing) {
+    NetGraphView ticking(QRect(0, 0, 64, 64));
+    NetGraphView whole(QRect(0, 0, 64, 64));
+    for (int tick = 0; tick < 100; ++tick) {
+        const QByteArray sample = line(std::uint64_t(tick * 7919 % 100000), std::uint64_t(tick * 104729 % 5000));
+        ticking._readFromNetstat(sample);
+        // The other graph draws everything at its last tick: the scale
+        // changed for it and back.
+        if (tick == 99)
+            settings.defaults().setObject(7, SettingsKeys::NetScale);
+        whole._readFromNetstat(sample);
+    }
+    settings.defaults().setObject(6, SettingsKeys::NetScale);
+    whole._readFromNetstat(line(5, 5));
+    ticking._readFromNetstat(line(5, 5));
+    EXPECT_EQ(ticking.graphImage(), whole.graphImage());
+}
+
 } // namespace
