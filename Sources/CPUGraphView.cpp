@@ -64,16 +64,7 @@ std::optional<CPULoad> CPUGraphView::_getCPULoad() {
 }
 
 void CPUGraphView::viewWillMoveToWindow(QWidget* window) {
-    if (window) {
-        // A view entering a window while it samples keeps its interval.
-        if (sampleInterval_ == 0) {
-            sampleInterval_ = SampleClock::cpuIntervalMs();
-            SampleClock::add(this, sampleInterval_);
-        }
-    } else if (sampleInterval_ > 0) {
-        SampleClock::remove(this, sampleInterval_);
-        sampleInterval_ = 0;
-    }
+    SampleClock::followWindow(this, window, sampleInterval_);
     GraphView::viewWillMoveToWindow(window);
 }
 

@@ -44,15 +44,7 @@ std::optional<MemoryUse> MemGraphView::_getMemoryUse() {
 }
 
 void MemGraphView::viewWillMoveToWindow(QWidget* window) {
-    if (window) {
-        if (sampleInterval_ == 0) {
-            sampleInterval_ = SampleClock::cpuIntervalMs();
-            SampleClock::add(this, sampleInterval_);
-        }
-    } else if (sampleInterval_ > 0) {
-        SampleClock::remove(this, sampleInterval_);
-        sampleInterval_ = 0;
-    }
+    SampleClock::followWindow(this, window, sampleInterval_);
     GraphView::viewWillMoveToWindow(window);
 }
 

@@ -78,6 +78,16 @@ bool alongside(int intervalMs) {
     return true;
 }
 
+void followWindow(GraphView* view, const void* window, int& intervalMs) {
+    if (window && intervalMs == 0) {
+        intervalMs = cpuIntervalMs();
+        add(view, intervalMs);
+    } else if (!window && intervalMs > 0) {
+        remove(view, intervalMs);
+        intervalMs = 0;
+    }
+}
+
 int cpuIntervalMs() {
     const float seconds = UserDefaults::standardUserDefaults().floatForKey(SettingsKeys::CPUInterval);
     // The settings never give a value out of range; a missing one (no

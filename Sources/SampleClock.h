@@ -17,6 +17,11 @@ void remove(GraphView* view, int intervalMs);
 // False when no graph samples at that interval.
 bool alongside(int intervalMs);
 
+// A graph sampling at "CPUInterval" joins the clock when it enters a window
+// (one already sampling keeps its interval) and leaves it when it leaves;
+// intervalMs is its interval while it samples, 0 otherwise.
+void followWindow(GraphView* view, const void* window, int& intervalMs);
+
 // "CPUInterval" in milliseconds, within its range: the interval of the CPU
 // and memory graphs.
 int cpuIntervalMs();

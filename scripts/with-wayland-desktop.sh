@@ -37,17 +37,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 143' TERM INT HUP
 
-free_display() {
-  local n
-  for n in $(seq "$1" 160); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ] &&
-      ! xdpyinfo -display ":$n" >/dev/null 2>&1; then
-      echo "$n"
-      return 0
-    fi
-  done
-  return 1
-}
+source "$(dirname "$0")/desktop-common.sh"
 
 wait_for_file() { # FILE SECONDS
   local i

@@ -26,19 +26,7 @@ trap cleanup EXIT
 # Killed (a test's time-out): still take the desktop down.
 trap 'exit 143' TERM INT HUP
 
-# A display number nobody uses: no lock, no socket, and no server answering
-# (a server may still hold the abstract socket after its files are gone).
-free_display() {
-  local n
-  for n in $(seq "$1" 160); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ] &&
-      ! xdpyinfo -display ":$n" >/dev/null 2>&1; then
-      echo "$n"
-      return 0
-    fi
-  done
-  return 1
-}
+source "$(dirname "$0")/desktop-common.sh"
 
 # The window manager's command, run with its own HOME so that no user's
 # configuration counts; and whether it composites by itself.
