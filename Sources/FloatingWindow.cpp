@@ -67,22 +67,31 @@ void FloatingWindow::setFrame(const QRect& frame) {
     keeper_->placementChanged();
 }
 
-QPoint FloatingWindow::deviceTopLeft(const QSize& deviceSize) const {
+QScreen* FloatingWindow::frameScreen() const {
     QScreen* screen = QGuiApplication::screenAt(frame_.center());
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+
+QRect FloatingWindow::deviceScreen() const {
+    const QScreen* screen = frameScreen();
     if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return frame_.topLeft();
-    const qreal ratio = screen->devicePixelRatio();
+        return {};
     // Qt's screen geometry is the device one divided by the scale factor and
     // rounded; scaling it back can miss the screen's edge by a pixel, so the
     // window system is asked first.
     if (deviceScreen_.isNull())
         deviceScreen_ = keeper_->deviceGeometry(*screen);
     if (deviceScreen_.isNull())
-        deviceScreen_ = scaled(screen->geometry(), ratio);
-    return StatWindowLayout::devicePosition(frame_, screen->geometry(), deviceScreen_, ratio,
-                                            deviceSize);
+        deviceScreen_ = scaled(screen->geometry(), screen->devicePixelRatio());
+    return deviceScreen_;
+}
+
+QPoint FloatingWindow::deviceTopLeft(const QSize& deviceSize) const {
+    const QScreen* screen = frameScreen();
+    if (!screen)
+        return frame_.topLeft();
+    return StatWindowLayout::devicePosition(frame_, screen->geometry(), deviceScreen(),
+                                            screen->devicePixelRatio(), deviceSize);
 }
 
 QRect FloatingWindow::deviceFrame() const {

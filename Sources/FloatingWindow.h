@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+class QScreen;
 class QTimer;
 class WindowKeeper;
 
@@ -42,6 +43,8 @@ public:
     // Where the window is on screen, in device pixels: as the X server has it
     // where it can tell, else the frame scaled by the device pixel ratio.
     QRect deviceFrame() const;
+    // The screen the window is on, in device pixels.
+    QRect deviceScreen() const;
     // Moves the window, unresized, to be centred on point within the primary
     // screen.
     void setFrameCenteredAt(const QPointF& point);
@@ -78,6 +81,7 @@ private:
     QTimer* fadeoutTimer_ = nullptr;
     bool fadeToFront_ = false;
     QPoint deviceTopLeft(const QSize& deviceSize) const;
+    QScreen* frameScreen() const;
 
     WindowKeeper* keeper_; // a child object
     float alpha_ = 1.0f;

@@ -407,11 +407,11 @@ void QVController::_pollTimerHandler() {
     const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
     const bool pointerInWindow = autoHide && pointerInStatWindow();
     const QString appName = activeApplication ? activeApplication->activeDesktopEntry() : QString();
-    // Out of the way of a full-screen window in front, as of a listed
-    // application.
+    // Out of the way of a full-screen window in front on the stat window's
+    // screen, as of a listed application.
     const bool underFullScreen = activeApplication &&
                                  defaults_.boolForKey(SettingsKeys::HideUnderFullScreen) &&
-                                 activeApplication->activeIsFullScreen();
+                                 activeApplication->activeIsFullScreenOn(statWindow->deviceScreen());
     const bool shouldHide =
         shouldHideStatWindow(autoHide, pointerInWindow, appName, autoHideAppArray_) ||
         underFullScreen;

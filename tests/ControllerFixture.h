@@ -42,6 +42,7 @@ protected:
 class FakeActiveApplication : public ActiveApplication {
 public:
     QString activeDesktopEntry() override { return active; }
+    bool activeIsFullScreenOn(const QRect&) override { return fullScreen; }
     void setListedDesktopFiles(const QStringList& paths) override { entries.setListedFiles(paths); }
     void activate(const QString& entry) {
         active = entry;
@@ -50,5 +51,6 @@ public:
     void activateWindow(const WindowIdentity& window) { activate(entries.idForWindow(window)); }
 
     QString active;
+    bool fullScreen = false;
     DesktopEntries entries;
 };

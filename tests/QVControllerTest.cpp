@@ -162,6 +162,13 @@ TEST_F(ControllerTest, ListedApplicationInFrontHidesTheWindowWithoutPolling) {
     front.activate("Listed.desktop"); // case matters
     QTest::qWait(150);
     EXPECT_FALSE(controller().isHidden());
+
+    // A full-screen window in front hides it the same way, unless turned off.
+    front.fullScreen = true;
+    front.activate("other.desktop");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return controller().isHidden(); }, 1000));
+    defaults().setObject(false, SettingsKeys::HideUnderFullScreen);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !controller().isHidden(); }, 1000));
     controller().activeApplication = nullptr;
 }
 

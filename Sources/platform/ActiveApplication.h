@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -17,8 +18,9 @@ public:
     // path.
     virtual void setListedDesktopFiles(const QStringList& paths) = 0;
     // Whether the active window is full screen (a video, a game, a
-    // presentation); false where that cannot be told.
-    virtual bool activeIsFullScreen() { return false; }
+    // presentation) on the screen given in device pixels (null: on any);
+    // false where that cannot be told.
+    virtual bool activeIsFullScreenOn(const QRect& deviceScreen) = 0;
     // Called when the answer may have changed (another window came to the
     // front); sources that cannot tell never call it.
     void setChangeHandler(std::function<void()> handler) { changed_ = std::move(handler); }

@@ -1,6 +1,6 @@
-# A full-screen window in front hides the stat window, and leaving full screen
-# or another window coming to the front brings it back; with
-# "HideUnderFullScreen" off, nothing happens.
+# A full-screen window in front hides the stat window when it is on the stat
+# window's screen, and leaving full screen or another window coming to the
+# front brings it back; with "HideUnderFullScreen" off, nothing happens.
 source "$(dirname "$0")/lib.sh"
 set_setting AutoHide false
 xmessage -name quorvel-test-film -geometry 200x100+100+300 film &
@@ -21,8 +21,20 @@ wmctrl -i -r "$film" -b add,fullscreen
 wait_for 1000 stat_window_unmapped || fail "not hidden the second time"
 xdotool windowactivate --sync "$other"
 wait_for 1000 stat_window_mapped || fail "not back after another window came to the front"
-set_setting HideUnderFullScreen false
-xdotool windowactivate --sync "$film"
+
+# Two monitors: full screen on the left one leaves the stat window on the
+# right one alone.
+read -r screen_w screen_h <<<"$(xdpyinfo | awk '/dimensions:/ {split($2, d, "x"); print d[1], d[2]}')"
+half=$((screen_w / 2))
+xrandr --setmonitor LEFT "$half/169x$screen_h/212+0+0" screen >/dev/null
+xrandr --setmonitor RIGHT "$half/169x$screen_h/212+$half+0" none >/dev/null
+set_setting Screen RIGHT
+xdotool windowactivate --sync "$film" # full screen on LEFT, where it is
 sleep 0.5
-stat_window_mapped || fail "hidden under a full-screen window with HideUnderFullScreen off"
+stat_window_mapped || fail "hidden by a full-screen window on the other screen"
+set_setting Screen LEFT
+wait_for 1000 stat_window_unmapped || fail "not hidden by the full-screen window on its own screen"
+
+set_setting HideUnderFullScreen false
+wait_for 1000 stat_window_mapped || fail "hidden under a full-screen window with HideUnderFullScreen off"
 echo PASS

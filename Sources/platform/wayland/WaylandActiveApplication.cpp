@@ -183,7 +183,7 @@ void WaylandActiveApplication::changed() {
     notifyChange();
 }
 
-bool WaylandActiveApplication::activeIsFullScreen() {
+bool WaylandActiveApplication::activeIsFullScreenOn(const QRect&) {
     for (const Toplevel& toplevel : std::as_const(toplevels_))
         if (toplevel.active)
             return toplevel.fullScreen;

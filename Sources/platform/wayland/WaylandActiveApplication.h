@@ -26,7 +26,9 @@ public:
     ~WaylandActiveApplication() override;
 
     QString activeDesktopEntry() override;
-    bool activeIsFullScreen() override;
+    // On any output: which output a toplevel is on is not matched to the
+    // stat window's screen.
+    bool activeIsFullScreenOn(const QRect& deviceScreen) override;
     void setListedDesktopFiles(const QStringList& paths) override;
 
     // What a window's app id (and, where known, its program's name) tells

@@ -98,9 +98,10 @@ QString X11ActiveApplication::activeDesktopEntry() {
     return cached_;
 }
 
-bool X11ActiveApplication::activeIsFullScreen() {
+bool X11ActiveApplication::activeIsFullScreenOn(const QRect& deviceScreen) {
     refresh();
-    return fullScreen_;
+    return fullScreen_ && (deviceScreen.isNull() || activeFrame_.isNull() ||
+                           deviceScreen.contains(activeFrame_.center()));
 }
 
 void X11ActiveApplication::refresh() {
@@ -109,6 +110,7 @@ void X11ActiveApplication::refresh() {
     stale_ = false;
     cached_.clear();
     fullScreen_ = false;
+    activeFrame_ = QRect();
     const QByteArray active = property(root_, activeWindowAtom_, XCB_ATOM_WINDOW, 4);
     xcb_window_t window = XCB_WINDOW_NONE;
     if (active.size() == 4)
@@ -123,6 +125,19 @@ void X11ActiveApplication::refresh() {
         memcpy(&state, states.constData() + at, 4);
         fullScreen_ |= state == fullScreenAtom_;
     }
+    // Where it is, only when it matters: for a full-screen window, once per
+    // change of the active window or its state.
+    activeFrame_ = QRect();
+    if (!fullScreen_)
+        return;
+    auto geometry =
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr);
+    auto place = xcb_translate_coordinates_reply(
+        connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr);
+    if (geometry && place)
+        activeFrame_ = QRect(place->dst_x, place->dst_y, geometry->width, geometry->height);
+    free(geometry);
+    free(place);
 }
 
 // Property changes of the active window come to this connection while it is

@@ -5,6 +5,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <QRect>
 
 #include <xcb/xcb.h>
 
@@ -23,8 +24,8 @@ public:
 
     QString activeDesktopEntry() override;
     // From the active window's _NET_WM_STATE, which is watched while it is
-    // the active one.
-    bool activeIsFullScreen() override;
+    // the active one, and where its centre is.
+    bool activeIsFullScreenOn(const QRect& deviceScreen) override;
     void setListedDesktopFiles(const QStringList& paths) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -45,6 +46,7 @@ private:
     xcb_window_t watched_ = 0; // the active window, whose state changes are selected
     bool selectedOnWatched_ = false; // this connection added the selection
     bool fullScreen_ = false;
+    QRect activeFrame_; // of a full-screen active window, relative to the root
     bool stale_ = true;
     QString cached_;
     DesktopEntries entries_;
