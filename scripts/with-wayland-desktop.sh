@@ -11,6 +11,7 @@
 #   QUORVEL_X_DISPLAY the Xvfb the compositor is nested in (input, screenshots)
 #   DISPLAY           the session's Xwayland where the compositor has one
 #                     ready (mutter), else unset
+#   DBUS_SESSION_BUS_ADDRESS  KWin's session bus (kwin)
 # QUORVEL_WAYLAND_SCALE sets the output's scale (sway and KWin; 1.5 is
 # fractional). The X display stays 1280 × 800 pixels whatever the scale.
 # Everything started here dies with the script, however it ends.
@@ -76,9 +77,18 @@ CONF
     # The packaged binary carries a file capability that a container may
     # refuse to run; a plain copy runs.
     cp /usr/bin/kwin_wayland "$session/kwin_wayland"
+    # A session bus of its own, which the command shares: KWin's virtual
+    # desktops are reached over it.
+    setsid dbus-daemon --session --nofork --print-address=3 3>"$session/bus" 2>/dev/null &
+    pids+=($!)
+    wait_for_file "$session/bus" 5
+    for i in $(seq 100); do [ -s "$session/bus" ] && break; sleep 0.05; done
+    DBUS_SESSION_BUS_ADDRESS=$(head -1 "$session/bus")
+    export DBUS_SESSION_BUS_ADDRESS
     setsid env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
       DISPLAY="$QUORVEL_X_DISPLAY" KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
-      setpriv --pdeathsig TERM dbus-run-session -- "$session/kwin_wayland" \
+      DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
+      setpriv --pdeathsig TERM "$session/kwin_wayland" \
       --x11-display "$QUORVEL_X_DISPLAY" --socket wayland-quorvel \
       --width "$logical_width" --height "$logical_height" --scale "$scale" \
       >"$session/compositor.log" 2>&1 &

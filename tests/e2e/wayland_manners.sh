@@ -4,7 +4,7 @@
 # its corner at its size, clicks reach the native window beneath, the pointer
 # coming onto it hides it and it is back a while later, a listed native
 # application in front hides it, and (sway) so does a full-screen one, and it
-# is on every workspace. Where
+# is on every workspace (sway and KWin). Where
 # it has not (Mutter): Quorvel runs through Xwayland, and a pointer that
 # leaves it for a native window never leaves it hidden for good.
 # Input and screenshots go through the X display the compositor is nested in.
@@ -120,6 +120,28 @@ if [ -n "$layer_shell" ]; then
   wait_for 3000 gone || fail "$QUORVEL_COMPOSITOR: the listed native application did not hide it"
   set_setting AutoHideApplications ""
   wait_for 3000 shown || fail "$QUORVEL_COMPOSITOR: back in sight after the list emptied? no"
+fi
+
+# The mean brightness of the stat window's place: its titles make it more
+# than that of a dark background alone.
+mean_brightness() { # x y width height
+  import -display "$xdisplay" -window root "$work/mean.png"
+  convert "$work/mean.png" -crop "$3x$4+$1+$2" -colorspace Gray -format '%[fx:int(mean * 255)]' info:
+}
+
+if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
+  # On a second virtual desktop (reached over KWin's D-Bus): the native window
+  # stays on the first, the stat window is there too.
+  kwin_call() { dbus-send --session --print-reply --dest=org.kde.KWin "$@" >/dev/null; }
+  kwin_call /VirtualDesktopManager org.kde.KWin.VirtualDesktopManager.createDesktop uint32:1 string:Two
+  kwin_call /KWin org.kde.KWin.setCurrentDesktop int32:2
+  sleep 0.5
+  mean=$(mean_brightness $((screen_w - width)) 0 "$width" "$(px 12)")
+  screenshot_wayland "wayland-kwin-desktop2"
+  [ "$mean" -gt 20 ] ||
+    fail "kwin: not on the second virtual desktop (mean brightness $mean)"
+  [ "$(brightness 300 400)" -lt 100 ] || fail "kwin: the desktop did not change"
+  kwin_call /KWin org.kde.KWin.setCurrentDesktop int32:1
 fi
 
 if [ "$QUORVEL_COMPOSITOR" = sway ]; then
