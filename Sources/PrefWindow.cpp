@@ -133,17 +133,31 @@ void PrefWindow::showTickList(QListWidget* list, const QStringList& ticked) {
     QStringList names = devices.open(QIODevice::ReadOnly) ? interfaceNames(devices.readAll())
                                                           : QStringList();
     const qsizetype present = names.size();
-    for (const QString& name : ticked)
+    // Rows stay while the window shows them (an absent name unticked is still
+    // offered until the list is next made): a tick's own edit comes back here
+    // from inside the list's signal, and must not delete its item.
+    QStringList absent = ticked;
+    for (int row = 0; row < list->count(); ++row)
+        absent << list->item(row)->data(Qt::UserRole).toString();
+    for (const QString& name : std::as_const(absent))
         if (!names.contains(name))
             names << name;
-    list->clear();
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        auto* item = new QListWidgetItem(
-            i < present ? names[i] : tr("%1 (not there now)").arg(names[i]), list);
-        item->setData(Qt::UserRole, names[i]);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-        item->setCheckState(ticked.contains(names[i]) ? Qt::Checked : Qt::Unchecked);
+    // The same names: only the ticks change.
+    bool sameNames = list->count() == names.size();
+    for (int row = 0; sameNames && row < list->count(); ++row)
+        sameNames = list->item(row)->data(Qt::UserRole).toString() == names[row];
+    if (!sameNames) {
+        list->clear();
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            auto* item = new QListWidgetItem(
+                i < present ? names[i] : tr("%1 (not there now)").arg(names[i]), list);
+            item->setData(Qt::UserRole, names[i]);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        }
     }
+    for (int row = 0; row < list->count(); ++row)
+        list->item(row)->setCheckState(
+            ticked.contains(names[row]) ? Qt::Checked : Qt::Unchecked);
 }
 
 void PrefWindow::showValues() {

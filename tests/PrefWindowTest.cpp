@@ -4,6 +4,9 @@
 
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -77,6 +80,41 @@ TEST_F(PreferencesTest, EveryKeyButTheListHasAControl) {
             continue;
         EXPECT_NE(ui->prefWindow().control(key), nullptr) << key.toStdString();
     }
+}
+
+TEST_F(PreferencesTest, ScreenMenuAndInterfaceTicksEditNamesThatApplyAndRevert) {
+    auto* screens = ui->prefWindow().findChild<QComboBox*>(SettingsKeys::Screen);
+    auto* interfaces = ui->prefWindow().findChild<QListWidget*>(SettingsKeys::NetInterfaces);
+    ASSERT_TRUE(screens && interfaces);
+    EXPECT_EQ(screens->itemData(0).toString(), "") << "the primary screen first";
+    EXPECT_EQ(screens->count(), QGuiApplication::screens().size() + 1);
+
+    // Names the file holds but the machine has not are offered, kept, marked.
+    defaults().setObject(QStringList{"tun9"}, SettingsKeys::NetInterfaces);
+    defaults().setObject(QStringLiteral("HDMI-9"), SettingsKeys::Screen);
+    ASSERT_GE(screens->findData(QStringLiteral("HDMI-9")), 1);
+    EXPECT_EQ(screens->currentData().toString(), "HDMI-9");
+    EXPECT_TRUE(screens->currentText().contains("not connected"));
+    QListWidgetItem* tun9 = interfaces->findItems("tun9", Qt::MatchStartsWith).value(0);
+    ASSERT_NE(tun9, nullptr);
+    EXPECT_EQ(tun9->checkState(), Qt::Checked);
+
+    // Edits wait for Apply; Revert shows the stored names again.
+    screens->setCurrentIndex(0);
+    emit screens->activated(0);
+    tun9->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(defaults().stringForKey(SettingsKeys::Screen), "HDMI-9");
+    controller().revertPrefChanges();
+    EXPECT_EQ(screens->currentData().toString(), "HDMI-9");
+    tun9 = interfaces->findItems("tun9", Qt::MatchStartsWith).value(0);
+    ASSERT_NE(tun9, nullptr);
+    EXPECT_EQ(tun9->checkState(), Qt::Checked);
+
+    emit screens->activated(0);
+    tun9->setCheckState(Qt::Unchecked);
+    controller().applyPrefChanges();
+    EXPECT_EQ(defaults().stringForKey(SettingsKeys::Screen), "");
+    EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::NetInterfaces), QStringList());
 }
 
 TEST_F(PreferencesTest, ColourWellEditsThroughTheSharedPanelWithAlpha) {
