@@ -1,12 +1,13 @@
 # The stat window in a Wayland session (scripts/with-wayland-desktop.sh runs it
-# under sway, KWin and Mutter), with a native window beneath it. Where the
-# compositor has the layer shell (sway, KWin): the window is a layer surface in
-# its corner at its size, clicks reach the native window beneath, the pointer
-# coming onto it hides it and it is back a while later, a listed native
-# application in front hides it, and (sway) so does a full-screen one, and it
-# is on every workspace (sway and KWin). Where
-# it has not (Mutter): Quorvel runs through Xwayland, and a pointer that
-# leaves it for a native window never leaves it hidden for good.
+# under sway, KWin and Mutter), with a native window beneath it.
+# - Where the compositor has the layer shell (sway, KWin): the window is a
+#   layer surface in its corner at its size; clicks reach the native window
+#   beneath; the pointer coming onto it hides it and it is back a while later;
+#   a listed native application in front hides it, and (sway) so does a
+#   full-screen one; it is on every workspace.
+# - Where it has not (Mutter): Quorvel runs through Xwayland, is on every
+#   workspace and never active, and a pointer that leaves it for a native
+#   window never leaves it hidden for good.
 # Input and screenshots go through the X display the compositor is nested in.
 source "$(dirname "$0")/lib.sh"
 CLICK_TARGET="$2"
@@ -92,6 +93,17 @@ if [ -n "$layer_shell" ]; then
   wait_for 2000 eval '[ "$(presses)" -gt "$before" ]' ||
     fail "$QUORVEL_COMPOSITOR: the click did not reach the native window"
   shown || fail "$QUORVEL_COMPOSITOR: AutoHide off, yet the pointer hid it"
+else
+  # Through Xwayland, as on X11: on every workspace and never the active
+  # window (the native window keeps the focus; X sees none).
+  id=$(stat_window)
+  [ -n "$id" ] || fail "mutter: no stat window on Xwayland"
+  xprop -id "$id" _NET_WM_STATE _NET_WM_DESKTOP |
+    grep -q -E "_NET_WM_STATE_STICKY|_NET_WM_DESKTOP\(CARDINAL\) = 4294967295" ||
+    fail "mutter: not on every workspace: $(xprop -id "$id" _NET_WM_STATE _NET_WM_DESKTOP)"
+  pointer $((screen_w - width / 2)) 40; sleep 0.3; click; sleep 0.3
+  ! xprop -root _NET_ACTIVE_WINDOW | grep -q "$(printf '0x%x' "$id")" ||
+    fail "mutter: the stat window became the active window"
 fi
 
 # Hover: the pointer coming onto it hides it, and it is back a while later,
