@@ -25,7 +25,8 @@
 namespace {
 
 // Plain Wayland lets no client place its window, keep it above others or let
-// clicks through; XWayland does, so prefer it wherever it is there.
+// clicks through; XWayland does, so prefer it wherever it is there (unless the
+// stat window is a layer surface).
 void preferX11() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -42,12 +43,13 @@ int runApplication(int argc, char** argv) {
         return answer->exitStatus;
     }
     const QString runtimeDirectory = SingleCopy::runtimeDirectory();
-    // Chosen before Qt picks its own platform, which preferX11() then sets to
-    // xcb wherever there is an X display: the Xwayland and X11 choices need
-    // it, and the Wayland one does not mind (the preferences and the tray work
-    // either way).
-    WindowSystem::start();
-    preferX11();
+    // Chosen before Qt picks its own platform. The Xwayland and X11 choices
+    // need Qt on xcb. With the Wayland one, Qt takes its own choice for a
+    // Wayland session (its Wayland plugin where installed, else xcb): the
+    // preferences are then native windows, and the screens have the
+    // compositor's output names, which "Screen" and the layer surface share.
+    if (WindowSystem::start() != WindowSystem::Kind::Wayland)
+        preferX11();
     // The stat window is small and repainted once a second. Through shared
     // memory each paint costs Qt a round trip to the X server (it waits until
     // the server has read the previous image) and a wake-up of its event
