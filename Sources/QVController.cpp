@@ -266,37 +266,37 @@ bool QVController::windowShouldClose() {
     return true;
 }
 
+namespace {
+
+// A graph of its own kind in the next slot of the row while it is shown (made
+// when it first is), taken out and deleted while it is not.
+template <typename View>
+void placeGraph(bool shown, View*& view, QWidget* contentView, int& nrView) {
+    const QRect slot = StatWindowLayout::_graphRect(nrView).toRect();
+    if (shown) {
+        if (!view) {
+            view = new View(slot);
+            view->addToContentView(contentView);
+        } else {
+            view->setGeometry(slot);
+        }
+        ++nrView;
+    } else if (view) {
+        view->removeFromSuperview();
+        delete std::exchange(view, nullptr);
+    }
+}
+
+} // namespace
+
 void QVController::_setupStatWindow() {
     using StatWindowLayout::_graphRect;
     QWidget* contentView = statWindow->contentView();
     const int numCPU = CPUGraphView::getCPUCount();
     int nrView = 0;
 
-    if (defaults_.boolForKey(SettingsKeys::ShowNetGraph)) {
-        if (!netView_) {
-            netView_ = new NetGraphView(_graphRect(nrView).toRect());
-            netView_->addToContentView(contentView);
-        } else {
-            netView_->setGeometry(_graphRect(nrView).toRect());
-        }
-        ++nrView;
-    } else if (netView_) {
-        netView_->removeFromSuperview();
-        delete std::exchange(netView_, nullptr);
-    }
-
-    if (defaults_.boolForKey(SettingsKeys::ShowMemGraph)) {
-        if (!memView_) {
-            memView_ = new MemGraphView(_graphRect(nrView).toRect());
-            memView_->addToContentView(contentView);
-        } else {
-            memView_->setGeometry(_graphRect(nrView).toRect());
-        }
-        ++nrView;
-    } else if (memView_) {
-        memView_->removeFromSuperview();
-        delete std::exchange(memView_, nullptr);
-    }
+    placeGraph(defaults_.boolForKey(SettingsKeys::ShowNetGraph), netView_, contentView, nrView);
+    placeGraph(defaults_.boolForKey(SettingsKeys::ShowMemGraph), memView_, contentView, nrView);
 
     if (defaults_.boolForKey(SettingsKeys::ShowCPUGraph)) {
         if (!hasCPUViews_) {
