@@ -7,9 +7,6 @@
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
 
-
-#include <algorithm>
-
 #include <cstdio>
 
 namespace {
@@ -20,8 +17,6 @@ void reportQueryFailure(const QString& why) {
 
 
 } // namespace
-
-bool CPUGraphView::sampleAlongside(int intervalMs) { return SampleClock::alongside(intervalMs); }
 
 CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent)
     : GraphView(frame, parent), cpuNumber_(cpuNumber),

@@ -7,7 +7,6 @@
 #include <deque>
 #include <optional>
 
-
 // The load graph of one processor. While it is in a window it samples its
 // processor every "CPUInterval" seconds and redraws a row of one-unit columns,
 // oldest at the left: the user share stacked on the baseline, system above it,
@@ -24,12 +23,6 @@ public:
     // number even where an offline processor leaves a gap. 0 when the counters
     // cannot be read.
     static int getCPUCount();
-
-    // Another graph took a sample of this interval just now: the CPU graphs of
-    // the same interval sample with it, so both are drawn and painted in one
-    // wake-up; their own timer then only stands by. False when no CPU graph
-    // samples at that interval.
-    static bool sampleAlongside(int intervalMs);
 
     // This processor's shares since the previous successful sample (since boot
     // for the first), or nullopt when the counters cannot be read or the

@@ -1,10 +1,9 @@
 #include "NetGraphView.h"
 
-#include "CPUGraphView.h"
-
 #include "NSUserDefaults-QVExt.h"
 #include "NetstatScanner.h"
 #include "PlotGeometry.h"
+#include "SampleClock.h"
 #include "SettingsKeys.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
@@ -165,9 +164,10 @@ void NetGraphView::_readFromNetstat(const QByteArray& chunk) {
     inBpsArray_.push_back(float(sample->inBytes) / interval);
     outBpsArray_.push_back(float(sample->outBytes) / interval);
     _drawGraph();
-    // The CPU graphs' tick, taken with this line, tells of the sample; alone,
-    // this graph does.
-    if (!CPUGraphView::sampleAlongside(startedInterval_ * 1000))
+    // The graphs of the same interval sample with this line, so both are
+    // drawn and painted in one wake-up, and their tick tells of the sample;
+    // alone, this graph does.
+    if (!SampleClock::alongside(startedInterval_ * 1000))
         sampleTicked();
 }
 

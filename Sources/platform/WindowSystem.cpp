@@ -89,8 +89,6 @@ Kind start() {
 
 Kind current() { return chosen; }
 
-WaylandConnection* wayland() { return connection().get(); }
-
 WindowKeeper* makeKeeper(QWidget* window, WindowKeeper::Target target) {
     if (WaylandConnection* wayland = connection().get()) {
         wayland->attachToEventLoop();

@@ -8,7 +8,6 @@ class ActiveApplication;
 class PointerPosition;
 class QObject;
 class QWidget;
-class WaylandConnection;
 
 #include "WindowKeeper.h"
 
@@ -42,8 +41,6 @@ QString name(Kind kind);
 // and keeps the connection. Called once, before the application object exists.
 Kind start();
 Kind current();
-// The Wayland connection of the Wayland choice, else null.
-WaylandConnection* wayland();
 
 // The keeper belongs to window (as a child object).
 WindowKeeper* makeKeeper(QWidget* window, WindowKeeper::Target target);

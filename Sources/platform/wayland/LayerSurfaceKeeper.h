@@ -54,8 +54,6 @@ public:
     bool seesPointer() const override { return false; }
     void setSensesPointer(bool on) override;
 
-    bool isMapped() const { return configured_; }
-
 private:
     struct ShmBuffer {
         wl_buffer* buffer = nullptr;

@@ -158,7 +158,6 @@ void WaylandConnection::global(void* data, wl_registry* registry, quint32 name,
         self->foreignToplevels_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(
             bind(&zwlr_foreign_toplevel_manager_v1_interface, foreignToplevelVersion));
     } else if (is == org_kde_plasma_window_management_interface.name) {
-        self->plasmaWindowsVersion_ = std::min(version, plasmaWindowsVersionWanted);
         self->plasmaWindows_ = static_cast<org_kde_plasma_window_management*>(
             bind(&org_kde_plasma_window_management_interface, plasmaWindowsVersionWanted));
     } else if (is == wl_seat_interface.name && !self->seat_) {

@@ -52,8 +52,6 @@ public:
     wp_fractional_scale_manager_v1* fractionalScale() const { return fractionalScale_; }
     zwlr_foreign_toplevel_manager_v1* foreignToplevels() const { return foreignToplevels_; }
     org_kde_plasma_window_management* plasmaWindows() const { return plasmaWindows_; }
-    // Version of the plasma window management global as bound.
-    quint32 plasmaWindowsVersion() const { return plasmaWindowsVersion_; }
 
     const std::vector<Output>& outputs() const { return outputs_; }
     int scaleOf(const wl_output* output) const;
@@ -86,7 +84,6 @@ private:
     wp_fractional_scale_manager_v1* fractionalScale_ = nullptr;
     zwlr_foreign_toplevel_manager_v1* foreignToplevels_ = nullptr;
     org_kde_plasma_window_management* plasmaWindows_ = nullptr;
-    quint32 plasmaWindowsVersion_ = 0;
     wl_seat* seat_ = nullptr;
     wl_pointer* pointer_ = nullptr;
     std::vector<Output> outputs_;
