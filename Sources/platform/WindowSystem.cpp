@@ -20,27 +20,29 @@ std::unique_ptr<WaylandConnection>& connection() {
     return kept;
 }
 
+// A Wayland session, or one forced to be taken for one.
+bool waylandWanted(const Session& session) {
+    return session.forced.compare(u"wayland", Qt::CaseInsensitive) == 0 ||
+           !session.waylandDisplay.isEmpty() ||
+           session.sessionType.compare(u"wayland", Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 bool wantsWayland(const Session& session) {
     const QString forced = session.forced.toLower();
-    if (forced == u"x11" || forced == u"xwayland")
-        return false;
-    return forced == u"wayland" || !session.waylandDisplay.isEmpty() ||
-           session.sessionType.compare(u"wayland", Qt::CaseInsensitive) == 0;
+    return forced != u"x11" && forced != u"xwayland" && waylandWanted(session);
 }
 
 Kind choose(const Session& session) {
     const QString forced = session.forced.toLower();
     if (forced == u"x11")
         return Kind::X11;
-    const bool waylandSession = !session.waylandDisplay.isEmpty() ||
-                                session.sessionType.compare(u"wayland", Qt::CaseInsensitive) == 0;
     if (forced == u"xwayland")
         return Kind::Xwayland;
-    if ((forced == u"wayland" || waylandSession) && session.hasLayerShell)
-        return Kind::Wayland;
-    return waylandSession || forced == u"wayland" ? Kind::Xwayland : Kind::X11;
+    if (!waylandWanted(session))
+        return Kind::X11;
+    return session.hasLayerShell ? Kind::Wayland : Kind::Xwayland;
 }
 
 QString name(Kind kind) {
@@ -79,10 +81,10 @@ Kind start() {
     } else if (chosen == Kind::Xwayland) {
         line += connection() ? QStringLiteral(" (the compositor has no layer shell)")
                              : QStringLiteral(" (no Wayland compositor answered)");
-        connection().reset();
-    } else {
-        connection().reset();
     }
+    // Only the Wayland choice talks to the compositor from here on.
+    if (chosen != Kind::Wayland)
+        connection().reset();
     systemLog(line + u'.');
     return chosen;
 }

@@ -54,9 +54,6 @@ const wl_buffer_listener bufferListener = {[](void* data, wl_buffer*) {
     static_cast<bool*>(data)[0] = false; // the compositor is done with it
 }};
 
-} // namespace
-
-namespace {
 // An entry this soon after the surface started taking the pointer was not a
 // movement onto it.
 constexpr int restingEntryMs = 200;
@@ -73,9 +70,7 @@ LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayla
         if (!surface_ || !entryTaken_)
             return;
         entryTaken_ = false;
-        applyInputRegion();
-        wl_surface_commit(surface_);
-        wayland_.flush();
+        commitInputRegion();
     });
     // Every graph that took new data in one tick asks for a drawing; they are
     // drawn and sent together once the tick's work is done.
@@ -131,11 +126,14 @@ void LayerSurfaceKeeper::setSensesPointer(bool on) {
     if (sensing_ == on)
         return;
     sensing_ = on;
-    if (surface_) {
-        applyInputRegion();
-        wl_surface_commit(surface_);
-        wayland_.flush();
-    }
+    if (surface_)
+        commitInputRegion();
+}
+
+void LayerSurfaceKeeper::commitInputRegion() {
+    applyInputRegion();
+    wl_surface_commit(surface_);
+    wayland_.flush();
 }
 
 void LayerSurfaceKeeper::placementChanged() {
@@ -256,9 +254,7 @@ void LayerSurfaceKeeper::pointerCameOn(wl_surface* surface) {
     // Out of the pointer's way before anything else: the next click goes to
     // the window beneath.
     entryTaken_ = true;
-    applyInputRegion();
-    wl_surface_commit(surface_);
-    wayland_.flush();
+    commitInputRegion();
     if (armed_.isValid() && armed_.elapsed() < restingEntryMs) {
         rearm_->start();
         return;

@@ -67,6 +67,8 @@ private:
     void destroySurface();
     void setLayerState();
     void applyInputRegion();
+    // The input region as it should be now, sent at once.
+    void commitInputRegion();
     void draw();
     ShmBuffer* freeBuffer(const QSize& size);
     void dropBuffers();
