@@ -39,9 +39,11 @@ bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* 
     auto* event = static_cast<xcb_generic_event_t*>(message);
     if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
         auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        if ((notify->window == root_ && notify->atom == activeWindowAtom_) ||
-            (notify->window == watched_ && watched_ && notify->atom == stateAtom_)) {
+        if (notify->window == root_ && notify->atom == activeWindowAtom_) {
             stale_ = true;
+            notifyChange();
+        } else if (watched_ && notify->window == watched_ && notify->atom == stateAtom_) {
+            stateStale_ = true;
             notifyChange();
         }
     }
@@ -105,20 +107,33 @@ bool X11ActiveApplication::activeIsFullScreenOn(const QRect& deviceScreen) {
 }
 
 void X11ActiveApplication::refresh() {
-    if (!connection_ || !stale_)
+    if (!connection_)
         return;
-    stale_ = false;
-    cached_.clear();
+    if (stale_) {
+        stale_ = false;
+        stateStale_ = true;
+        cached_.clear();
+        const QByteArray active = property(root_, activeWindowAtom_, XCB_ATOM_WINDOW, 4);
+        xcb_window_t window = XCB_WINDOW_NONE;
+        if (active.size() == 4)
+            memcpy(&window, active.constData(), 4);
+        watch(window);
+        if (window != XCB_WINDOW_NONE)
+            cached_ = entries_.idForWindow(identify(window));
+    }
+    // The same window going into or out of full screen: only its state is
+    // read again, not who it is.
+    if (stateStale_) {
+        stateStale_ = false;
+        readState(watched_);
+    }
+}
+
+void X11ActiveApplication::readState(xcb_window_t window) {
     fullScreen_ = false;
     activeFrame_ = QRect();
-    const QByteArray active = property(root_, activeWindowAtom_, XCB_ATOM_WINDOW, 4);
-    xcb_window_t window = XCB_WINDOW_NONE;
-    if (active.size() == 4)
-        memcpy(&window, active.constData(), 4);
-    watch(window);
     if (window == XCB_WINDOW_NONE)
         return;
-    cached_ = entries_.idForWindow(identify(window));
     const QByteArray states = property(window, stateAtom_, XCB_ATOM_ATOM);
     for (qsizetype at = 0; at + 4 <= states.size(); at += 4) {
         xcb_atom_t state = 0;
@@ -127,7 +142,6 @@ void X11ActiveApplication::refresh() {
     }
     // Where it is, only when it matters: for a full-screen window, once per
     // change of the active window or its state.
-    activeFrame_ = QRect();
     if (!fullScreen_)
         return;
     auto geometry =

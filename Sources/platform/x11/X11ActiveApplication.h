@@ -36,6 +36,7 @@ private:
                         quint32 maxLength = 1024);
     WindowIdentity identify(xcb_window_t window);
     void refresh();
+    void readState(xcb_window_t window);
     void watch(xcb_window_t window);
 
     xcb_connection_t* connection_ = nullptr;
@@ -47,7 +48,8 @@ private:
     bool selectedOnWatched_ = false; // this connection added the selection
     bool fullScreen_ = false;
     QRect activeFrame_; // of a full-screen active window, relative to the root
-    bool stale_ = true;
+    bool stale_ = true;      // the active window may be another one
+    bool stateStale_ = true; // its _NET_WM_STATE may have changed
     QString cached_;
     DesktopEntries entries_;
 };
