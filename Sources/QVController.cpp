@@ -40,6 +40,14 @@ constexpr int pollIntervalMs = 100;
 // lies beneath, short enough that it is soon back.
 constexpr int hoverReturnMs = 2000;
 
+// Takes a graph out of the stat window and deletes it; taking the network
+// graph out stops its helper.
+template <typename View>
+void takeOutGraph(View*& view) {
+    view->removeFromSuperview();
+    delete std::exchange(view, nullptr);
+}
+
 // The height of a panel along the top of the screen, which the stat window
 // keeps clear of: how far the work area starts below the screen's top.
 float topPanelHeight(const QScreen& screen) {
@@ -210,16 +218,11 @@ void QVController::watchPrimaryScreen() {
 }
 
 void QVController::applicationWillTerminate() {
-    // Taking the network graph out of the window stops its helper, so no child
-    // outlives the program.
-    if (netView_) {
-        netView_->removeFromSuperview();
-        delete std::exchange(netView_, nullptr);
-    }
-    if (memView_) {
-        memView_->removeFromSuperview();
-        delete std::exchange(memView_, nullptr);
-    }
+    // No helper outlives the program.
+    if (netView_)
+        takeOutGraph(netView_);
+    if (memView_)
+        takeOutGraph(memView_);
 }
 
 bool QVController::applicationShouldHandleReopen() {
@@ -282,8 +285,7 @@ void placeGraph(bool shown, View*& view, QWidget* contentView, int& nrView) {
         }
         ++nrView;
     } else if (view) {
-        view->removeFromSuperview();
-        delete std::exchange(view, nullptr);
+        takeOutGraph(view);
     }
 }
 
