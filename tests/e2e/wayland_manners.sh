@@ -62,6 +62,10 @@ set_setting AutoHide false
 # The native window, maximised under the stat window's corner.
 QT_QPA_PLATFORM=wayland "$CLICK_TARGET" "$app_id" >"$work/target.log" 2>&1 &
 pids+=($!)
+# Up before Quorvel starts: the compositor announces the windows that exist
+# already in answer to its binding the window list, and they must be seen.
+wait_for 10000 eval '[ "$(brightness 300 400)" -gt 200 ]' ||
+  fail "$QUORVEL_COMPOSITOR: the native window did not come up"
 layer_shell=1
 [ "$QUORVEL_COMPOSITOR" = mutter ] && layer_shell=""
 if [ -n "$layer_shell" ]; then

@@ -123,16 +123,18 @@ struct PlasmaWindowEvents {
 };
 
 bool WaylandActiveApplication::canWatch(const WaylandConnection& wayland) {
-    return wayland.foreignToplevels() || wayland.plasmaWindows();
+    return wayland.offersForeignToplevels() || wayland.offersPlasmaWindows();
 }
 
 WaylandActiveApplication::WaylandActiveApplication(WaylandConnection& wayland, QObject* parent)
     : QObject(parent), wayland_(wayland) {
-    if (auto* manager = wayland_.foreignToplevels()) {
+    // Bound here, with the listener in place before the windows that exist
+    // already are announced: bound earlier, that announcement would be lost.
+    if ((foreignToplevels_ = wayland_.bindForeignToplevels())) {
         static const zwlr_foreign_toplevel_manager_v1_listener listener = {
             &ForeignToplevelEvents::toplevel, &ForeignToplevelEvents::finished};
-        zwlr_foreign_toplevel_manager_v1_add_listener(manager, &listener, this);
-    } else if (auto* manager = wayland_.plasmaWindows()) {
+        zwlr_foreign_toplevel_manager_v1_add_listener(foreignToplevels_, &listener, this);
+    } else if ((plasmaWindows_ = wayland_.bindPlasmaWindows())) {
         static const org_kde_plasma_window_management_listener listener = {
             .show_desktop_changed = &PlasmaWindowEvents::showDesktopChanged,
             .window = &PlasmaWindowEvents::window,
@@ -140,7 +142,7 @@ WaylandActiveApplication::WaylandActiveApplication(WaylandConnection& wayland, Q
             .stacking_order_uuid_changed = &PlasmaWindowEvents::ignoreOrderText,
             .window_with_uuid = &PlasmaWindowEvents::ignoreUuidWindow,
         };
-        org_kde_plasma_window_management_add_listener(manager, &listener, this);
+        org_kde_plasma_window_management_add_listener(plasmaWindows_, &listener, this);
     }
     // The windows that exist already are announced in answer to binding.
     wl_display_roundtrip(wayland_.display());
@@ -151,12 +153,16 @@ WaylandActiveApplication::~WaylandActiveApplication() {
     for (auto it = pending_.cbegin(); it != pending_.cend(); ++it)
         toplevels_.insert(it.key(), {});
     for (auto it = toplevels_.cbegin(); it != toplevels_.cend(); ++it) {
-        if (wayland_.foreignToplevels())
+        if (foreignToplevels_)
             zwlr_foreign_toplevel_handle_v1_destroy(
                 static_cast<zwlr_foreign_toplevel_handle_v1*>(it.key()));
         else
             org_kde_plasma_window_destroy(static_cast<org_kde_plasma_window*>(it.key()));
     }
+    if (foreignToplevels_)
+        zwlr_foreign_toplevel_manager_v1_destroy(foreignToplevels_);
+    if (plasmaWindows_)
+        org_kde_plasma_window_management_destroy(plasmaWindows_);
 }
 
 WindowIdentity WaylandActiveApplication::identityForAppId(const QString& appId,

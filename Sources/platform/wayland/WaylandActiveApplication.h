@@ -8,6 +8,8 @@
 
 class WaylandConnection;
 struct org_kde_plasma_window;
+struct org_kde_plasma_window_management;
+struct zwlr_foreign_toplevel_manager_v1;
 struct zwlr_foreign_toplevel_handle_v1;
 
 // The active application in a Wayland session, native applications included:
@@ -46,6 +48,9 @@ private:
     void changed();
 
     WaylandConnection& wayland_;
+    // One of the two, whichever the compositor offers.
+    zwlr_foreign_toplevel_manager_v1* foreignToplevels_ = nullptr;
+    org_kde_plasma_window_management* plasmaWindows_ = nullptr;
     DesktopEntries entries_;
     // Keyed by the protocol object of either source.
     QHash<void*, Toplevel> toplevels_;

@@ -76,10 +76,6 @@ WaylandConnection::~WaylandConnection() {
         wl_output_destroy(output.output);
     if (layerShell_)
         zwlr_layer_shell_v1_destroy(layerShell_);
-    if (foreignToplevels_)
-        zwlr_foreign_toplevel_manager_v1_destroy(foreignToplevels_);
-    if (plasmaWindows_)
-        org_kde_plasma_window_management_destroy(plasmaWindows_);
     if (fractionalScale_)
         wp_fractional_scale_manager_v1_destroy(fractionalScale_);
     if (viewporter_)
@@ -127,6 +123,22 @@ void WaylandConnection::readEvents() {
                   .arg(QString::fromLocal8Bit(std::strerror(error ? error : EPIPE))));
 }
 
+zwlr_foreign_toplevel_manager_v1* WaylandConnection::bindForeignToplevels() const {
+    if (!offersForeignToplevels())
+        return nullptr;
+    return static_cast<zwlr_foreign_toplevel_manager_v1*>(
+        wl_registry_bind(registry_, foreignToplevels_.name,
+                         &zwlr_foreign_toplevel_manager_v1_interface, foreignToplevels_.version));
+}
+
+org_kde_plasma_window_management* WaylandConnection::bindPlasmaWindows() const {
+    if (!offersPlasmaWindows())
+        return nullptr;
+    return static_cast<org_kde_plasma_window_management*>(
+        wl_registry_bind(registry_, plasmaWindows_.name,
+                         &org_kde_plasma_window_management_interface, plasmaWindows_.version));
+}
+
 int WaylandConnection::scaleOf(const wl_output* output) const {
     for (const Output& known : outputs_)
         if (known.output == output)
@@ -155,11 +167,9 @@ void WaylandConnection::global(void* data, wl_registry* registry, quint32 name,
         self->fractionalScale_ = static_cast<wp_fractional_scale_manager_v1*>(
             bind(&wp_fractional_scale_manager_v1_interface, 1));
     } else if (is == zwlr_foreign_toplevel_manager_v1_interface.name) {
-        self->foreignToplevels_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(
-            bind(&zwlr_foreign_toplevel_manager_v1_interface, foreignToplevelVersion));
+        self->foreignToplevels_ = {name, std::min(version, foreignToplevelVersion)};
     } else if (is == org_kde_plasma_window_management_interface.name) {
-        self->plasmaWindows_ = static_cast<org_kde_plasma_window_management*>(
-            bind(&org_kde_plasma_window_management_interface, plasmaWindowsVersionWanted));
+        self->plasmaWindows_ = {name, std::min(version, plasmaWindowsVersionWanted)};
     } else if (is == wl_seat_interface.name && !self->seat_) {
         self->seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, seatVersion));
         static const wl_seat_listener seatListener = {&WaylandConnection::seatCapabilities,

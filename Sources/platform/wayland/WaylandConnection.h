@@ -50,8 +50,13 @@ public:
     zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
     wp_viewporter* viewporter() const { return viewporter_; }
     wp_fractional_scale_manager_v1* fractionalScale() const { return fractionalScale_; }
-    zwlr_foreign_toplevel_manager_v1* foreignToplevels() const { return foreignToplevels_; }
-    org_kde_plasma_window_management* plasmaWindows() const { return plasmaWindows_; }
+    // The window lists announce every existing window as soon as they are
+    // bound, so they are bound only by whoever listens to them, with the
+    // listener added before any event is read; the caller owns the object.
+    bool offersForeignToplevels() const { return foreignToplevels_.name != 0; }
+    bool offersPlasmaWindows() const { return plasmaWindows_.name != 0; }
+    zwlr_foreign_toplevel_manager_v1* bindForeignToplevels() const;
+    org_kde_plasma_window_management* bindPlasmaWindows() const;
 
     const std::vector<Output>& outputs() const { return outputs_; }
     int scaleOf(const wl_output* output) const;
@@ -82,8 +87,12 @@ private:
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     wp_viewporter* viewporter_ = nullptr;
     wp_fractional_scale_manager_v1* fractionalScale_ = nullptr;
-    zwlr_foreign_toplevel_manager_v1* foreignToplevels_ = nullptr;
-    org_kde_plasma_window_management* plasmaWindows_ = nullptr;
+    struct Global {
+        quint32 name = 0;
+        quint32 version = 0;
+    };
+    Global foreignToplevels_;
+    Global plasmaWindows_;
     wl_seat* seat_ = nullptr;
     wl_pointer* pointer_ = nullptr;
     std::vector<Output> outputs_;
