@@ -42,7 +42,7 @@ protected:
     }
 };
 
-TEST_F(PreferencesTest, EditsWaitForApplyWhichWritesAndNotifiesOnce) {
+TEST_F(PreferencesTest, EditsWaitForApplyWhichWritesOnceAndRevertDropsOnlyPendingOnes) {
     QSignalSpy changes(&defaults(), &UserDefaults::didChange);
     netScale()->setValue(9);
     ui->prefWindow().findChild<QCheckBox*>(SettingsKeys::AutoHide)->click();
@@ -53,17 +53,17 @@ TEST_F(PreferencesTest, EditsWaitForApplyWhichWritesAndNotifiesOnce) {
     EXPECT_EQ(defaults().integerForKey(SettingsKeys::NetScale), 9);
     EXPECT_FALSE(defaults().boolForKey(SettingsKeys::AutoHide));
     EXPECT_TRUE(readFileBytes(settings.filePath()).contains("NetScale=9"));
-}
 
-TEST_F(PreferencesTest, RevertDropsPendingEditsAndKeepsAppliedOnes) {
-    netScale()->setValue(9);
-    controller().applyPrefChanges();
     netScale()->setValue(3);
-    QSignalSpy changes(&defaults(), &UserDefaults::didChange);
+    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
+    changes.clear();
     controller().revertPrefChanges();
     EXPECT_EQ(changes.count(), 0) << "nothing is written";
     EXPECT_EQ(netScale()->value(), 9);
     EXPECT_EQ(defaults().integerForKey(SettingsKeys::NetScale), 9);
+    EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
+              QStringList{"x.desktop"})
+        << "the list is saved as it is edited; Revert does not undo it";
 }
 
 TEST_F(PreferencesTest, ClosingSavesPendingEditsAndRebuildsTheWindow) {
@@ -131,12 +131,22 @@ TEST_F(PreferencesTest, ColourWellEditsThroughTheSharedPanelWithAlpha) {
     EXPECT_FALSE(panel->isVisible());
 }
 
-TEST_F(PreferencesTest, AddingThreeAppendsInOrderWithOneWriteAndOneReload) {
+TEST_F(PreferencesTest, TheChooserAppendsInOrderWithOneWriteAndOneReload) {
+    controller().addAutoHideApp();
+    QFileDialog* panel = controller().openPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(panel->fileMode(), QFileDialog::ExistingFiles);
+    EXPECT_TRUE(panel->nameFilters().join(" ").contains("*.desktop"));
+    panel->reject();
+
     QSignalSpy writes(&defaults(), &UserDefaults::didChange);
     QSignalSpy reloads(&ui->autoHideModel(), &QAbstractItemModel::modelReset);
+    controller()._didEndOpenSheet({"/x/a.desktop"}, 0);
+    EXPECT_TRUE(controller().autoHideAppArray().isEmpty()) << "cancelled";
+    EXPECT_EQ(writes.count(), 0);
     controller()._didEndOpenSheet({"/usr/share/applications/b.desktop",
-                                   "/usr/share/applications/a.desktop",
-                                   "/opt/c.desktop"},
+                                   "/usr/share/applications/a.desktop", "/opt/c.desktop"},
                                   QVController::okButton);
     EXPECT_EQ(controller().autoHideAppArray(),
               (QStringList{"b.desktop", "a.desktop", "/opt/c.desktop"}))
@@ -144,103 +154,40 @@ TEST_F(PreferencesTest, AddingThreeAppendsInOrderWithOneWriteAndOneReload) {
     EXPECT_EQ(writes.count(), 1);
     EXPECT_EQ(reloads.count(), 1);
     EXPECT_EQ(ui->autoHideModel().rowCount(), 3);
-    EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
-              controller().autoHideAppArray());
+    EXPECT_EQ(controller().tableViewObjectValue("appName", 0).toString(), "b.desktop");
+    EXPECT_FALSE(controller().tableViewObjectValue("appName", 5).isValid());
 }
 
-TEST_F(PreferencesTest, CancelledChooserChangesNothing) {
-    QSignalSpy writes(&defaults(), &UserDefaults::didChange);
-    controller()._didEndOpenSheet({"/x/a.desktop"}, 0);
-    EXPECT_TRUE(controller().autoHideAppArray().isEmpty());
-    EXPECT_EQ(writes.count(), 0);
-}
-
-TEST_F(PreferencesTest, ChooserIsAWindowModalDialogOfDesktopFiles) {
-    controller().addAutoHideApp();
-    QFileDialog* panel = controller().openPanel();
-    ASSERT_NE(panel, nullptr);
-    EXPECT_EQ(panel->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(panel->fileMode(), QFileDialog::ExistingFiles);
-    EXPECT_EQ(panel->directory().absolutePath(), "/usr/share/applications");
-    EXPECT_TRUE(panel->nameFilters().join(" ").contains("*.desktop"));
-    panel->reject();
-}
-
-TEST_F(PreferencesTest, DuplicatesAreKeptAndRemovingOneLeavesTheOther) {
+TEST_F(PreferencesTest, RemovingAsksFirstAndTakesOnlyTheSelectedDuplicate) {
     controller()._didEndOpenSheet({"/usr/share/applications/x.desktop", "/usr/share/applications/y.desktop",
                                    "/usr/local/share/applications/x.desktop"},
                                   QVController::okButton);
+    EXPECT_FALSE(removeButton()->isEnabled()) << "nothing selected";
+    controller().removeAutoHideApp();
+    EXPECT_EQ(controller().removeAlert(), nullptr);
+
     selectRow(2);
     EXPECT_TRUE(removeButton()->isEnabled());
+    QSignalSpy writes(&defaults(), &UserDefaults::didChange);
     controller().removeAutoHideApp();
     QMessageBox* alert = controller().removeAlert();
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->windowTitle(), "Remove Application");
     EXPECT_EQ(alert->text(), "Remove x.desktop?") << "an entry without a desktop file shows its name";
-    QPushButton* yes = nullptr;
+    EXPECT_EQ(alert->defaultButton()->text(), "Cancel");
+    QTest::keyClick(alert, Qt::Key_Return);
+    EXPECT_EQ(controller().autoHideAppArray().size(), 3) << "Return is Cancel";
+    EXPECT_EQ(writes.count(), 0);
+
+    controller().removeAutoHideApp();
+    alert = controller().removeAlert();
+    ASSERT_NE(alert, nullptr);
     for (QAbstractButton* button : alert->buttons())
         if (button->text() == "Yes")
-            yes = qobject_cast<QPushButton*>(button);
-    ASSERT_NE(yes, nullptr);
-    yes->click();
+            button->click();
     EXPECT_EQ(controller().autoHideAppArray(), (QStringList{"x.desktop", "y.desktop"}));
     EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
               (QStringList{"x.desktop", "y.desktop"}));
-}
-
-TEST_F(PreferencesTest, ReturnInTheAlertPressesCancelAndKeepsTheEntry) {
-    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
-    selectRow(0);
-    controller().removeAutoHideApp();
-    QMessageBox* alert = controller().removeAlert();
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->defaultButton()->text(), "Cancel");
-    QSignalSpy writes(&defaults(), &UserDefaults::didChange);
-    QTest::keyClick(alert, Qt::Key_Return);
-    EXPECT_EQ(controller().autoHideAppArray(), QStringList{"x.desktop"});
-    EXPECT_EQ(writes.count(), 0);
-}
-
-TEST_F(PreferencesTest, RemoveIsDisabledWithoutASelection) {
-    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
-    EXPECT_FALSE(removeButton()->isEnabled());
-    controller().removeAutoHideApp();
-    EXPECT_EQ(controller().removeAlert(), nullptr);
-    EXPECT_EQ(controller().autoHideAppArray().size(), 1);
-}
-
-TEST_F(PreferencesTest, TableCells) {
-    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
-    EXPECT_EQ(controller().numberOfRowsInTableView(), 1);
-    EXPECT_EQ(controller().tableViewObjectValue("appName", 0).toString(), "x.desktop");
-    EXPECT_EQ(controller().tableViewObjectValue("appIcon", 0).typeId(), QMetaType::QIcon);
-    EXPECT_FALSE(controller().tableViewObjectValue("somethingElse", 0).isValid());
-    EXPECT_FALSE(controller().tableViewObjectValue("appName", 5).isValid());
-}
-
-TEST_F(PreferencesTest, RevertDoesNotUndoListChanges) {
-    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop"}, QVController::okButton);
-    controller().revertPrefChanges();
-    EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
-              QStringList{"x.desktop"});
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(PreferencesTest, AboutPanelShowsNameVersionAndCredits) {
-    controller().showAboutPanel();
-    QMessageBox* about = controller().aboutPanel();
-    ASSERT_NE(about, nullptr);
-    EXPECT_TRUE(about->isVisible());
-    EXPECT_EQ(about->windowTitle(), "About Quorvel");
-    EXPECT_TRUE(about->text().contains("Quorvel " + ApplicationInfo::main().version));
-    EXPECT_FALSE(ApplicationInfo::main().version.isEmpty());
-    EXPECT_TRUE(about->text().contains("system monitor"));
-    controller().showAboutPanel();
-    EXPECT_EQ(controller().aboutPanel(), about) << "one panel, brought forward";
-    about->close();
 }
 
 TEST_F(PreferencesTest, AlertTextsAreTranslated) {
@@ -259,11 +206,19 @@ TEST_F(PreferencesTest, AlertTextsAreTranslated) {
     QCoreApplication::removeTranslator(&german);
 }
 
-} // namespace
+TEST_F(PreferencesTest, AboutPanelShowsNameAndVersionOnce) {
+    controller().showAboutPanel();
+    QMessageBox* about = controller().aboutPanel();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_FALSE(ApplicationInfo::main().version.isEmpty());
+    EXPECT_TRUE(about->text().contains("Quorvel " + ApplicationInfo::main().version));
+    controller().showAboutPanel();
+    EXPECT_EQ(controller().aboutPanel(), about) << "one panel, brought forward";
+    about->close();
+}
 
-namespace {
-
-TEST_F(PreferencesTest, StartAtLoginWritesAndRemovesTheAutostartEntryAtOnce) {
+TEST_F(PreferencesTest, StartAtLoginWritesTheAutostartEntryAtOnceAndShowsOneMadeByHand) {
     auto* box = ui->prefWindow().findChild<QCheckBox*>("startAtLogin");
     ASSERT_NE(box, nullptr);
     AutostartEntry probe;
@@ -274,22 +229,13 @@ TEST_F(PreferencesTest, StartAtLoginWritesAndRemovesTheAutostartEntryAtOnce) {
 
     box->click();
     EXPECT_TRUE(QFile::exists(probe.filePath())) << "at once, without Apply";
-    const QByteArray entry = readFileBytes(probe.filePath());
-    EXPECT_TRUE(entry.contains("[Desktop Entry]"));
-    EXPECT_TRUE(entry.contains("Exec="));
+    EXPECT_TRUE(readFileBytes(probe.filePath()).contains("[Desktop Entry]"));
     EXPECT_EQ(writes.count(), 0) << "not a setting";
-
     controller().revertPrefChanges();
     EXPECT_TRUE(QFile::exists(probe.filePath())) << "Revert does not touch it";
     box->click();
     EXPECT_FALSE(QFile::exists(probe.filePath()));
-}
 
-TEST_F(PreferencesTest, StartAtLoginShowsAnEntryMadeByHand) {
-    auto* box = ui->prefWindow().findChild<QCheckBox*>("startAtLogin");
-    AutostartEntry probe;
-    QDir().mkpath(QFileInfo(probe.filePath()).absolutePath());
-    QFile::remove(probe.filePath());
     QTest::qWait(100);
     writeFileBytes(probe.filePath(), "[Desktop Entry]\nType=Application\nExec=quorvel\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return box->isChecked(); }, 2000));
@@ -301,10 +247,6 @@ TEST(AutostartEntry, QuotesAProgramPathWithSpaces) {
     EXPECT_TRUE(AutostartEntry::entryText("/opt/my apps/quorvel").contains("Exec=\"/opt/my apps/quorvel\"\n"));
     EXPECT_TRUE(AutostartEntry::entryText("quorvel").contains("Exec=quorvel\n"));
 }
-
-} // namespace
-
-namespace {
 
 // Typing into a number field the way a person does: the field keeps what is
 // typed, and the value typed is the one saved.

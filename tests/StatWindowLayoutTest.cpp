@@ -7,37 +7,30 @@ namespace {
 
 using namespace StatWindowLayout;
 
-TEST(GraphRect, SlotsAre66Apart) {
-    EXPECT_EQ(_graphRect(0), QRectF(0, 0, 64, 64));
-    EXPECT_EQ(_graphRect(1), QRectF(66, 0, 64, 64));
-    EXPECT_EQ(_graphRect(2), QRectF(132, 0, 64, 64));
-}
-
-TEST(StatWindowFrame, WorkedExampleTopRight) {
-    // Two processors and the network graph on 1024 × 768 under a 22-unit panel.
-    EXPECT_EQ(statWindowFrame(QRectF(0, 0, 1024, 768), 22, 3, 1), QRectF(828, 682, 196, 64));
-}
-
-TEST(StatWindowFrame, EveryCorner) {
+TEST(StatWindowFrame, EveryCornerFromTheGraphCount) {
+    EXPECT_EQ(_graphRect(2), QRectF(132, 0, 64, 64)) << "slots are 66 apart";
+    struct Case {
+        QRectF screen;
+        qreal panel;
+        int graphs, corner;
+        QRectF frame; // y up
+    };
     const QRectF screen(0, 0, 1024, 768);
-    EXPECT_EQ(statWindowFrame(screen, 22, 5, 0), QRectF(0, 682, 328, 64));
-    EXPECT_EQ(statWindowFrame(screen, 22, 5, 2), QRectF(0, 0, 328, 64));
-    EXPECT_EQ(statWindowFrame(screen, 22, 5, 3), QRectF(696, 0, 328, 64));
-    for (int other : {4, 7, -1})
-        EXPECT_EQ(statWindowFrame(screen, 22, 5, other), statWindowFrame(screen, 22, 5, 3));
-    // A screen that is not at the origin.
-    EXPECT_EQ(statWindowFrame(QRectF(1024, 100, 800, 600), 0, 1, 1), QRectF(1760, 636, 64, 64));
-}
-
-TEST(StatWindowFrame, NoGraphsMeansNoFrameNeverANegativeSize) {
-    EXPECT_TRUE(statWindowFrame(QRectF(0, 0, 1024, 768), 0, 0, 1).isNull());
-    EXPECT_EQ(statWindowFrame(QRectF(0, 0, 1024, 768), 0, 1, 2).size(), QSizeF(64, 64));
-}
-
-TEST(Flipped, ConvertsBetweenYUpAndYDown) {
-    // Top-right frame of the worked example in Qt's coordinates: 22 below the top.
+    for (const Case& c : {
+             // Two processors and the network graph under a 22-unit panel.
+             Case{screen, 22, 3, 1, QRectF(828, 682, 196, 64)},
+             Case{screen, 22, 5, 0, QRectF(0, 682, 328, 64)},
+             Case{screen, 22, 5, 2, QRectF(0, 0, 328, 64)},
+             Case{screen, 22, 5, 3, QRectF(696, 0, 328, 64)},
+             Case{screen, 22, 5, 7, QRectF(696, 0, 328, 64)}, // unknown: bottom right
+             Case{screen, 22, 5, -1, QRectF(696, 0, 328, 64)},
+             Case{QRectF(1024, 100, 800, 600), 0, 1, 1, QRectF(1760, 636, 64, 64)},
+             Case{screen, 0, 0, 1, QRectF()}, // no graphs, no frame
+         })
+        EXPECT_EQ(statWindowFrame(c.screen, c.panel, c.graphs, c.corner), c.frame)
+            << c.graphs << " graphs, corner " << c.corner;
+    // In Qt's coordinates the top-right frame is 22 below the top.
     EXPECT_EQ(flipped(QRectF(828, 682, 196, 64), 768), QRectF(828, 22, 196, 64));
-    EXPECT_EQ(flipped(flipped(QRectF(5, 6, 7, 8), 100), 100), QRectF(5, 6, 7, 8));
 }
 
 TEST(CenteredFrame, ClampsLowEdgesFirst) {
@@ -85,47 +78,42 @@ TEST(DevicePosition, EdgesStayOnTheScreensEdgesAtEveryRatio) {
               QPoint(2432, 0));
 }
 
-TEST(HideDecision, Table) {
+TEST(HideDecision, PointerOrAnExactlyListedApplicationHides) {
     const QStringList list{"firefox.desktop"};
-    EXPECT_FALSE(shouldHideStatWindow(false, true, "other.desktop", list));
-    EXPECT_TRUE(shouldHideStatWindow(false, false, "firefox.desktop", list));
-    EXPECT_FALSE(shouldHideStatWindow(true, false, "other.desktop", list));
-    EXPECT_TRUE(shouldHideStatWindow(true, true, "other.desktop", list));
-    EXPECT_TRUE(shouldHideStatWindow(true, false, "firefox.desktop", list));
-    EXPECT_TRUE(shouldHideStatWindow(true, true, "firefox.desktop", list));
+    struct Case {
+        bool autoHide, pointerIn;
+        QString active;
+        QStringList list;
+        bool hide;
+    };
+    for (const Case& c : {
+             Case{false, true, "other.desktop", list, false}, // the pointer counts only with AutoHide
+             Case{false, false, "firefox.desktop", list, true},
+             Case{true, false, "other.desktop", list, false},
+             Case{true, true, "other.desktop", list, true},
+             Case{true, true, "firefox.desktop", list, true},
+             Case{false, false, "Firefox.desktop", list, false},
+             Case{false, false, "firefox", list, false},
+             Case{false, false, "", list, false},
+             Case{false, false, "", {""}, false},
+             Case{false, false, "firefox.desktop", {}, false},
+         })
+        EXPECT_EQ(shouldHideStatWindow(c.autoHide, c.pointerIn, c.active, c.list), c.hide)
+            << c.autoHide << c.pointerIn << " " << c.active.toStdString();
 }
 
-TEST(HideDecision, ListMatchIsExact) {
-    const QStringList list{"firefox.desktop"};
-    EXPECT_FALSE(shouldHideStatWindow(false, false, "Firefox.desktop", list));
-    EXPECT_FALSE(shouldHideStatWindow(false, false, "firefox", list));
-    EXPECT_FALSE(shouldHideStatWindow(false, false, "", list));
-    EXPECT_FALSE(shouldHideStatWindow(false, false, "", {""}));
-    EXPECT_FALSE(shouldHideStatWindow(false, false, "firefox.desktop", {}));
-}
-
-TEST(FadeCurve, FadeInShowsThirdsAndEndsExactlyAtOne) {
+TEST(FadeCurve, ThirdsThenAnExactEndAndALateTickEndsIt) {
     const double tick = FadeCurve::tickInterval;
-    auto t1 = FadeCurve::tick(tick, true);
-    auto t2 = FadeCurve::tick(2 * tick, true);
-    auto t3 = FadeCurve::tick(3 * tick, true);
-    EXPECT_EQ(t1.action, FadeCurve::Tick::Action::SetAlpha);
-    EXPECT_EQ(t1.alpha, 0.33333334f);
-    EXPECT_EQ(t2.alpha, 0.6666667f);
-    EXPECT_EQ(t3.action, FadeCurve::Tick::Action::EndShown);
-    EXPECT_EQ(t3.alpha, 1.0f);
-}
-
-TEST(FadeCurve, FadeOutEndsOrderedOutWithAlphaRestored) {
-    const double tick = FadeCurve::tickInterval;
+    EXPECT_EQ(FadeCurve::tick(tick, true).action, FadeCurve::Tick::Action::SetAlpha);
+    EXPECT_EQ(FadeCurve::tick(tick, true).alpha, 0.33333334f);
+    EXPECT_EQ(FadeCurve::tick(2 * tick, true).alpha, 0.6666667f);
+    EXPECT_EQ(FadeCurve::tick(3 * tick, true).action, FadeCurve::Tick::Action::EndShown);
+    EXPECT_EQ(FadeCurve::tick(3 * tick, true).alpha, 1.0f);
     EXPECT_EQ(FadeCurve::tick(tick, false).alpha, 0.6666666f);
     EXPECT_NEAR(FadeCurve::tick(2 * tick, false).alpha, 1.0f / 3.0f, 1e-6f);
     const auto last = FadeCurve::tick(3 * tick, false);
     EXPECT_EQ(last.action, FadeCurve::Tick::Action::EndOrderedOut);
-    EXPECT_EQ(last.alpha, 1.0f);
-}
-
-TEST(FadeCurve, ALateTickEndsTheFade) {
+    EXPECT_EQ(last.alpha, 1.0f) << "alpha restored for the next showing";
     EXPECT_EQ(FadeCurve::tick(0.5, true).action, FadeCurve::Tick::Action::EndShown);
     EXPECT_EQ(FadeCurve::tick(0.5, false).action, FadeCurve::Tick::Action::EndOrderedOut);
 }

@@ -79,23 +79,6 @@ int waitExit(pid_t pid, int timeoutMs) {
     return -1;
 }
 
-TEST(Helper, PrintsHeadingsThenOneLinePerInterval) {
-    const std::string fixture = std::string(QUORVEL_FIXTURES) + "/netdev/dev-1";
-    Child child = spawn({"-w", "1", "--proc-net-dev", fixture, "--sys-class-net", "/nonexistent"});
-    ASSERT_GT(child.pid, 0);
-    const std::string text = readLines(child.out, 3, 3000);
-    close(child.out);
-    EXPECT_EQ(waitExit(child.pid, 2000), 0) << "exits when its reader goes";
-    ASSERT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
-    const std::string data = text.substr(text.find('\n', text.find('\n') + 1) + 1);
-    // The file did not change: an interval of zeros.
-    unsigned long long v[7];
-    ASSERT_EQ(std::sscanf(data.c_str(), "%llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2],
-                          &v[3], &v[4], &v[5], &v[6]),
-              7);
-    EXPECT_EQ(v[2], 0u);
-}
-
 // A /proc/net/dev stand-in that the test swaps between fixtures, the way the
 // kernel's counters change under the helper.
 class ChangingSource {
@@ -133,6 +116,7 @@ std::vector<unsigned long long> counters(const std::string& line) {
 
 // One interval from dev-1 to dev-2 (eth0 +900/+600 bytes, wlan0 +100/+40, lo
 // +400000/+400000) with the given interface choice.
+// The helper must exit once its reader has gone.
 std::string oneInterval(const std::vector<std::string>& choice, bool errorsToo = false) {
     ChangingSource source;
     source.show("dev-1");
@@ -144,7 +128,7 @@ std::string oneInterval(const std::vector<std::string>& choice, bool errorsToo =
     source.show("dev-2");
     text += readLines(child.out, 1, 2500);
     close(child.out);
-    waitExit(child.pid, 2000);
+    EXPECT_EQ(waitExit(child.pid, 2000), 0) << "still running after its reader went";
     return text;
 }
 
@@ -194,20 +178,20 @@ TEST(Helper, AReadFailureSkipsTheIntervalsItSpans) {
                            "interval's: " << line;
 }
 
-TEST(Helper, RejectsBadArguments) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"-w"}, {"-w", "0"}, {"-w", "-3"}, {"-w", "1x"}, {"-w", "99999999"}, {"-x", "1"},
-             {"-w", "1", "-I"}, {"-w", "1", "-I", ""}}) {
-        Child child = spawn(args);
+TEST(Helper, BadArgumentsAndAnUnreadableSourceAreErrorsAtStart) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{}, 2}, {{"-w"}, 2}, {{"-w", "0"}, 2}, {{"-w", "-3"}, 2}, {{"-w", "1x"}, 2},
+        {{"-w", "99999999"}, 2}, {{"-x", "1"}, 2}, {{"-w", "1", "-I"}, 2}, {{"-w", "1", "-I", ""}, 2},
+        {{"-w", "1", "--proc-net-dev", "/nonexistent/dev"}, 1},
+    };
+    for (const auto& c : cases) {
+        Child child = spawn(c.args);
         close(child.out);
-        EXPECT_EQ(waitExit(child.pid, 2000), 2);
+        EXPECT_EQ(waitExit(child.pid, 2000), c.status) << testing::PrintToString(c.args);
     }
-}
-
-TEST(Helper, UnreadableSourceIsAnErrorAtStart) {
-    Child child = spawn({"-w", "1", "--proc-net-dev", "/nonexistent/dev"});
-    close(child.out);
-    EXPECT_EQ(waitExit(child.pid, 2000), 1);
 }
 
 } // namespace

@@ -17,31 +17,20 @@ namespace {
 
 using namespace SettingsKeys;
 
-TEST(UserDefaults, RegisteredDefaultsAnswerEveryKey) {
+TEST(UserDefaults, EveryKeyHasAUsableDefaultAndUnknownKeysReadAsNeutral) {
     TestSettings settings;
     UserDefaults& d = settings.defaults();
-    for (const QString& key : all())
-        EXPECT_TRUE(d.objectForKey(key).isValid()) << key.toStdString();
-    EXPECT_TRUE(d.boolForKey(ShowCPUGraph));
-    EXPECT_GE(d.integerForKey(NetInterval), 1);
-    EXPECT_GE(d.integerForKey(NetScale), 1);
-    EXPECT_GT(d.floatForKey(CPUInterval), 0.0f);
-    EXPECT_TRUE(d.stringArrayForKey(AutoHideApplications).isEmpty());
     for (const QString& key : all()) {
-        if (isColorKey(key)) {
-            EXPECT_TRUE(QVExtensions::unarchivedObjectForKey(d, key).isValid())
-                << key.toStdString();
+        const QVariant value = d.objectForKey(key);
+        ASSERT_TRUE(value.isValid()) << key.toStdString();
+        // A list's check is of its entries, and the default lists are empty.
+        if (value.typeId() != QMetaType::QStringList) {
+            EXPECT_TRUE(SettingsKeys::isUsable(key, value)) << key.toStdString();
         }
     }
-}
-
-TEST(UserDefaults, MissingKeysReadAsNeutralValues) {
-    TestSettings settings;
-    UserDefaults& d = settings.defaults();
     EXPECT_FALSE(d.boolForKey("NoSuchKey"));
     EXPECT_EQ(d.integerForKey("NoSuchKey"), 0);
     EXPECT_EQ(d.floatForKey("NoSuchKey"), 0.0f);
-    EXPECT_FALSE(d.objectForKey("NoSuchKey").isValid());
     EXPECT_FALSE(QVExtensions::unarchivedObjectForKey(d, "NoSuchColor").isValid());
 }
 
