@@ -71,24 +71,18 @@ TEST_F(NetGraphTest, RatesDependOnTheInterval) {
     view._stopNetstat();
 }
 
-TEST_F(NetGraphTest, ZeroRateDrawsNothing) {
-    NetGraphView view(QRect(0, 0, 64, 64));
-    view._readFromNetstat(line(0, 0));
-    for (int yUp = 0; yUp < 52; ++yUp)
-        ASSERT_TRUE(isClear(view.graphImage(), 1, yUp)) << yUp;
-}
-
-TEST_F(NetGraphTest, HistoryHolds62AndScrolls) {
+TEST_F(NetGraphTest, HistoryHolds62AndScrollsAndZeroDrawsNothing) {
     NetGraphView view(QRect(0, 0, 64, 64));
     view._readFromNetstat(line(999999, 0)); // the first, distinct sample
     for (int i = 1; i < 62; ++i)
-        view._readFromNetstat(line(9, 0));
+        view._readFromNetstat(line(0, 0));
     EXPECT_EQ(view.inBpsArray().size(), 62u);
     EXPECT_EQ(pixelUp(view.graphImage(), 1, 30), QColor(Qt::red));
-    view._readFromNetstat(line(9, 0));
+    view._readFromNetstat(line(0, 0));
     EXPECT_EQ(view.inBpsArray().size(), 62u);
     EXPECT_EQ(view.outBpsArray().size(), 62u);
-    EXPECT_TRUE(isClear(view.graphImage(), 1, 30)) << "the first sample scrolled out";
+    for (int yUp = 0; yUp < 52; ++yUp)
+        ASSERT_TRUE(isClear(view.graphImage(), 1, yUp)) << "the first sample scrolled out, " << yUp;
 }
 
 TEST_F(NetGraphTest, HeadingsAndTextGiveNoSampleEmptyChunkEndsReading) {
@@ -120,32 +114,17 @@ TEST_F(NetGraphTest, MissingHelperLogsKeepsTheGraphEmptyAndStopStillWorks) {
     delete view;
 }
 
-TEST_F(NetGraphTest, RunsTheRealHelperWhileInAWindowAndStopsIt) {
+// The real helper runs while the graph is in a window, is started again when
+// it dies, and is gone once the graph leaves the window.
+TEST_F(NetGraphTest, RunsTheRealHelperAndStartsItAgainWhenItDies) {
+    NetGraphView::setFirstRestartDelay(200);
     QWidget window;
     auto* view = new NetGraphView(QRect(0, 0, 64, 64));
     view->addToContentView(&window);
     ASSERT_NE(view->task(), nullptr);
     ASSERT_TRUE(view->task()->waitForStarted(2000));
-    const qint64 pid = view->task()->processId();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->inBpsArray().empty(); }, 3500))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->inBpsArray().empty(); }, 3500))
         << "one interval line arrives after a second";
-    view->removeFromSuperview();
-    EXPECT_EQ(view->task(), nullptr);
-    EXPECT_NE(::kill(pid_t(pid), 0), 0) << "the helper is gone";
-    delete view;
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(NetGraphTest, AHelperThatDiesIsStartedAgainAndKeepsTheHistory) {
-    NetGraphView::setFirstRestartDelay(200);
-    QWidget window;
-    auto* view = new NetGraphView(QRect(0, 0, 64, 64));
-    view->addToContentView(&window);
-    ASSERT_TRUE(view->task()->waitForStarted(2000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->inBpsArray().empty(); }, 3500));
     const qint64 first = view->task()->processId();
     const std::size_t kept = view->inBpsArray().size();
 
@@ -160,7 +139,10 @@ TEST_F(NetGraphTest, AHelperThatDiesIsStartedAgainAndKeepsTheHistory) {
     EXPECT_GE(view->inBpsArray().size(), kept) << "the history stays";
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->inBpsArray().size() > kept; }, 3500))
         << "and grows again";
+    const qint64 second = view->task()->processId();
     view->removeFromSuperview();
+    EXPECT_EQ(view->task(), nullptr);
+    EXPECT_NE(::kill(pid_t(second), 0), 0) << "the helper is gone";
     delete view;
     NetGraphView::setFirstRestartDelay(5000);
 }
