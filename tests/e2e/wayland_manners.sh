@@ -4,7 +4,8 @@
 #   layer surface in its corner at its size; clicks reach the native window
 #   beneath; the pointer coming onto it hides it and it is back a while later;
 #   a listed native application in front hides it, and (sway) so does a
-#   full-screen one; it is on every workspace.
+#   full-screen one on its output, not one on another; it is on every
+#   workspace.
 # - Where it has not (Mutter): Quorvel runs through Xwayland, is on every
 #   workspace and never active, and a pointer that leaves it for a native
 #   window never leaves it hidden for good.
@@ -177,5 +178,26 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   # Never focused: the focused node is never Quorvel's.
   ! swaymsg -t get_tree | grep -q '"app_id": "org.quorvel' || fail "sway: Quorvel has a toplevel"
   swaymsg -q workspace 1
+
+  # A second output to the right; its window on the X display is moved below
+  # the first one's corner. A full-screen window in front there leaves the stat
+  # window be; on the stat window's own output it hides it.
+  swaymsg -q create_output
+  sleep 0.5
+  second=$(DISPLAY="$xdisplay" xwininfo -root -children | awk '/^ +0x/ {print $1}' | sort | tail -1)
+  DISPLAY="$xdisplay" xdotool windowmove "$second" 0 400
+  full_screen_on() { # output
+    swaymsg -q "[app_id=$app_id] fullscreen disable"
+    swaymsg -q "[app_id=$app_id] move container to output $1"
+    swaymsg -q "[app_id=$app_id] focus"
+    swaymsg -q "[app_id=$app_id] fullscreen enable"
+  }
+  full_screen_on X11-2
+  sleep 1
+  swaymsg -t get_tree | grep -q '"fullscreen_mode": 1' || fail "sway: nothing full screen"
+  [ "$(brightness $((screen_w - 3)) 3)" -lt "$(brightness $((screen_w - width - 30)) 30)" ] ||
+    fail "sway: hidden by a full-screen window on the other output"
+  full_screen_on X11-1
+  wait_for 3000 gone || fail "sway: shown over a full-screen window on its own output"
 fi
 echo "PASS: $QUORVEL_COMPOSITOR"

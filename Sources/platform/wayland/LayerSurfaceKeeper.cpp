@@ -169,6 +169,7 @@ void LayerSurfaceKeeper::createSurface() {
     static const wl_surface_listener surfaceListener = {
         [](void* data, wl_surface*, wl_output* output) {
             auto* self = static_cast<LayerSurfaceKeeper*>(data);
+            self->wayland_.setStatWindowOutput(output);
             const int scale = self->wayland_.scaleOf(output);
             if (scale != self->integerScale_) {
                 self->integerScale_ = scale;
@@ -215,6 +216,7 @@ void LayerSurfaceKeeper::createSurface() {
 }
 
 void LayerSurfaceKeeper::destroySurface() {
+    wayland_.setStatWindowOutput(nullptr);
     drawSoon_->stop();
     rearm_->stop();
     configured_ = false;

@@ -17,13 +17,22 @@ struct ForeignToplevelEvents {
                          zwlr_foreign_toplevel_handle_v1* handle) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
         static const zwlr_foreign_toplevel_handle_v1_listener listener = {
-            &title, &appId, &output, &output, &state, &done, &closed, &parent};
+            &title, &appId, &outputEnter, &outputLeave, &state, &done, &closed, &parent};
         zwlr_foreign_toplevel_handle_v1_add_listener(handle, &listener, self);
         self->pending_.insert(handle, {});
     }
     static void finished(void*, zwlr_foreign_toplevel_manager_v1*) {}
     static void title(void*, zwlr_foreign_toplevel_handle_v1*, const char*) {}
-    static void output(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
+    static void outputEnter(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_output* output) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        auto& outputs = self->pending_[handle].outputs;
+        if (!outputs.contains(output))
+            outputs.append(output);
+    }
+    static void outputLeave(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_output* output) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        self->pending_[handle].outputs.removeAll(output);
+    }
     static void parent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
     static void appId(void* data, zwlr_foreign_toplevel_handle_v1* handle, const char* id) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
@@ -77,7 +86,7 @@ struct PlasmaWindowEvents {
             // KWin sends events of later versions than the one bound too:
             // every one has a handler.
             .parent_window = &ignoreWindow,
-            .geometry = &ignoreGeometry,
+            .geometry = &geometry,
             .icon_changed = &ignore,
             .pid_changed = &pid,
             .virtual_desktop_entered = &ignoreText,
@@ -95,7 +104,12 @@ struct PlasmaWindowEvents {
     static void ignoreNumber(void*, org_kde_plasma_window*, int32_t) {}
     static void ignoreTwoTexts(void*, org_kde_plasma_window*, const char*, const char*) {}
     static void ignoreWindow(void*, org_kde_plasma_window*, org_kde_plasma_window*) {}
-    static void ignoreGeometry(void*, org_kde_plasma_window*, int32_t, int32_t, uint32_t, uint32_t) {}
+    static void geometry(void* data, org_kde_plasma_window* window, int32_t x, int32_t y,
+                         uint32_t width, uint32_t height) {
+        auto* self = static_cast<WaylandActiveApplication*>(data);
+        self->toplevels_[window].geometry = QRect(x, y, int(width), int(height));
+        self->changed();
+    }
     static void appId(void* data, org_kde_plasma_window* window, const char* id) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
         self->toplevels_[window].appId = QString::fromUtf8(id);
@@ -189,10 +203,23 @@ void WaylandActiveApplication::changed() {
     notifyChange();
 }
 
+bool WaylandActiveApplication::isOnOutput(const Toplevel& toplevel, const wl_output* output,
+                                          const QRect& outputLogical) {
+    if (!output)
+        return true;
+    if (!toplevel.outputs.isEmpty())
+        return toplevel.outputs.contains(output);
+    if (toplevel.geometry.isValid() && outputLogical.isValid())
+        return outputLogical.contains(toplevel.geometry.center());
+    return true;
+}
+
 bool WaylandActiveApplication::activeIsFullScreenOn(const QRect&) {
+    const wl_output* output = wayland_.statWindowOutput();
     for (const Toplevel& toplevel : std::as_const(toplevels_))
         if (toplevel.active)
-            return toplevel.fullScreen;
+            return toplevel.fullScreen &&
+                   isOnOutput(toplevel, output, wayland_.logicalRectOf(output));
     return false;
 }
 

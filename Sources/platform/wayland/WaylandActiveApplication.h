@@ -4,9 +4,12 @@
 #include "platform/DesktopEntries.h"
 
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QRect>
 
 class WaylandConnection;
+struct wl_output;
 struct org_kde_plasma_window;
 struct org_kde_plasma_window_management;
 struct zwlr_foreign_toplevel_manager_v1;
@@ -28,8 +31,8 @@ public:
     ~WaylandActiveApplication() override;
 
     QString activeDesktopEntry() override;
-    // On any output: which output a toplevel is on is not matched to the
-    // stat window's screen.
+    // On the output the stat window's surface is on (the rectangle, in X's
+    // device pixels, has no meaning here).
     bool activeIsFullScreenOn(const QRect& deviceScreen) override;
     void setListedDesktopFiles(const QStringList& paths) override;
 
@@ -42,7 +45,14 @@ public:
         QString executable;
         bool active = false;
         bool fullScreen = false;
+        QList<const wl_output*> outputs; // where wlroots says it is
+        QRect geometry;                  // where KWin says it is, in logical units
     };
+    // Whether a toplevel is on the stat window's output, given that output
+    // and its logical place. Where either side is unknown it counts as on it:
+    // a full-screen window in front is out of the way of rather than under.
+    static bool isOnOutput(const Toplevel& toplevel, const wl_output* output,
+                           const QRect& outputLogical);
 
 private:
     void changed();

@@ -5,6 +5,7 @@
 #include "fractional-scale-v1-client-protocol.h"
 #include "plasma-window-management-client-protocol.h"
 #include "viewporter-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 #include "LayerShellProtocol.h"
 
@@ -27,7 +28,8 @@ constexpr quint32 outputVersion = 4; // the name event
 constexpr quint32 seatVersion = 5;
 constexpr quint32 layerShellVersion = 3;
 constexpr quint32 foreignToplevelVersion = 3;
-constexpr quint32 plasmaWindowsVersionWanted = 4;
+// 10: windows tell their geometry (6); the stacking order (11 on) is not used.
+constexpr quint32 plasmaWindowsVersionWanted = 10;
 
 void ignoreOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t,
                           const char*, const char*, int32_t) {}
@@ -72,8 +74,13 @@ WaylandConnection::~WaylandConnection() {
         wl_pointer_destroy(pointer_);
     if (seat_)
         wl_seat_destroy(seat_);
-    for (const Output& output : outputs_)
+    for (const Output& output : outputs_) {
+        if (output.xdgOutput)
+            zxdg_output_v1_destroy(output.xdgOutput);
         wl_output_destroy(output.output);
+    }
+    if (xdgOutputs_)
+        zxdg_output_manager_v1_destroy(xdgOutputs_);
     if (layerShell_)
         zwlr_layer_shell_v1_destroy(layerShell_);
     if (fractionalScale_)
@@ -139,6 +146,13 @@ org_kde_plasma_window_management* WaylandConnection::bindPlasmaWindows() const {
                          &org_kde_plasma_window_management_interface, plasmaWindows_.version));
 }
 
+QRect WaylandConnection::logicalRectOf(const wl_output* output) const {
+    for (const Output& known : outputs_)
+        if (known.output == output)
+            return known.logical;
+    return {};
+}
+
 int WaylandConnection::scaleOf(const wl_output* output) const {
     for (const Output& known : outputs_)
         if (known.output == output)
@@ -166,6 +180,11 @@ void WaylandConnection::global(void* data, wl_registry* registry, quint32 name,
     } else if (is == wp_fractional_scale_manager_v1_interface.name) {
         self->fractionalScale_ = static_cast<wp_fractional_scale_manager_v1*>(
             bind(&wp_fractional_scale_manager_v1_interface, 1));
+    } else if (is == zxdg_output_manager_v1_interface.name) {
+        self->xdgOutputs_ =
+            static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 1));
+        for (Output& output : self->outputs_)
+            self->describeOutput(output);
     } else if (is == zwlr_foreign_toplevel_manager_v1_interface.name) {
         self->foreignToplevels_ = {name, std::min(version, foreignToplevelVersion)};
     } else if (is == org_kde_plasma_window_management_interface.name) {
@@ -197,9 +216,34 @@ void WaylandConnection::global(void* data, wl_registry* registry, quint32 name,
                         known.name = QString::fromUtf8(outputName);
             },
             ignoreOutputDescription};
-        wl_output_add_listener(output.output, &outputListener, self);
+        wl_output_add_listener(self->outputs_.back().output, &outputListener, self);
+        self->describeOutput(self->outputs_.back());
         emit self->outputsChanged();
     }
+}
+
+// Asks for the output's logical place, where the compositor tells it.
+void WaylandConnection::describeOutput(Output& output) {
+    if (!xdgOutputs_ || output.xdgOutput)
+        return;
+    output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(xdgOutputs_, output.output);
+    static const zxdg_output_v1_listener listener = {
+        [](void* data, zxdg_output_v1* xdgOutput, int32_t x, int32_t y) {
+            auto* self = static_cast<WaylandConnection*>(data);
+            for (Output& known : self->outputs_)
+                if (known.xdgOutput == xdgOutput)
+                    known.logical.moveTo(x, y);
+        },
+        [](void* data, zxdg_output_v1* xdgOutput, int32_t width, int32_t height) {
+            auto* self = static_cast<WaylandConnection*>(data);
+            for (Output& known : self->outputs_)
+                if (known.xdgOutput == xdgOutput)
+                    known.logical.setSize(QSize(width, height));
+        },
+        [](void*, zxdg_output_v1*) {},
+        // Of later versions than the one bound; never sent, but no slot is left empty.
+        [](void*, zxdg_output_v1*, const char*) {}, [](void*, zxdg_output_v1*, const char*) {}};
+    zxdg_output_v1_add_listener(output.xdgOutput, &listener, this);
 }
 
 void WaylandConnection::globalRemove(void* data, wl_registry*, quint32 name) {
@@ -208,6 +252,10 @@ void WaylandConnection::globalRemove(void* data, wl_registry*, quint32 name) {
                                    [name](const Output& o) { return o.globalName == name; });
     if (gone == self->outputs_.end())
         return;
+    if (self->statWindowOutput_ == gone->output)
+        self->statWindowOutput_ = nullptr;
+    if (gone->xdgOutput)
+        zxdg_output_v1_destroy(gone->xdgOutput);
     wl_output_destroy(gone->output);
     self->outputs_.erase(gone);
     emit self->outputsChanged();

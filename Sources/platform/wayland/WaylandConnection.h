@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -17,6 +18,8 @@ struct wl_shm;
 struct wl_surface;
 struct wp_fractional_scale_manager_v1;
 struct wp_viewporter;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
 struct zwlr_foreign_toplevel_manager_v1;
 struct zwlr_layer_shell_v1;
 struct org_kde_plasma_window_management;
@@ -34,6 +37,9 @@ public:
         quint32 globalName = 0;
         int scale = 1;
         QString name;
+        // Where it is in the compositor's logical space, where it says so.
+        zxdg_output_v1* xdgOutput = nullptr;
+        QRect logical;
     };
 
     // Null when there is no compositor to connect to.
@@ -60,6 +66,13 @@ public:
 
     const std::vector<Output>& outputs() const { return outputs_; }
     int scaleOf(const wl_output* output) const;
+    // The output's place in the compositor's logical space; null if unknown.
+    QRect logicalRectOf(const wl_output* output) const;
+
+    // The output the stat window's surface is on, as the compositor last said
+    // (null before it has said, or while there is no surface).
+    const wl_output* statWindowOutput() const { return statWindowOutput_; }
+    void setStatWindowOutput(const wl_output* output) { statWindowOutput_ = output; }
 
     // Called with the surface the pointer came onto.
     void setPointerEnterHandler(std::function<void(wl_surface*)> handler) {
@@ -76,6 +89,7 @@ private:
     static void global(void* data, wl_registry* registry, quint32 name, const char* interface,
                        quint32 version);
     static void globalRemove(void* data, wl_registry* registry, quint32 name);
+    void describeOutput(Output& output);
     static void seatCapabilities(void* data, wl_seat* seat, quint32 capabilities);
     static void pointerEnter(void* data, wl_pointer* pointer, quint32 serial, wl_surface* surface,
                              qint32 x, qint32 y);
@@ -87,6 +101,8 @@ private:
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     wp_viewporter* viewporter_ = nullptr;
     wp_fractional_scale_manager_v1* fractionalScale_ = nullptr;
+    zxdg_output_manager_v1* xdgOutputs_ = nullptr;
+    const wl_output* statWindowOutput_ = nullptr;
     struct Global {
         quint32 name = 0;
         quint32 version = 0;
