@@ -14,6 +14,8 @@
 #   DBUS_SESSION_BUS_ADDRESS  KWin's session bus (kwin)
 # QUORVEL_WAYLAND_SCALE sets the output's scale (sway and KWin; 1.5 is
 # fractional). The X display stays 1280 × 800 pixels whatever the scale.
+# KWin has a second output to the right of the first; its window on the X
+# display is moved down to the last 100 rows, out of the way of the first's.
 # Everything started here dies with the script, however it ends.
 set -euo pipefail
 export QUORVEL_COMPOSITOR="${QUORVEL_COMPOSITOR:-sway}"
@@ -90,7 +92,7 @@ CONF
       DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
       setpriv --pdeathsig TERM "$session/kwin_wayland" \
       --x11-display "$QUORVEL_X_DISPLAY" --socket wayland-quorvel \
-      --width "$logical_width" --height "$logical_height" --scale "$scale" \
+      --width "$logical_width" --height "$logical_height" --scale "$scale" --output-count 2 \
       >"$session/compositor.log" 2>&1 &
     pids+=($!)
     socket="$runtime/wayland-quorvel"
@@ -112,6 +114,15 @@ if ! wait_for_file "$socket" 20; then
   exit 1
 fi
 export WAYLAND_DISPLAY="$socket"
+if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
+  # Each output is an X window at the origin, made in order.
+  for i in $(seq 100); do
+    outputs=$(DISPLAY="$QUORVEL_X_DISPLAY" xwininfo -root -children | awk '/^ +0x/ {print $1}' | sort)
+    [ "$(wc -w <<<"$outputs")" -ge 2 ] && break
+    sleep 0.05
+  done
+  DISPLAY="$QUORVEL_X_DISPLAY" xdotool windowmove "$(tail -1 <<<"$outputs")" 0 $((height - 100))
+fi
 if [ "$QUORVEL_COMPOSITOR" = mutter ]; then
   # Mutter names its Xwayland display in its log.
   for i in $(seq 200); do

@@ -3,9 +3,8 @@
 # - Where the compositor has the layer shell (sway, KWin): the window is a
 #   layer surface in its corner at its size; clicks reach the native window
 #   beneath; the pointer coming onto it hides it and it is back a while later;
-#   a listed native application in front hides it, and (sway) so does a
-#   full-screen one on its output, not one on another; it is on every
-#   workspace.
+#   a listed native application in front hides it, and so does a full-screen
+#   one on its output, not one on another; it is on every workspace.
 # - Where it has not (Mutter): Quorvel runs through Xwayland, is on every
 #   workspace and never active, and a pointer that leaves it for a native
 #   window never leaves it hidden for good.
@@ -159,6 +158,39 @@ if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
     fail "kwin: not on the second virtual desktop (mean brightness $mean)"
   [ "$(brightness 300 400)" -lt 100 ] || fail "kwin: the desktop did not change"
   kwin_call /KWin org.kde.KWin.setCurrentDesktop int32:1
+
+  # A full-screen window in front on the second output leaves it be; on its
+  # own output it hides it. (A KWin script moves the native window. At a
+  # fractional scale the nested KWin's outputs overlap by a fraction of a unit
+  # and it moves no window between them, so this is checked at scale 1.)
+  full_screen_on() { # output index
+    cat >"$work/full-screen.js" <<JS
+const windows = workspace.clientList();
+for (let i = 0; i < windows.length; ++i) {
+  const w = windows[i];
+  if (w.desktopFileName != "$app_id") continue;
+  w.fullScreen = false;
+  workspace.sendClientToScreen(w, $1);
+  w.fullScreen = true;
+  workspace.activeClient = w;
+}
+JS
+    local id
+    id=$(dbus-send --session --print-reply --dest=org.kde.KWin /Scripting \
+      org.kde.kwin.Scripting.loadScript string:"$work/full-screen.js" string:"full-screen-$1" |
+      awk '/int32/ {print $2}')
+    kwin_call "/$id" org.kde.kwin.Script.run
+  }
+  if [ "${QUORVEL_WAYLAND_SCALE:-1}" = 1 ]; then
+    full_screen_on 1
+    wait_for 3000 eval '[ "$(brightness 300 300)" -lt 100 ]' ||
+      fail "kwin: the native window did not go to the second output"
+    sleep 0.5
+    mean=$(mean_brightness $((screen_w - width)) 0 "$width" "$(px 12)")
+    [ "$mean" -gt 20 ] || fail "kwin: hidden by a full-screen window on the other output"
+    full_screen_on 0
+    wait_for 3000 gone || fail "kwin: shown over a full-screen window on its own output"
+  fi
 fi
 
 if [ "$QUORVEL_COMPOSITOR" = sway ]; then
