@@ -231,5 +231,17 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
     fail "sway: hidden by a full-screen window on the other output"
   full_screen_on X11-1
   wait_for 3000 gone || fail "sway: shown over a full-screen window on its own output"
+
+  # "Screen" names the second output: the window goes there (its corner is at
+  # the top of the strip that shows), and back when the name is taken away.
+  swaymsg -q "[app_id=$app_id] fullscreen disable"
+  on_second() { [ "$(brightness $((screen_w - 3)) 403)" -lt "$(brightness $((screen_w - width - 30)) 430)" ]; }
+  set_setting Screen X11-2
+  wait_for 3000 on_second || fail "sway: not on the output \"Screen\" names"
+  screenshot_wayland "wayland-sway-second-output"
+  shown && fail "sway: still on the first output as well"
+  set_setting Screen ""
+  wait_for 3000 shown || fail "sway: not back on the first output"
+  on_second && fail "sway: still on the second output"
 fi
 echo "PASS: $QUORVEL_COMPOSITOR"
