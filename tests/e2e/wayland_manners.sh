@@ -243,5 +243,17 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   set_setting Screen ""
   wait_for 3000 shown || fail "sway: not back on the first output"
   on_second && fail "sway: still on the second output"
+
+  # An output named before it is plugged in: the window waits on the first
+  # and goes there once it appears (its X window is moved over the second's).
+  set_setting Screen X11-3
+  sleep 1
+  shown || fail "sway: left the first output for one that is not there"
+  swaymsg -q create_output
+  sleep 0.5
+  third=$(DISPLAY="$xdisplay" xwininfo -root -children | awk '/^ +0x/ {print $1}' | sort | tail -1)
+  DISPLAY="$xdisplay" xdotool windowmove "$third" 0 400
+  wait_for 3000 on_second || fail "sway: not on the output \"Screen\" names once it appeared"
+  shown && fail "sway: still on the first output after its output appeared"
 fi
 echo "PASS: $QUORVEL_COMPOSITOR"

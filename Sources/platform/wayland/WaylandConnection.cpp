@@ -211,9 +211,13 @@ void WaylandConnection::global(void* data, wl_registry* registry, quint32 name,
             },
             [](void* data, wl_output* output, const char* outputName) {
                 auto* self = static_cast<WaylandConnection*>(data);
+                // An output comes with no name; a window waiting for this
+                // name learns of it now.
                 for (Output& known : self->outputs_)
-                    if (known.output == output)
+                    if (known.output == output && known.name != QString::fromUtf8(outputName)) {
                         known.name = QString::fromUtf8(outputName);
+                        emit self->outputsChanged();
+                    }
             },
             ignoreOutputDescription};
         wl_output_add_listener(self->outputs_.back().output, &outputListener, self);
