@@ -1,7 +1,6 @@
 #include "CPUGraphView.h"
 
 #include "NSUserDefaults-QVExt.h"
-#include "PlotGeometry.h"
 #include "SampleClock.h"
 #include "SettingsKeys.h"
 #include "platform/SystemLog.h"
@@ -69,12 +68,8 @@ void CPUGraphView::_drawGraph() {
     if (!load)
         return;
 
-    const int capacity = PlotGeometry::capacity(float(imageSize().width()));
-    for (GraphElement& element : cpuGraphElements_) {
-        element.dataArray.push_back((*load).*element.cpuInfoKey);
-        if (int(element.dataArray.size()) > capacity)
-            element.dataArray.pop_front();
-    }
+    for (GraphElement& element : cpuGraphElements_)
+        appendToHistory(element.dataArray, (*load).*element.cpuInfoKey);
 
     // Colours are read once per redraw: a changed colour shows at the next tick.
     const UserDefaults& defaults = UserDefaults::standardUserDefaults();

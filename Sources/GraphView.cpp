@@ -55,6 +55,12 @@ void GraphView::setSampleTickHandler(std::function<void()> handler) {
     sampleTickHandler() = std::move(handler);
 }
 
+void GraphView::appendToHistory(std::deque<float>& history, float sample) const {
+    history.push_back(sample);
+    while (int(history.size()) > PlotGeometry::capacity(float(imageSize().width())))
+        history.pop_front();
+}
+
 void GraphView::drawStackedColumns(const std::vector<StackedSeries>& series) {
     const std::size_t n = series.empty() ? 0 : series.front().shares->size();
     QVariantList style;

@@ -63,6 +63,10 @@ protected:
     // After new drawing into the image: the view and its window show it.
     void imageDrawn();
 
+    // Appends a sample to a history, dropping the oldest once it holds a
+    // sample for every column the graph has.
+    void appendToHistory(std::deque<float>& history, float sample) const;
+
     // Shares (0–1) of one quantity per column, stacked from the baseline in
     // one-unit columns, oldest at the left; the series are equally long.
     struct StackedSeries {

@@ -1,7 +1,6 @@
 #include "MemGraphView.h"
 
 #include "NSUserDefaults-QVExt.h"
-#include "PlotGeometry.h"
 #include "SampleClock.h"
 #include "SettingsKeys.h"
 #include "platform/SystemLog.h"
@@ -53,13 +52,8 @@ void MemGraphView::_drawGraph() {
     const auto use = _getMemoryUse();
     if (!use)
         return;
-    const int capacity = PlotGeometry::capacity(float(imageSize().width()));
-    const float shares[2] = {use->used, use->cache};
-    for (std::size_t e = 0; e < history_.size(); ++e) {
-        history_[e].push_back(shares[e]);
-        if (int(history_[e].size()) > capacity)
-            history_[e].pop_front();
-    }
+    appendToHistory(history_[0], use->used);
+    appendToHistory(history_[1], use->cache);
     const UserDefaults& defaults = UserDefaults::standardUserDefaults();
     drawStackedColumns(
         {{&history_[0], QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemUsedFillColor)},

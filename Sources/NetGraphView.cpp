@@ -161,8 +161,8 @@ void NetGraphView::_readFromNetstat(const QByteArray& chunk) {
     if (!sample)
         return;
     const float interval = float(startedInterval_);
-    inBpsArray_.push_back(float(sample->inBytes) / interval);
-    outBpsArray_.push_back(float(sample->outBytes) / interval);
+    appendToHistory(inBpsArray_, float(sample->inBytes) / interval);
+    appendToHistory(outBpsArray_, float(sample->outBytes) / interval);
     _drawGraph();
     // The graphs of the same interval sample with this line, so both are
     // drawn and painted in one wake-up, and their tick tells of the sample;
@@ -175,13 +175,7 @@ void NetGraphView::_drawGraph() {
     const UserDefaults& defaults = UserDefaults::standardUserDefaults();
     const QSizeF size = imageSize();
     const float scale = float(defaults.integerForKey(SettingsKeys::NetScale));
-    const std::size_t graphColumn = std::size_t(PlotGeometry::capacity(float(size.width())));
     const float plotHeight = PlotGeometry::plotHeight(float(size.height()), topMargin());
-
-    if (inBpsArray_.size() > graphColumn)
-        inBpsArray_.pop_front();
-    if (outBpsArray_.size() > graphColumn)
-        outBpsArray_.pop_front();
 
     // All incoming bars, then all outgoing ones over them.
     const QColor colors[2] = {
