@@ -128,6 +128,13 @@ wait_for 2000 gone || fail "$QUORVEL_COMPOSITOR: the pointer came back and it st
 wait_for 4000 shown || fail "$QUORVEL_COMPOSITOR: hidden for good under a resting pointer"
 pointer 300 400
 set_setting AutoHide false
+# Never given the keyboard: the native window kept it through the clicks on
+# the stat window's corner and the pointer's visits, which the stat window
+# took (Mutter: the stat window on Xwayland is checked above).
+if [ -n "$layer_shell" ]; then
+  ! grep -q '^unfocus' "$work/target.log" ||
+    fail "$QUORVEL_COMPOSITOR: the native window lost the keyboard: $(cat "$work/target.log")"
+fi
 
 if [ -n "$layer_shell" ]; then
   # A listed native application in front hides it.

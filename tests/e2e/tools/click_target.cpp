@@ -1,7 +1,7 @@
 // A plain native window for the whole-program tests: white, maximised, titled "Click
 // Target", with the app id given as its first argument. It prints each button
-// press and each time it gains the keyboard focus, one line each, flushed, so
-// a test can tell which clicks reached it.
+// press and each time it gains or loses the keyboard focus, one line each,
+// flushed, so a test can tell which clicks reached it and who took the keyboard.
 #include <QApplication>
 #include <QMouseEvent>
 #include <QWidget>
@@ -19,6 +19,10 @@ protected:
     }
     void focusInEvent(QFocusEvent*) override {
         std::printf("focus\n");
+        std::fflush(stdout);
+    }
+    void focusOutEvent(QFocusEvent*) override {
+        std::printf("unfocus\n");
         std::fflush(stdout);
     }
 };
