@@ -9,33 +9,26 @@ std::string fixture(const char* name) {
     return readFileBytes(fixturePath(QStringLiteral("proc/") + name)).toStdString();
 }
 
-TEST(ProcStat, ReadsEachProcessorsTenFieldsByLabel) {
+// Processors are found by their label: an offline one leaves a gap, not a shift.
+TEST(ProcStat, ReadsEachProcessorsFieldsByLabel) {
+    struct Case {
+        const char* fixture;
+        int count, cpu;
+        std::uint64_t user;
+        int missing;
+    };
+    for (const Case& c : {Case{"stat-x86-a", 2, 1, 1123u, 2}, Case{"stat-offline", 4, 3, 200u, 2},
+                          Case{"stat-64cores", 64, 63, 1630u, -1}}) {
+        const auto snapshot = parseProcStat(fixture(c.fixture));
+        ASSERT_TRUE(snapshot) << c.fixture;
+        EXPECT_EQ(snapshot->processorCount(), c.count) << c.fixture;
+        ASSERT_NE(snapshot->processor(c.cpu), nullptr) << c.fixture;
+        EXPECT_EQ(snapshot->processor(c.cpu)->fields[ProcessorTicks::User], c.user) << c.fixture;
+        EXPECT_EQ(snapshot->processor(c.missing), nullptr) << c.fixture;
+    }
     const auto snapshot = parseProcStat(fixture("stat-x86-a"));
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->processorCount(), 2);
-    const ProcessorTicks* cpu1 = snapshot->processor(1);
-    ASSERT_NE(cpu1, nullptr);
-    EXPECT_EQ(cpu1->fields[ProcessorTicks::User], 1123u);
-    EXPECT_EQ(cpu1->fields[ProcessorTicks::Idle], 11313845u);
-    EXPECT_EQ(cpu1->fields[ProcessorTicks::SoftIRQ], 18u);
-    EXPECT_EQ(snapshot->processor(2), nullptr);
-    EXPECT_EQ(snapshot->processor(-1), nullptr);
-}
-
-TEST(ProcStat, OfflineProcessorLeavesAGapNotAShift) {
-    const auto snapshot = parseProcStat(fixture("stat-offline"));
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->processorCount(), 4);
-    EXPECT_EQ(snapshot->processor(2), nullptr);
-    ASSERT_NE(snapshot->processor(3), nullptr);
-    EXPECT_EQ(snapshot->processor(3)->fields[ProcessorTicks::User], 200u);
-}
-
-TEST(ProcStat, ManyCores) {
-    const auto snapshot = parseProcStat(fixture("stat-64cores"));
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->processorCount(), 64);
-    EXPECT_EQ(snapshot->processor(63)->fields[ProcessorTicks::User], 1630u);
+    EXPECT_EQ(snapshot->processor(1)->fields[ProcessorTicks::Idle], 11313845u);
+    EXPECT_EQ(snapshot->processor(1)->fields[ProcessorTicks::SoftIRQ], 18u);
 }
 
 TEST(ProcStat, ToleratesOldKernelsAndRejectsGarbage) {

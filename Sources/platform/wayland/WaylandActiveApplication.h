@@ -49,8 +49,8 @@ public:
         QRect geometry;                  // where KWin says it is, in logical units
     };
     // Whether a toplevel is on the stat window's output, given that output
-    // and its logical place. Where either side is unknown it counts as on it:
-    // a full-screen window in front is out of the way of rather than under.
+    // and its logical place. Where either side is unknown it counts as on it,
+    // so that a full-screen window in front still hides the stat window.
     static bool isOnOutput(const Toplevel& toplevel, const wl_output* output,
                            const QRect& outputLogical);
 
