@@ -6,7 +6,8 @@
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
 
-#include <QFile>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -29,17 +30,20 @@ MemGraphView::~MemGraphView() {
 void MemGraphView::setMemInfoPath(const QString& path) { memInfoPath() = path; }
 
 std::optional<MemoryUse> MemGraphView::_getMemoryUse() {
-    QFile file(memInfoPath());
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::string path = memInfoPath().toStdString();
+    if (!memInfo_ || memInfo_->path() != path)
+        memInfo_ = std::make_unique<ProcFile>(path);
+    const std::string* text = memInfo_->read();
+    if (!text) {
         // Said once: a file that cannot be read now will not be readable at
         // the next tick either.
         static bool told = false;
         if (!std::exchange(told, true))
             systemLog(QStringLiteral("Cannot read %1 (%2); the memory graph stays empty.")
-                          .arg(file.fileName(), file.errorString()));
+                          .arg(memInfoPath(), QString::fromLocal8Bit(std::strerror(errno))));
         return std::nullopt;
     }
-    return memoryUseOf(file.readAll());
+    return memoryUseOf(QByteArrayView(text->data(), qsizetype(text->size())));
 }
 
 void MemGraphView::viewWillMoveToWindow(QWidget* window) {

@@ -154,10 +154,13 @@ void QVController::lookAtRestingPointer() {
     if (restingLook_.isValid() && restingLook_.elapsed() < 500)
         return;
     restingLook_.start();
-    if (pointer_->devicePosition() != lastPointer_) {
-        startSampling();
-        _pollTimerHandler();
-    }
+    // Asked without waiting: the answer comes while the graphs are painted.
+    pointer_->askDevicePosition([this](QPoint position) {
+        if (position != lastPointer_ && pollTimer_ && !pollTimer_->isActive()) {
+            startSampling();
+            _pollTimerHandler();
+        }
+    });
 }
 
 // The decision depends on the pointer only while "AutoHide" is on, and only

@@ -4,6 +4,7 @@
 // just ended, summed over the real interfaces. No Qt: Quorvel runs it as a child
 // and reads its standard output.
 #include "NetDev.h"
+#include "ProcFile.h"
 
 #include <poll.h>
 #include <sys/prctl.h>
@@ -16,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <map>
 #include <set>
 #include <string>
@@ -69,39 +69,6 @@ bool parseOptions(int argc, char** argv, Options& options) {
     }
     return options.intervalSeconds != 0;
 }
-
-// Reads a whole file into a buffer reused from one interval to the next,
-// with plain system calls: the helper wakes once a second for the life of the
-// program, so each wake-up should cost next to nothing.
-class ProcFile {
-public:
-    explicit ProcFile(std::string path) : path_(std::move(path)) {}
-
-    // The file's text, or null (errno set) when it cannot be read.
-    const std::string* read() {
-        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return nullptr;
-        text_.clear();
-        char chunk[8192];
-        ssize_t n = 0;
-        while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                break;
-            text_.append(chunk, std::size_t(n));
-        }
-        const int readErrno = errno;
-        ::close(fd);
-        errno = readErrno;
-        return n < 0 ? nullptr : &text_;
-    }
-
-private:
-    std::string path_;
-    std::string text_;
-};
 
 // Writes all of text to standard output. False when the reader has gone.
 bool writeOut(const std::string& text) {

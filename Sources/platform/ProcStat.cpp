@@ -1,8 +1,5 @@
 #include "ProcStat.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -75,36 +72,23 @@ std::optional<ProcStatSnapshot> parseProcStat(std::string_view text) {
 }
 
 ProcStatReader::ProcStatReader(std::string path, std::chrono::milliseconds maxAge, Clock clock)
-    : path_(std::move(path)), maxAge_(maxAge), clock_(std::move(clock)) {}
+    : file_(std::move(path)), maxAge_(maxAge), clock_(std::move(clock)) {}
 
 std::shared_ptr<const ProcStatSnapshot> ProcStatReader::snapshot(QString* error) {
     const auto now = clock_();
     if (cached_ && now - cachedAt_ < maxAge_)
         return cached_;
 
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const std::string* text = file_.read();
+    if (!text) {
         if (error)
             *error = QString::fromLocal8Bit(std::strerror(errno));
         return nullptr;
     }
-    buffer_.clear();
-    char chunk[16384];
-    ssize_t n = 0;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0)
-            buffer_.append(chunk, std::size_t(n));
-    const int readErrno = errno;
-    ::close(fd);
-    if (n < 0) {
-        if (error)
-            *error = QString::fromLocal8Bit(std::strerror(readErrno));
-        return nullptr;
-    }
-    auto parsed = parseProcStat(buffer_);
+    auto parsed = parseProcStat(*text);
     if (!parsed) {
         if (error)
-            *error = QStringLiteral("%1 holds no processor counters").arg(QString::fromStdString(path_));
+            *error = QStringLiteral("%1 holds no processor counters").arg(QString::fromStdString(file_.path()));
         return nullptr;
     }
     cached_ = std::make_shared<const ProcStatSnapshot>(std::move(*parsed));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProcFile.h"
+
 #include <QString>
 
 #include <array>
@@ -54,10 +56,9 @@ public:
     static void setShared(ProcStatReader* reader);
 
 private:
-    std::string path_;
+    ProcFile file_;
     std::chrono::milliseconds maxAge_;
     Clock clock_;
     std::shared_ptr<const ProcStatSnapshot> cached_;
     std::chrono::steady_clock::time_point cachedAt_{};
-    std::string buffer_;
 };

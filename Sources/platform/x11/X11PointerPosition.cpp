@@ -4,9 +4,11 @@
 #include <QSocketNotifier>
 
 #include <xcb/xcb.h>
+#include <xcb/xcbext.h>
 #include <xcb/xinput.h>
 
 #include <cstdlib>
+#include <utility>
 
 X11PointerPosition::X11PointerPosition(QObject* parent) : PointerPosition(parent) {
     if (QGuiApplication::platformName() != u"xcb")
@@ -52,11 +54,47 @@ QPoint X11PointerPosition::devicePosition() {
         return qtDevicePosition();
     const QPoint device(reply->root_x, reply->root_y);
     std::free(reply);
+    // An asker still waiting takes this newer answer; its own reply is dropped.
+    if (auto asker = std::exchange(asker_, {})) {
+        xcb_discard_reply(connection_, questionSequence_);
+        asker(device);
+    }
     // Events that arrived with the reply are waiting in xcb's queue, where the
     // socket notifier would not see them.
     if (armed_)
         readEvents();
     return device;
+}
+
+void X11PointerPosition::askDevicePosition(std::function<void(QPoint)> answer) {
+    // Without the socket notifier nobody would read the reply.
+    if (!notifier_ || xcb_connection_has_error(connection_))
+        return PointerPosition::askDevicePosition(std::move(answer));
+    const bool inFlight = bool(asker_);
+    asker_ = std::move(answer);
+    if (inFlight)
+        return; // the question already sent answers the new asker
+    questionSequence_ = xcb_query_pointer(connection_, root_).sequence;
+    xcb_flush(connection_);
+}
+
+void X11PointerPosition::answerQuestion() {
+    if (!asker_)
+        return;
+    void* reply = nullptr;
+    xcb_generic_error_t* error = nullptr;
+    if (!xcb_poll_for_reply(connection_, questionSequence_, &reply, &error))
+        return; // not here yet
+    auto asker = std::exchange(asker_, {});
+    std::free(error);
+    if (!reply) {
+        asker(qtDevicePosition());
+        return;
+    }
+    const auto* pointer = static_cast<xcb_query_pointer_reply_t*>(reply);
+    const QPoint device(pointer->root_x, pointer->root_y);
+    std::free(reply);
+    asker(device);
 }
 
 void X11PointerPosition::selectRawMotion(bool on) {
@@ -89,6 +127,7 @@ void X11PointerPosition::readEvents() {
         }
         std::free(event);
     }
+    answerQuestion();
     if (movedNow && armed_) {
         // One notice is all the caller needs; a moving pointer would otherwise
         // send hundreds of these a second.

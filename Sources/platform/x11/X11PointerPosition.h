@@ -20,16 +20,24 @@ public:
     ~X11PointerPosition() override;
 
     QPoint devicePosition() override;
+    // Sends the question and answers when the server's reply is read, so that
+    // Quorvel goes on painting instead of sleeping until the reply comes.
+    void askDevicePosition(std::function<void(QPoint)> answer) override;
     bool canNoticeMotion() const override { return xinputOpcode_ != 0; }
     void armMotionNotice() override;
 
 private:
     void selectRawMotion(bool on);
     void readEvents();
+    // Gives a waiting asker the server's reply once it has arrived.
+    void answerQuestion();
 
     xcb_connection_t* connection_ = nullptr;
     unsigned root_ = 0;
     quint8 xinputOpcode_ = 0;
     bool armed_ = false;
     QSocketNotifier* notifier_ = nullptr;
+    // The question in flight: its request's sequence number and its asker.
+    unsigned questionSequence_ = 0;
+    std::function<void(QPoint)> asker_;
 };
