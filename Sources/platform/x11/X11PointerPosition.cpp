@@ -54,11 +54,11 @@ QPoint X11PointerPosition::devicePosition() {
         return qtDevicePosition();
     const QPoint device(reply->root_x, reply->root_y);
     std::free(reply);
-    // An asker still waiting takes this newer answer; its own reply is dropped.
-    if (auto asker = std::exchange(asker_, {})) {
+    // A question still in flight is dropped: whoever asked this one now has a
+    // newer answer. (Answering it from here would run the asker inside the
+    // caller's own pointer test.)
+    if (std::exchange(asker_, {}))
         xcb_discard_reply(connection_, questionSequence_);
-        asker(device);
-    }
     // Events that arrived with the reply are waiting in xcb's queue, where the
     // socket notifier would not see them.
     if (armed_)

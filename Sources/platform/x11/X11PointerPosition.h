@@ -21,7 +21,8 @@ public:
 
     QPoint devicePosition() override;
     // Sends the question and answers when the server's reply is read, so that
-    // Quorvel goes on painting instead of sleeping until the reply comes.
+    // Quorvel goes on painting instead of sleeping until the reply comes. A
+    // devicePosition() call meanwhile drops the question unanswered.
     void askDevicePosition(std::function<void(QPoint)> answer) override;
     bool canNoticeMotion() const override { return xinputOpcode_ != 0; }
     void armMotionNotice() override;
