@@ -3,17 +3,20 @@
 #include "NSUserDefaults-QVExt.h"
 #include "SampleClock.h"
 #include "SettingsKeys.h"
+#include "platform/ProcFile.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace {
 
-QString& memInfoPath() {
-    static QString path = QStringLiteral("/proc/meminfo");
-    return path;
+// One reader for every memory graph, so its descriptor is kept between them.
+std::unique_ptr<ProcFile>& memInfo() {
+    static auto file = std::make_unique<ProcFile>("/proc/meminfo");
+    return file;
 }
 
 } // namespace
@@ -27,20 +30,19 @@ MemGraphView::~MemGraphView() {
         SampleClock::remove(this, sampleInterval_);
 }
 
-void MemGraphView::setMemInfoPath(const QString& path) { memInfoPath() = path; }
+void MemGraphView::setMemInfoPath(const QString& path) {
+    memInfo() = std::make_unique<ProcFile>(path.toStdString());
+}
 
 std::optional<MemoryUse> MemGraphView::_getMemoryUse() {
-    const std::string path = memInfoPath().toStdString();
-    if (!memInfo_ || memInfo_->path() != path)
-        memInfo_ = std::make_unique<ProcFile>(path);
-    const std::string* text = memInfo_->read();
+    const std::string* text = memInfo()->read();
     if (!text) {
         // Said once: a file that cannot be read now will not be readable at
         // the next tick either.
         static bool told = false;
         if (!std::exchange(told, true))
             systemLog(QStringLiteral("Cannot read %1 (%2); the memory graph stays empty.")
-                          .arg(memInfoPath(), QString::fromLocal8Bit(std::strerror(errno))));
+                          .arg(QString::fromStdString(memInfo()->path()), QString::fromLocal8Bit(std::strerror(errno))));
         return std::nullopt;
     }
     return memoryUseOf(QByteArrayView(text->data(), qsizetype(text->size())));

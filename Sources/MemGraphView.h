@@ -2,13 +2,11 @@
 
 #include "GraphView.h"
 #include "MemoryLoad.h"
-#include "platform/ProcFile.h"
 
 #include <QString>
 
 #include <array>
 #include <deque>
-#include <memory>
 #include <optional>
 
 // The memory graph: while it is in a window it samples /proc/meminfo at the
@@ -40,5 +38,4 @@ protected:
 private:
     int sampleInterval_ = 0;
     std::array<std::deque<float>, 2> history_;
-    std::unique_ptr<ProcFile> memInfo_;
 };
