@@ -43,11 +43,12 @@ const std::string* ProcFile::read() {
         offset += n;
     }
     const int readErrno = errno;
-    if (fd != keptFd_ || n < 0) {
-        // A kept descriptor that failed is opened afresh next time.
+    if (fd != keptFd_) {
         ::close(fd);
-        if (fd == keptFd_)
-            keptFd_ = -1;
+    } else if (n < 0) {
+        // A kept descriptor that failed is opened afresh next time.
+        ::close(keptFd_);
+        keptFd_ = -1;
     }
     errno = readErrno;
     return n < 0 ? nullptr : &text_;
