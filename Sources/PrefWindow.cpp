@@ -186,6 +186,21 @@ void PrefWindow::showValues() {
         else if (auto* list = qobject_cast<QListWidget*>(widget))
             showTickList(list, value.toStringList());
     }
+    showSaveProblems();
+}
+
+// A save that failed is said where it was asked for, and stays said until a
+// save works: the settings keep the change and write it at the next chance.
+void PrefWindow::showSaveProblems() {
+    QStringList problems;
+    if (const QString why = defaultController_.saveProblem(); !why.isEmpty())
+        problems << tr("The settings could not be saved (%1). They are kept and saved as soon as "
+                       "that works.")
+                        .arg(why);
+    if (autostart_ && !autostart_->problem().isEmpty())
+        problems << tr("Start at login could not be changed (%1).").arg(autostart_->problem());
+    ui_->saveProblem->setText(problems.join(u'\n'));
+    ui_->saveProblem->setVisible(!problems.isEmpty());
 }
 
 void PrefWindow::takeTypedValues() {
@@ -216,6 +231,7 @@ void PrefWindow::setAutostartEntry(AutostartEntry* entry) {
 void PrefWindow::showAutostart() {
     const QSignalBlocker quiet(ui_->startAtLogin);
     ui_->startAtLogin->setChecked(autostart_ && autostart_->isEnabled());
+    showSaveProblems();
 }
 
 void PrefWindow::updateRemoveButton() {

@@ -46,6 +46,7 @@ private:
     void takeTypedValues();
     void updateRemoveButton();
     void showAutostart();
+    void showSaveProblems();
 
     std::unique_ptr<Ui::PrefWindow> ui_;
     DefaultsController& defaultController_;

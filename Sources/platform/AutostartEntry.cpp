@@ -1,12 +1,12 @@
 #include "AutostartEntry.h"
 
+#include "RegularFile.h"
 #include "SystemLog.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -70,19 +70,23 @@ QByteArray AutostartEntry::entryText(const QString& program) {
 bool AutostartEntry::setEnabled(bool enabled) {
     if (enabled == isEnabled())
         return true;
-    bool done = false;
+    std::optional<QString> failure;
     if (enabled) {
-        QDir().mkpath(directory_);
+        if (!QDir().mkpath(directory_))
+            failure = QStringLiteral("the folder cannot be made");
         watch();
-        QSaveFile file(filePath());
-        done = file.open(QIODevice::WriteOnly) && file.write(entryText(programCommand())) >= 0 &&
-               file.commit();
+        if (!failure)
+            failure = RegularFile::replace(filePath(), entryText(programCommand()));
     } else {
-        done = QFile::remove(filePath());
+        QFile entry(filePath());
+        if (!entry.remove())
+            failure = entry.errorString();
     }
-    if (!done)
-        systemLog(QStringLiteral("Cannot %1 the autostart entry %2.")
-                      .arg(enabled ? QStringLiteral("write") : QStringLiteral("remove"), filePath()));
+    problem_ = failure.value_or(QString());
+    if (failure)
+        systemLog(QStringLiteral("Cannot %1 the autostart entry %2 (%3).")
+                      .arg(enabled ? QStringLiteral("write") : QStringLiteral("remove"), filePath(),
+                           *failure));
     emit changed();
-    return done;
+    return !failure;
 }

@@ -17,8 +17,10 @@ public:
 
     QString filePath() const;
     bool isEnabled() const;
-    // Writes or removes the entry; false (with a log line) when that failed.
+    // Writes or removes the entry; false (with a log line) when that failed,
+    // and then problem() says why until the next change works.
     bool setEnabled(bool enabled);
+    QString problem() const { return problem_; }
 
     // The entry's text, starting the program at `program`.
     static QByteArray entryText(const QString& program);
@@ -30,5 +32,6 @@ private:
     void watch();
 
     QString directory_;
+    QString problem_;
     QFileSystemWatcher watcher_;
 };

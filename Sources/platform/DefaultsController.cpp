@@ -21,12 +21,16 @@ void DefaultsController::setValue(const QString& key, const QVariant& value) {
     emit valuesChanged();
 }
 
-void DefaultsController::save() {
+bool DefaultsController::save() {
     if (pending_.isEmpty())
-        return;
+        return true;
+    // Handed over either way: a failed save keeps them as unsaved settings,
+    // which are what every reader sees until they are written.
     const QVariantMap edits = std::exchange(pending_, {});
-    defaults_.setObjects(edits);
+    return defaults_.setObjects(edits);
 }
+
+QString DefaultsController::saveProblem() const { return defaults_.saveProblem(); }
 
 void DefaultsController::revert() {
     if (pending_.isEmpty())

@@ -21,7 +21,11 @@ public:
     void setValue(const QString& key, const QVariant& value);
     bool hasPendingEdits() const { return !pending_.isEmpty(); }
 
-    void save();
+    // False when the settings could not be written; the edits are then kept
+    // by the settings and saved with the next save that works.
+    bool save();
+    // Why the last save of the settings failed; empty once one worked.
+    QString saveProblem() const;
     void revert();
 
 signals:

@@ -1,5 +1,7 @@
 #include "DesktopEntries.h"
 
+#include "RegularFile.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -27,10 +29,11 @@ QString programOfExec(const QString& exec) {
 }
 
 std::optional<DesktopEntry> readDesktopFile(const QString& path, const QString& locale) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > 1 << 20)
+    // Never opened unless a regular file: a FIFO among them would hang the scan.
+    const RegularFile::ReadResult file = RegularFile::read(path, 1 << 20);
+    if (file.status != RegularFile::ReadStatus::Read)
         return std::nullopt;
-    auto entry = parseDesktopEntry(QString::fromUtf8(file.readAll()), locale);
+    auto entry = parseDesktopEntry(QString::fromUtf8(file.bytes), locale);
     if (entry)
         entry->path = path;
     return entry;

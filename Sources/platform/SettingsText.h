@@ -36,9 +36,12 @@ public:
 
 private:
     void scan();
+    void insertLine(qsizetype index, const QString& line);
 
     QStringList lines_; // without their '\n'; a '\r' before it is kept
     bool endsWithNewline_ = true;
+    bool byteOrderMark_ = false;
+    QString lineEnd_; // what added lines carry before their '\n': "\r" in a CRLF file
     QMap<QString, QString> values_;
     QMap<QString, qsizetype> valueLines_; // key -> index of the line that gives it
     qsizetype lastGeneralLine_ = -1;      // where a new key goes; -1: no [General] yet

@@ -63,6 +63,13 @@ QString SingleCopy::runtimeDirectory() {
 }
 
 bool SingleCopy::claim() {
+    if (claimed_)
+        return *claimed_;
+    claimed_ = takeLock();
+    return *claimed_;
+}
+
+bool SingleCopy::takeLock() {
     const QByteArray path = QFile::encodeName(directory_ + QStringLiteral("/quorvel.lock"));
     lockFd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lockFd_ < 0) {
@@ -75,10 +82,19 @@ bool SingleCopy::claim() {
 }
 
 bool SingleCopy::listen() {
-    const QString path = directory_ + QStringLiteral("/quorvel.socket");
-    // Only the lock holder gets here, so a socket file left there is a dead
-    // copy's and can go.
-    QLocalServer::removeServer(path);
+    const QString path = socketPath();
+    // Only the lock holder gets here, so a socket left there is a dead copy's
+    // and can go. Anything else there is not ours to remove.
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) == 0) {
+        if (!S_ISSOCK(info.st_mode)) {
+            systemLog(QStringLiteral("%1 is not a socket; it is left alone, and a second start of "
+                                     "Quorvel cannot reach this one.")
+                          .arg(path));
+            return false;
+        }
+        QLocalServer::removeServer(path);
+    }
     server_ = new QLocalServer(this);
     if (!server_->listen(path)) {
         systemLog(QStringLiteral("Cannot listen on %1: %2").arg(path, server_->errorString()));
@@ -91,16 +107,24 @@ bool SingleCopy::listen() {
 
 void SingleCopy::acceptConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (!peerIsSameUser(socket)) {
+        // Each open connection holds a socket object and its buffers; a flood
+        // of them (a program holding hundreds open) is turned away at once
+        // beyond a few, so memory stays where it was.
+        if (openConnections_ >= maxOpenConnections || !peerIsSameUser(socket)) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
+        ++openConnections_;
+        connect(socket, &QObject::destroyed, this, [this] { --openConnections_; });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         socket->setReadBufferSize(maxRequestSize + 1);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
         // A peer that connects and says nothing is dropped.
-        QTimer::singleShot(2000, socket, [socket] { socket->abort(); });
+        QTimer::singleShot(requestTimeoutMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
         readRequest(socket);
     }
 }
@@ -112,7 +136,8 @@ void SingleCopy::readRequest(QLocalSocket* socket) {
     if (request == Request::Incomplete)
         return; // wait for the rest
     socket->setProperty("answered", true);
-    socket->disconnectFromServer();
+    socket->abort();
+    socket->deleteLater();
     if (request == Request::Reopen)
         emit reopenRequested();
 }
@@ -128,8 +153,20 @@ SingleCopy::Request SingleCopy::classifyRequest(const QByteArray& received) {
     return isReopenRequest(received) ? Request::Reopen : Request::Ignored;
 }
 
+QString SingleCopy::socketPath() const { return directory_ + QStringLiteral("/quorvel.socket"); }
+
+QString SingleCopy::whyUnreachable() const {
+    const QString path = socketPath();
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("it has no socket at %1").arg(path);
+    if (!S_ISSOCK(info.st_mode))
+        return QStringLiteral("%1 is not a socket").arg(path);
+    return QStringLiteral("it does not answer at %1").arg(path);
+}
+
 bool SingleCopy::sendReopen(int timeoutMs) {
-    const QString path = directory_ + QStringLiteral("/quorvel.socket");
+    const QString path = socketPath();
     const QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class QLocalServer;
 class QLocalSocket;
 
@@ -22,13 +24,16 @@ public:
     explicit SingleCopy(QString directory, QObject* parent = nullptr);
     ~SingleCopy() override;
 
-    // True when this process is now the running copy.
+    // True when this process is now the running copy; asked again, the same
+    // answer.
     bool claim();
     // Starts accepting reopen requests; only after claim() returned true.
     bool listen();
     // Asks the running copy to reopen; retries until timeoutMs, as the running
     // copy may have won the lock but not be listening yet.
     bool sendReopen(int timeoutMs);
+    // After sendReopen() failed: what stands in the way, for the user.
+    QString whyUnreachable() const;
 
     // $XDG_RUNTIME_DIR when it is a private directory of this user, else
     // /run/user/<uid> when that is, else a private directory of ours under
@@ -38,6 +43,10 @@ public:
     static QByteArray reopenRequest() { return QByteArrayLiteral("reopen\n"); }
     // Anything longer than a request is never one.
     static constexpr qsizetype maxRequestSize = 64;
+    // Connections served at once; more are closed as they come.
+    static constexpr int maxOpenConnections = 8;
+    // How long a connection may take to send its request.
+    static constexpr int requestTimeoutMs = 1000;
     // True only for exactly one reopen request.
     static bool isReopenRequest(const QByteArray& bytes);
 
@@ -49,10 +58,14 @@ signals:
     void reopenRequested();
 
 private:
+    bool takeLock();
+    QString socketPath() const;
     void acceptConnection();
     void readRequest(QLocalSocket* socket);
 
     QString directory_;
     int lockFd_ = -1;
+    std::optional<bool> claimed_;
+    int openConnections_ = 0;
     QLocalServer* server_ = nullptr;
 };

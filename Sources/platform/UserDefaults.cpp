@@ -1,5 +1,6 @@
 #include "UserDefaults.h"
 
+#include "RegularFile.h"
 #include "SettingsText.h"
 #include "SystemLog.h"
 
@@ -8,29 +9,43 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <climits>
 #include <cmath>
 
+#include <unistd.h>
+
 namespace {
 
 UserDefaults* installedStandard = nullptr;
 
-enum class ReadResult { Missing, Read, Unreadable };
+enum class ReadResult { Missing, Read, Unreadable, NotRegular };
 
 ReadResult readSettingsFile(const QString& path, std::optional<SettingsText>& text, QString& why) {
-    QFile file(path);
-    if (!file.exists())
+    RegularFile::ReadResult file = RegularFile::read(path);
+    why = file.error;
+    switch (file.status) {
+    case RegularFile::ReadStatus::Missing:
         return ReadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly)) {
-        why = file.errorString();
-        return ReadResult::Unreadable;
+    case RegularFile::ReadStatus::NotRegular:
+        return ReadResult::NotRegular;
+    case RegularFile::ReadStatus::Read:
+        text = SettingsText::parse(file.bytes, &why);
+        return text ? ReadResult::Read : ReadResult::Unreadable;
+    case RegularFile::ReadStatus::TooLarge:
+    case RegularFile::ReadStatus::Failed:
+        break;
     }
-    text = SettingsText::parse(file.readAll(), &why);
-    return text ? ReadResult::Read : ReadResult::Unreadable;
+    return ReadResult::Unreadable;
 }
+
+// How many of a file's problems are reported one by one; the rest are counted
+// in one line, so that a file of garbage does not flood the log.
+constexpr int reportedProblems = 5;
+
+// After a failed save, how long until the unsaved changes are tried again.
+constexpr int saveRetryMs = 30'000;
 
 bool isListType(const QVariant& value) {
     return value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList;
@@ -92,12 +107,15 @@ void UserDefaults::load(bool reportChange) {
     watchFile();
     std::optional<SettingsText> text;
     QString why;
-    switch (readSettingsFile(filePath_, text, why)) {
-    case ReadResult::Missing:
-    case ReadResult::Read: {
+    const ReadResult result = readSettingsFile(filePath_, text, why);
+    notRegular_ = result == ReadResult::NotRegular;
+    if (result == ReadResult::Missing || result == ReadResult::Read) {
         unreadable_ = false;
         reportedUnreadable_ = false;
-        const QMap<QString, QString> values = text ? text->values() : QMap<QString, QString>();
+        QMap<QString, QString> values = text ? text->values() : QMap<QString, QString>();
+        // What could not be saved yet stays what the program uses.
+        for (auto it = unsaved_.cbegin(); it != unsaved_.cend(); ++it)
+            values.insert(it.key(), it.value());
         lineProblems_ = text ? text->problems() : QStringList();
         const bool changed = values != stored_;
         stored_ = values;
@@ -106,20 +124,22 @@ void UserDefaults::load(bool reportChange) {
             emit didChange();
         return;
     }
-    case ReadResult::Unreadable:
-        // At start this means running on the defaults; later it keeps the last
-        // values that could be read. Either way the file stays as it is.
-        unreadable_ = true;
-        if (!reportedUnreadable_) {
-            reportedUnreadable_ = true;
-            systemLog(QStringLiteral("The settings file %1 cannot be read (%2); %3. It is left as it "
-                                     "is until a setting is saved, and then kept beside the new one.")
-                          .arg(filePath_, why,
-                               reportChange ? QStringLiteral("keeping the settings read before")
-                                            : QStringLiteral("using the default settings")));
-        }
+    // At start this means running on the defaults; later it keeps the last
+    // values that could be read. Either way the file stays as it is.
+    unreadable_ = result == ReadResult::Unreadable;
+    if (reportedUnreadable_)
         return;
-    }
+    reportedUnreadable_ = true;
+    const QString using_ = reportChange ? QStringLiteral("keeping the settings read before")
+                                        : QStringLiteral("using the default settings");
+    if (notRegular_)
+        systemLog(QStringLiteral("The settings file %1 is not read (%2); %3. It is left alone, and "
+                                 "settings are not saved while it is there.")
+                      .arg(filePath_, why, using_));
+    else
+        systemLog(QStringLiteral("The settings file %1 cannot be read (%2); %3. It is left as it "
+                                 "is until a setting is saved, and then kept beside the new one.")
+                      .arg(filePath_, why, using_));
 }
 
 void UserDefaults::reloadNow() {
@@ -135,19 +155,32 @@ void UserDefaults::reportOnce(const QString& tag, const QString& message) const 
 }
 
 // Lines that cannot be read and keys that are not settings are each reported
-// once while they stay in the file; everything else in it is used.
+// once while they stay in the file, the first few one by one and the rest in
+// one line; everything else in the file is used.
 void UserDefaults::reportProblems() const {
+    QStringList fresh; // tag, then message
     for (const QString& problem : lineProblems_)
-        reportOnce(u'#' + problem,
-                   QStringLiteral("The settings file %1: %2; the line is ignored.").arg(filePath_, problem));
-    if (registered_.isEmpty())
-        return;
-    for (auto it = stored_.cbegin(); it != stored_.cend(); ++it) {
-        if (!registered_.contains(it.key()))
-            reportOnce(it.key(), QStringLiteral("The settings file %1 holds \"%2\", which is not a "
-                                                "setting; it is kept in the file and ignored.")
-                                     .arg(filePath_, it.key()));
+        if (!warned_.contains(u'#' + problem))
+            fresh << u'#' + problem
+                  << QStringLiteral("The settings file %1: %2; the line is ignored.").arg(filePath_, problem);
+    if (!registered_.isEmpty())
+        for (auto it = stored_.cbegin(); it != stored_.cend(); ++it)
+            if (!registered_.contains(it.key()) && !unsaved_.contains(it.key()) &&
+                !warned_.contains(it.key()))
+                fresh << it.key()
+                      << QStringLiteral("The settings file %1 holds \"%2\", which is not a "
+                                        "setting; it is kept in the file and ignored.")
+                             .arg(filePath_, it.key());
+    const qsizetype count = fresh.size() / 2;
+    for (qsizetype i = 0; i < count; ++i) {
+        warned_.insert(fresh[2 * i]);
+        if (i < reportedProblems)
+            systemLog(fresh[2 * i + 1]);
     }
+    if (count > reportedProblems)
+        systemLog(QStringLiteral("The settings file %1: %2 more lines are ignored, unreported.")
+                      .arg(filePath_)
+                      .arg(count - reportedProblems));
 }
 
 void UserDefaults::registerDefaults(const QVariantMap& values) {
@@ -239,52 +272,83 @@ bool UserDefaults::removeListEntry(const QString& key, int index) {
 }
 
 bool UserDefaults::setObjects(const QVariantMap& values) {
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        unsaved_.insert(it.key(), toStoredText(it.value()));
+    const bool saved = saveUnsaved();
+    emit didChange();
+    return saved;
+}
+
+bool UserDefaults::saveUnsaved() {
     // Start from the file as it is now, so that edits made by hand since the
     // last read are kept, and so are its comments, unknown keys and sections.
     std::optional<SettingsText> text;
     QString why;
-    if (readSettingsFile(filePath_, text, why) == ReadResult::Unreadable || !text) {
+    const ReadResult read = readSettingsFile(filePath_, text, why);
+    if (!text) {
         text = SettingsText::parse({});
         for (auto it = stored_.cbegin(); it != stored_.cend(); ++it)
             text->setValue(it.key(), it.value());
     }
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        text->setValue(it.key(), toStoredText(it.value()));
+    for (auto it = unsaved_.cbegin(); it != unsaved_.cend(); ++it)
+        text->setValue(it.key(), it.value());
 
-    bool written = true;
-    if (unreadable_ && QFileInfo::exists(filePath_)) {
-        const QString backup =
-            filePath_ + QStringLiteral(".unreadable-") +
-            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-        if (QFile::rename(filePath_, backup)) {
-            systemLog(QStringLiteral("The unreadable settings file was kept as %1.").arg(backup));
-        } else {
-            systemLog(QStringLiteral("Cannot keep the unreadable settings file %1 aside; "
-                                     "the new settings are not saved.")
-                          .arg(filePath_));
-            written = false;
-        }
-    }
-    if (written) {
+    std::optional<QString> failure;
+    if (read == ReadResult::NotRegular) {
+        failure = why + QStringLiteral(", so it is left alone");
+    } else {
         QDir().mkpath(QFileInfo(filePath_).absolutePath());
-        QSaveFile file(filePath_);
-        written = file.open(QIODevice::WriteOnly) && file.write(text->toBytes()) >= 0 &&
-                  file.commit();
-        if (!written)
-            systemLog(QStringLiteral("Cannot save the settings to %1: %2")
-                          .arg(filePath_, file.errorString()));
+        failure = read == ReadResult::Unreadable ? replaceKeepingUnreadable(text->toBytes())
+                                                 : RegularFile::replace(filePath_, text->toBytes());
     }
-    if (written) {
-        unreadable_ = false;
-        reportedUnreadable_ = false;
-    }
+
     stored_ = text->values();
     lineProblems_ = text->problems();
-    reportProblems();
     watchFile();
     reloadDelay_.stop(); // our own write is not someone else's change
-    emit didChange();
-    return written;
+    if (failure) {
+        // The changes stay in memory and are tried again, in a while or with
+        // the next change, whichever comes first.
+        if (*failure != saveProblem_)
+            systemLog(QStringLiteral("Cannot save the settings to %1 (%2); the changes are kept "
+                                     "and saved as soon as that works.")
+                          .arg(filePath_, *failure));
+        saveProblem_ = *failure;
+        retrySave_.start();
+        return false;
+    }
+    unsaved_.clear();
+    unreadable_ = false;
+    reportedUnreadable_ = false;
+    retrySave_.stop();
+    if (!saveProblem_.isEmpty())
+        systemLog(QStringLiteral("The settings are saved to %1 again.").arg(filePath_));
+    saveProblem_.clear();
+    reportProblems();
+    return true;
+}
+
+// The file that cannot be read is kept beside the new one. A second name for
+// it (a hard link, which takes no room on a full disk) is made first, so that
+// a save that fails leaves it where it was.
+std::optional<QString> UserDefaults::replaceKeepingUnreadable(const QByteArray& bytes) {
+    const QString backup = filePath_ + QStringLiteral(".unreadable-") +
+                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QByteArray original = QFile::encodeName(filePath_);
+    const QByteArray kept = QFile::encodeName(backup);
+    const bool linked = ::link(original.constData(), kept.constData()) == 0;
+    if (!linked && ::rename(original.constData(), kept.constData()) != 0)
+        return QStringLiteral("the unreadable file cannot be kept aside as %1").arg(backup);
+    const auto failure = RegularFile::replace(filePath_, bytes);
+    if (failure) {
+        if (linked)
+            ::unlink(kept.constData());
+        else
+            ::rename(kept.constData(), original.constData());
+        return failure;
+    }
+    systemLog(QStringLiteral("The unreadable settings file was kept as %1.").arg(backup));
+    return std::nullopt;
 }
 
 QString UserDefaults::toStoredText(const QVariant& value) {

@@ -25,7 +25,8 @@
 //
 // A file that is not text at all is left alone: the program runs on the
 // defaults, says so once, and only when a setting is saved moves the file aside
-// (Quorvel.conf.unreadable-<time>) before writing a new one.
+// (Quorvel.conf.unreadable-<time>) before writing a new one. Something that is
+// not a regular file (a FIFO, a directory) is never opened nor written over.
 //
 // Changes of the file by other programs are picked up and reported through
 // didChange(), like the program's own writes.
@@ -53,7 +54,9 @@ public:
     QStringList stringArrayForKey(const QString& key) const;
 
     // Each call is one write of the file and one didChange(). Returns false when
-    // the file could not be written; the values still hold for this session.
+    // the file could not be written: then the file is as it was, the values
+    // hold for this session, and they are saved with the next save that works
+    // (another change, or a retry a little later).
     bool setObject(const QVariant& value, const QString& key);
     bool setObjects(const QVariantMap& values);
 
@@ -69,6 +72,9 @@ public:
 
     QString filePath() const { return filePath_; }
     bool fileIsUnreadable() const { return unreadable_; }
+    // Why the last save failed; empty once a save worked.
+    QString saveProblem() const { return saveProblem_; }
+    bool hasUnsavedChanges() const { return !unsaved_.isEmpty(); }
 
     // Converts a value to the text the file stores, and back with the type of a
     // template value. Exposed for tests of the file format.
@@ -84,11 +90,17 @@ private:
     void reportUnusable(const QString& key, const QString& text) const;
     void reportOnce(const QString& tag, const QString& message) const;
     void reportProblems() const;
+    bool saveUnsaved();
+    std::optional<QString> replaceKeepingUnreadable(const QByteArray& bytes);
     QStringList storedListEntries(const QString& key);
 
     QString filePath_;
     QVariantMap registered_;
-    QMap<QString, QString> stored_; // the file's values as text
+    QMap<QString, QString> stored_;  // the file's values as text, with unsaved_ on top
+    QMap<QString, QString> unsaved_; // changes no save has managed to write yet
+    QString saveProblem_;
+    QTimer retrySave_;
+    bool notRegular_ = false;
     QStringList lineProblems_;      // the file's lines that cannot be read
     bool unreadable_ = false;
     bool reportedUnreadable_ = false;
