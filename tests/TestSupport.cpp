@@ -5,6 +5,12 @@
 
 #include <QFile>
 
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+void PrintTo(const QByteArray& bytes, std::ostream* out) {
+    *out << '"' << bytes.toStdString() << '"';
+}
+
 QString fixturePath(const QString& relative) {
     return QStringLiteral(QUORVEL_FIXTURES "/") + relative;
 }

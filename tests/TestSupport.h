@@ -5,8 +5,13 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <ostream>
 
 class UserDefaults;
+
+// Qt's strings as text in GoogleTest's messages, not as bytes.
+void PrintTo(const QString& text, std::ostream* out);
+void PrintTo(const QByteArray& bytes, std::ostream* out);
 
 QString fixturePath(const QString& relative);
 QByteArray readFileBytes(const QString& path);

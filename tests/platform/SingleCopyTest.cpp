@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 #include "platform/SingleCopy.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -131,6 +134,110 @@ TEST_F(ProgramTest, OnlyExactReopenRequestsCount) {
     QTest::qWait(200);
     EXPECT_EQ(reopened.count(), 0);
     EXPECT_TRUE(SingleCopy::isReopenRequest(SingleCopy::reopenRequest()));
+}
+
+long residentKilobytes(qint64 pid) {
+    const QByteArray status = readFileBytes(QStringLiteral("/proc/%1/status").arg(pid));
+    const qsizetype at = status.indexOf("VmRSS:");
+    return at < 0 ? -1 : status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ')[0].toLong();
+}
+
+TEST_F(ProgramTest, AFloodOnTheReopenSocketCostsNoLastingMemory) {
+    QProcess* program = start();
+    const QString socketPath = runtime.path() + "/quorvel.socket";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(socketPath); }, 5000));
+    QTest::qWait(1500);
+    const long before = residentKilobytes(program->processId());
+
+    // Hundreds of connections held open, each sending more than a request.
+    rlimit files{};
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    files.rlim_cur = std::min<rlim_t>(files.rlim_max, 4096);
+    ::setrlimit(RLIMIT_NOFILE, &files);
+    std::vector<std::unique_ptr<QLocalSocket>> flood;
+    int connected = 0;
+    for (int i = 0; i < 1500; ++i) {
+        auto socket = std::make_unique<QLocalSocket>();
+        socket->connectToServer(socketPath);
+        if (socket->waitForConnected(100)) {
+            socket->write(QByteArray(16384, 'x'));
+            ++connected;
+        }
+        flood.push_back(std::move(socket));
+        if (i % 50 == 0)
+            QTest::qWait(10);
+    }
+    QTest::qWait(300);
+    const long during = residentKilobytes(program->processId());
+    flood.clear();
+    QTest::qWait(1500);
+    const long after = residentKilobytes(program->processId());
+    EXPECT_GT(connected, 100);
+    EXPECT_LT(during - before, 2048) << before << " kB before, " << during << " kB during";
+    EXPECT_LT(after - before, 2048) << before << " kB before, " << after << " kB after";
+
+    // And it still answers.
+    SingleCopy second(runtime.path());
+    EXPECT_FALSE(second.claim());
+    EXPECT_TRUE(second.sendReopen(1000));
+    EXPECT_EQ(program->state(), QProcess::Running);
+}
+
+TEST_F(ProgramTest, SomethingElseAtTheSocketsPlaceIsLeftAloneAndSaidSo) {
+    const QString socketPath = runtime.path() + "/quorvel.socket";
+    for (const bool directory : {true, false}) {
+        SCOPED_TRACE(directory ? "a directory" : "a file");
+        if (directory)
+            QDir().mkdir(socketPath);
+        else
+            writeFileBytes(socketPath, "mine");
+        SingleCopy first(runtime.path());
+        ASSERT_TRUE(first.claim());
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(first.listen());
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("is not a socket"), std::string::npos);
+
+        QProcess* second = start();
+        ASSERT_TRUE(second->waitForFinished(3000));
+        EXPECT_EQ(second->exitCode(), 1);
+        EXPECT_TRUE(second->readAllStandardError().contains("quorvel.socket is not a socket"));
+        EXPECT_EQ(QFileInfo(socketPath).isDir(), directory);
+        if (!directory) {
+            EXPECT_EQ(readFileBytes(socketPath), "mine");
+        }
+        QFile::remove(socketPath);
+        QDir().rmdir(socketPath);
+    }
+}
+
+TEST_F(ProgramTest, AFifoInPlaceOfTheSettingsFileNeverHangsIt) {
+    const QString settingsPath = config.path() + "/Quorvel/Quorvel.conf";
+    QDir().mkpath(config.path() + "/Quorvel");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(settingsPath).constData(), 0600), 0);
+    QProcess* program = start();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return QFileInfo::exists(runtime.path() + "/quorvel.socket");
+    }, 5000)) << "it did not start";
+    // A second start hands over as ever.
+    QProcess* second = start();
+    ASSERT_TRUE(second->waitForFinished(2000));
+    EXPECT_EQ(second->exitCode(), 0);
+
+    // A FIFO put there while it runs, then a change of the settings' folder.
+    ASSERT_EQ(::unlink(QFile::encodeName(settingsPath).constData()), 0);
+    writeFileBytes(settingsPath, "[General]\nNetScale=3\n");
+    QTest::qWait(300);
+    ASSERT_EQ(::unlink(QFile::encodeName(settingsPath).constData()), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(settingsPath).constData(), 0600), 0);
+    writeFileBytes(config.path() + "/Quorvel/other", "x");
+    QTest::qWait(500);
+    program->terminate();
+    ASSERT_TRUE(program->waitForFinished(3000)) << "it hangs";
+    EXPECT_EQ(program->exitCode(), 0);
+    EXPECT_TRUE(program->readAllStandardError().contains("it is a FIFO, not a regular file"));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(settingsPath).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST(SingleCopy, RuntimeDirectoryMustBePrivate) {

@@ -298,20 +298,48 @@ TEST(SettingsText, OnlyTextThatIsNotTextIsRefused) {
     EXPECT_TRUE(SettingsText::parse("[General]\nbad key=1\n"));
 }
 
-TEST(SettingsText, NewKeysGoIntoTheGeneralSection) {
+TEST(SettingsText, NewKeysGoIntoTheGeneralSectionBehindAnyByteOrderMarkWithTheFilesLineEnds) {
     struct Case {
         QByteArray before, after;
     };
-    for (const Case& c : {Case{"", "[General]\nK=v\n"},
-                          Case{"A=1", "A=1\nK=v"},
-                          Case{"[Other]\nX=1\n", "[General]\nK=v\n\n[Other]\nX=1\n"},
-                          Case{"[General]\nA=1\n\n[Other]\nX=1\n", "[General]\nA=1\nK=v\n\n[Other]\nX=1\n"},
-                          Case{"[Other]\nX=1\n[General]\n", "[Other]\nX=1\n[General]\nK=v\n"}}) {
+    const QByteArray bom = "\xef\xbb\xbf";
+    for (const Case& c :
+         {Case{"", "[General]\nK=v\n"},
+          Case{"A=1", "A=1\nK=v"},
+          Case{"[Other]\nX=1\n", "[General]\nK=v\n\n[Other]\nX=1\n"},
+          Case{"[General]\nA=1\n\n[Other]\nX=1\n", "[General]\nA=1\nK=v\n\n[Other]\nX=1\n"},
+          Case{"[Other]\nX=1\n[General]\n", "[Other]\nX=1\n[General]\nK=v\n"},
+          Case{bom + "[Other]\nX=1\n", bom + "[General]\nK=v\n\n[Other]\nX=1\n"},
+          Case{bom + "[General]\nA=1\n[Other]\n", bom + "[General]\nA=1\nK=v\n[Other]\n"},
+          Case{bom + "[Other]\nX=1\n[General]\nA=1\n", bom + "[Other]\nX=1\n[General]\nA=1\nK=v\n"},
+          Case{bom + "A=1\n", bom + "A=1\nK=v\n"},
+          Case{"[Other]\r\nX=1\r\n", "[General]\r\nK=v\r\n\r\n[Other]\r\nX=1\r\n"},
+          Case{"[General]\r\nA=1\r\n[Other]\r\n", "[General]\r\nA=1\r\nK=v\r\n[Other]\r\n"},
+          Case{"[General]\r\nA=1", "[General]\r\nA=1\r\nK=v"},
+          Case{"[General]\nA=1\r\nB=2\n", "[General]\nA=1\r\nB=2\nK=v\n"}}) {
         auto text = SettingsText::parse(c.before);
         ASSERT_TRUE(text);
         text->setValue("K", "v");
         EXPECT_EQ(text->toBytes(), c.after) << c.before.toStdString();
+        // And read back, the new key is a setting and nothing else is.
+        const auto reread = SettingsText::parse(text->toBytes());
+        EXPECT_EQ(reread->values().value("K"), "v");
+        EXPECT_FALSE(reread->values().contains("X")) << "another section's key";
+        EXPECT_TRUE(reread->problems().isEmpty()) << c.before.toStdString();
     }
+}
+
+TEST(UserDefaults, AFileOfGarbageIsReportedInAFewLines) {
+    QByteArray garbage = "[General]\nNetScale=3\n";
+    for (int i = 0; i < 10000; ++i)
+        garbage += "garbage line " + QByteArray::number(i) + "\n";
+    testing::internal::CaptureStderr();
+    TestSettings settings(garbage);
+    settings.defaults().reloadNow();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log.substr(0, 2000);
+    EXPECT_NE(log.find("9995 more lines are ignored"), std::string::npos) << log.substr(0, 2000);
+    EXPECT_EQ(settings.defaults().integerForKey(SettingsKeys::NetScale), 3);
 }
 
 } // namespace
