@@ -6,6 +6,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -64,6 +65,33 @@ TEST_F(PreferencesTest, EditsWaitForApplyWhichWritesOnceAndRevertDropsOnlyPendin
     EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::AutoHideApplications),
               QStringList{"x.desktop"})
         << "the list is saved as it is edited; Revert does not undo it";
+}
+
+TEST_F(PreferencesTest, AFailedApplySaysSoInTheWindowAndTheEditIsSavedWithTheNextApply) {
+    // Something that is not a file in the settings file's place.
+    QFile::remove(settings.filePath());
+    ASSERT_TRUE(QDir().mkdir(settings.filePath()));
+    auto* problem = ui->prefWindow().findChild<QLabel*>("saveProblem");
+    ASSERT_NE(problem, nullptr);
+    EXPECT_TRUE(problem->isHidden());
+    netScale()->setValue(9);
+    testing::internal::CaptureStderr();
+    controller().applyPrefChanges();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("it is a directory"), std::string::npos);
+    EXPECT_FALSE(problem->isHidden());
+    EXPECT_TRUE(problem->text().contains("could not be saved (it is a directory"))
+        << problem->text().toStdString();
+    EXPECT_EQ(netScale()->value(), 9);
+    EXPECT_EQ(defaults().integerForKey(SettingsKeys::NetScale), 9);
+
+    ASSERT_TRUE(QDir().rmdir(settings.filePath()));
+    ui->prefWindow().findChild<QCheckBox*>(SettingsKeys::AutoHide)->click();
+    testing::internal::CaptureStderr();
+    controller().applyPrefChanges();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("saved to"), std::string::npos);
+    EXPECT_TRUE(problem->isHidden());
+    const QByteArray file = readFileBytes(settings.filePath());
+    EXPECT_TRUE(file.contains("NetScale=9") && file.contains("AutoHide=false")) << file.toStdString();
 }
 
 TEST_F(PreferencesTest, ClosingSavesPendingEditsAndRebuildsTheWindow) {
