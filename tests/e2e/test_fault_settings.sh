@@ -22,6 +22,20 @@ cmp -s "$settings" "$work/garbage" || fail "the garbage file was changed"
 kill "$quorvel_pid"; wait "$quorvel_pid" || true
 cmp -s "$settings" "$work/garbage" || fail "the garbage file was changed at exit"
 
+# A FIFO in the file's place, at start: never opened, so Quorvel does not wait
+# for a writer; it shows its window on the defaults (top right) and a second
+# start hands over to it.
+rm -f "$settings"; mkfifo "$settings"
+stat_id=""
+start_quorvel
+read -r x y w h <<<"$(stat_geometry)"
+[ "$y" = 0 ] && [ $(( x + w )) = 1024 ] || fail "not on the defaults: $x $y $w $h"
+grep -q "it is a FIFO" "$log" || fail "no message about the FIFO"
+timeout 5 "$QUORVEL" >>"$log" 2>&1 || fail "a second start did not hand over"
+kill "$quorvel_pid"; wait "$quorvel_pid" || true
+[ -p "$settings" ] || fail "the FIFO was replaced"
+rm -f "$settings"
+
 # A file that cannot be read (not for root, who reads everything).
 if [ "$(id -u)" != 0 ]; then
   printf '[General]\nAutoHide=false\n' >"$settings"
