@@ -3,13 +3,42 @@
 # front brings it back; with "HideUnderFullScreen" off, nothing happens.
 source "$(dirname "$0")/lib.sh"
 set_setting AutoHide false
+start_quorvel
+window_of() { xwininfo -root -tree | awk -v n="\"$1\"" '$0 ~ n && !found {print $1; found=1}'; }
+
+# A full-screen window in front that is closed, with no other window to fall
+# back to: openbox leaves _NET_ACTIVE_WINDOW naming the window that is gone.
+xmessage -name quorvel-test-closed -geometry 200x100+100+300 closed &
+closed_pid=$!
+pids+=("$closed_pid")
+wait_for 3000 bash -c "xwininfo -root -tree | grep -q quorvel-test-closed"
+closed=$(window_of quorvel-test-closed)
+xdotool windowactivate --sync "$closed"
+wmctrl -i -r "$closed" -b add,fullscreen
+wait_for 1000 stat_window_unmapped || fail "still shown over the full-screen window to be closed"
+kill "$closed_pid"
+wait_for 1000 stat_window_mapped || fail "not back after the full-screen window in front was closed"
+
+# A new window under the id of the last one watched, going full screen.
+coproc reused { "$REUSED_WINDOW" quorvel-test-reused; }
+pids+=("$reused_PID")
+read -r reused_id <&"${reused[0]}"
+xdotool windowactivate --sync "$reused_id"
+wait_for 1000 bash -c "[ \"\$(xprop -root _NET_ACTIVE_WINDOW | awk '{print \$NF}')\" = $reused_id ]"
+echo again >&"${reused[1]}"
+read -r _ <&"${reused[0]}"
+wait_for 2000 bash -c "xwininfo -id $reused_id | grep -q IsViewable"
+xdotool windowactivate --sync "$reused_id"
+wmctrl -i -r "$reused_id" -b add,fullscreen
+wait_for 1000 stat_window_unmapped || fail "not hidden by the new full-screen window under a reused id"
+kill "$reused_PID"
+wait_for 1000 stat_window_mapped || fail "not back after the window under a reused id was closed"
+
 xmessage -name quorvel-test-film -geometry 200x100+100+300 film &
 pids+=($!)
 xmessage -name quorvel-test-other -geometry 200x100+400+300 other &
 pids+=($!)
 wait_for 3000 bash -c "xwininfo -root -tree | grep -q quorvel-test-other"
-start_quorvel
-window_of() { xwininfo -root -tree | awk -v n="\"$1\"" '$0 ~ n && !found {print $1; found=1}'; }
 film=$(window_of quorvel-test-film)
 other=$(window_of quorvel-test-other)
 xdotool windowactivate --sync "$film"
@@ -21,6 +50,7 @@ wmctrl -i -r "$film" -b add,fullscreen
 wait_for 1000 stat_window_unmapped || fail "not hidden the second time"
 xdotool windowactivate --sync "$other"
 wait_for 1000 stat_window_mapped || fail "not back after another window came to the front"
+
 
 # Two monitors: full screen on the left one leaves the stat window on the
 # right one alone.

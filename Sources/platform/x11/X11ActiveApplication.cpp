@@ -46,6 +46,21 @@ bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* 
             stateStale_ = true;
             notifyChange();
         }
+    } else if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY) {
+        // Some window managers (openbox) leave _NET_ACTIVE_WINDOW naming a
+        // window that is gone. A window that is gone is in front of nothing,
+        // so it counts as none until the property names another; and its id,
+        // which the server may give to a new window, is no longer watched.
+        auto* notify = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
+        if (watched_ && notify->window == watched_) {
+            watched_ = XCB_WINDOW_NONE;
+            addedSelection_ = 0;
+            fullScreen_ = false;
+            activeFrame_ = QRect();
+            cached_.clear();
+            stale_ = stateStale_ = false;
+            notifyChange();
+        }
     }
     return false;
 }
@@ -154,33 +169,38 @@ void X11ActiveApplication::readState(xcb_window_t window) {
     free(place);
 }
 
-// Property changes of the active window come to this connection while it is
-// the active one. The selection is added to what this connection selects on
-// the window already (it may be one of Quorvel's own, whose events Qt
-// selects) and taken back afterwards. A window that is gone by then gives an
-// error, which is dropped: there is nothing to watch.
+// Property changes of the active window, and its end, come to this
+// connection while it is the active one. The selection is added to what this
+// connection selects on the window already (it may be one of Quorvel's own,
+// whose events Qt selects), and only what was added is taken back afterwards.
+// A window that is gone by then gives an error, which is dropped: there is
+// nothing to watch.
 void X11ActiveApplication::watch(xcb_window_t window) {
-    if (window == watched_)
-        return;
-    auto changeSelection = [this](xcb_window_t target, bool add) {
+    constexpr uint32_t wanted = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    // Returns the bits this call added.
+    auto changeSelection = [this](xcb_window_t target, uint32_t add, uint32_t remove) -> uint32_t {
         auto attributes = xcb_get_window_attributes_reply(
             connection_, xcb_get_window_attributes(connection_, target), nullptr);
         if (!attributes)
-            return false;
-        const bool had = attributes->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE;
-        const uint32_t mask = add ? attributes->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE
-                                  : attributes->your_event_mask & ~XCB_EVENT_MASK_PROPERTY_CHANGE;
+            return 0;
+        const uint32_t had = attributes->your_event_mask;
         free(attributes);
-        if (had == add)
-            return false;
+        const uint32_t mask = (had | add) & ~remove;
+        if (mask == had)
+            return 0;
         const xcb_void_cookie_t cookie = xcb_change_window_attributes_checked(
             connection_, target, XCB_CW_EVENT_MASK, &mask);
         xcb_discard_reply(connection_, cookie.sequence);
-        return true;
+        return mask & ~had;
     };
-    if (watched_ != XCB_WINDOW_NONE && selectedOnWatched_)
-        changeSelection(watched_, false);
+    if (watched_ != XCB_WINDOW_NONE && window != watched_ && addedSelection_)
+        changeSelection(watched_, 0, addedSelection_);
+    // The same id again is selected again too: it may be a new window that
+    // was given the id of one that is gone.
+    const uint32_t kept = window == watched_ ? addedSelection_ : 0;
     watched_ = window;
-    selectedOnWatched_ = window != XCB_WINDOW_NONE && window != root_ && changeSelection(window, true);
+    addedSelection_ = window != XCB_WINDOW_NONE && window != root_
+                          ? kept | changeSelection(window, wanted, 0)
+                          : 0;
     xcb_flush(connection_);
 }

@@ -45,7 +45,7 @@ private:
     xcb_atom_t stateAtom_ = 0;
     xcb_atom_t fullScreenAtom_ = 0;
     xcb_window_t watched_ = 0; // the active window, whose state changes are selected
-    bool selectedOnWatched_ = false; // this connection added the selection
+    uint32_t addedSelection_ = 0; // the events this connection selected on it
     bool fullScreen_ = false;
     QRect activeFrame_; // of a full-screen active window, relative to the root
     bool stale_ = true;      // the active window may be another one
