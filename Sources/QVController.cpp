@@ -48,12 +48,6 @@ void takeOutGraph(View*& view) {
     delete std::exchange(view, nullptr);
 }
 
-// The height of a panel along the top of the screen, which the stat window
-// keeps clear of: how far the work area starts below the screen's top.
-float topPanelHeight(const QScreen& screen) {
-    return float(screen.availableGeometry().top() - screen.geometry().top());
-}
-
 } // namespace
 
 QVController::QVController(UserDefaults& defaults, QObject* parent)
@@ -331,12 +325,13 @@ void QVController::_setupStatWindow() {
     if (screen != watchedScreen_)
         watchPrimaryScreen(); // the chosen screen came, went or was chosen
     statWindow->setScreenName(screen->name());
-    // Placement works in y-up coordinates with the primary screen's bottom
-    // edge at y = 0; Qt's screen coordinates grow downwards.
+    // Placement works in y-up coordinates with the screen's bottom edge at
+    // y = 0; Qt's screen coordinates grow downwards. The work area is the
+    // screen less the panels the desktop keeps clear (_NET_WORKAREA on X11).
     const QRectF screenFrame = screen->geometry();
     const double bottom = screenFrame.top() + screenFrame.height();
     const QRectF frame = StatWindowLayout::statWindowFrame(
-        StatWindowLayout::flipped(screenFrame, bottom), topPanelHeight(*screen), nrView,
+        StatWindowLayout::flipped(screen->availableGeometry(), bottom), nrView,
         defaults_.integerForKey(SettingsKeys::WindowPosition));
 
     if (frame.isNull()) {

@@ -8,12 +8,10 @@ QRectF _graphRect(int n) {
     return QRectF(double((graphSize + spacing) * float(n)), 0.0, graphSize, graphSize);
 }
 
-QRectF statWindowFrame(const QRectF& screenFrame, float topPanelHeight, int nrView,
-                       int windowPosition) {
+QRectF statWindowFrame(const QRectF& workArea, int nrView, int windowPosition) {
     if (nrView <= 0)
         return {};
-    QRectF s = screenFrame;
-    s.setHeight(s.height() - double(topPanelHeight));
+    const QRectF& s = workArea;
     const float w = (graphSize + spacing) * float(nrView) - spacing;
     const float h = graphSize;
     const bool top = windowPosition == 0 || windowPosition == 1;

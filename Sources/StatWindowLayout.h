@@ -6,7 +6,7 @@
 // Where the stat window and its graphs go. These functions work in the stat
 // window's own frame of reference: screen units with y growing upwards from the
 // bottom of the primary screen (so the layout reads the way one describes it:
-// "top" corners touch the panel, "bottom" ones the screen's edge). flipped()
+// "top" corners touch the top of the work area). flipped()
 // converts to and from Qt's y-down coordinates.
 namespace StatWindowLayout {
 
@@ -18,10 +18,11 @@ QRectF _graphRect(int n);
 
 // The stat window's frame for nrView graphs, in the corner "WindowPosition"
 // names (0 top left, 1 top right, 2 bottom left, anything else bottom right)
-// of the screen frame, whose top is lowered by a top panel's height. Null when
-// there are no graphs: the window has no size then and stays out of sight.
-QRectF statWindowFrame(const QRectF& screenFrame, float topPanelHeight, int nrView,
-                       int windowPosition);
+// of the work area: the screen less the room the desktop's panels and docks
+// keep for themselves on any edge, so that a corner never covers a panel's
+// tray or clock. Null when there are no graphs: the window has no size then
+// and stays out of sight.
+QRectF statWindowFrame(const QRectF& workArea, int nrView, int windowPosition);
 
 // Mirrors a rectangle between y-up and y-down coordinates that share the
 // horizontal line y = 0 at `referenceBottom` (y-down) / 0 (y-up). The

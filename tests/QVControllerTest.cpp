@@ -13,11 +13,10 @@
 namespace {
 
 QRect expectedFrame(int graphs, int position) {
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const int panel = QGuiApplication::primaryScreen()->availableGeometry().top() - screen.top();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const int width = 66 * graphs - 2;
-    const int x = position == 0 || position == 2 ? screen.left() : screen.right() + 1 - width;
-    const int y = position == 0 || position == 1 ? screen.top() + panel : screen.bottom() + 1 - 64;
+    const int x = position == 0 || position == 2 ? area.left() : area.right() + 1 - width;
+    const int y = position == 0 || position == 1 ? area.top() : area.bottom() + 1 - 64;
     return QRect(x, y, width, 64);
 }
 

@@ -10,24 +10,29 @@ using namespace StatWindowLayout;
 TEST(StatWindowFrame, EveryCornerFromTheGraphCount) {
     EXPECT_EQ(_graphRect(2), QRectF(132, 0, 64, 64)) << "slots are 66 apart";
     struct Case {
-        QRectF screen;
-        qreal panel;
+        QRectF workArea; // y up
         int graphs, corner;
         QRectF frame; // y up
     };
-    const QRectF screen(0, 0, 1024, 768);
+    // A 1024 x 768 screen with a 22-unit panel at the top.
+    const QRectF underTopPanel(0, 0, 1024, 746);
+    // And a 30-unit dock along the bottom, a 48-unit one at the left.
+    const QRectF betweenPanels(48, 30, 976, 716);
     for (const Case& c : {
-             // Two processors and the network graph under a 22-unit panel.
-             Case{screen, 22, 3, 1, QRectF(828, 682, 196, 64)},
-             Case{screen, 22, 5, 0, QRectF(0, 682, 328, 64)},
-             Case{screen, 22, 5, 2, QRectF(0, 0, 328, 64)},
-             Case{screen, 22, 5, 3, QRectF(696, 0, 328, 64)},
-             Case{screen, 22, 5, 7, QRectF(696, 0, 328, 64)}, // unknown: bottom right
-             Case{screen, 22, 5, -1, QRectF(696, 0, 328, 64)},
-             Case{QRectF(1024, 100, 800, 600), 0, 1, 1, QRectF(1760, 636, 64, 64)},
-             Case{screen, 0, 0, 1, QRectF()}, // no graphs, no frame
+             // Two processors and the network graph.
+             Case{underTopPanel, 3, 1, QRectF(828, 682, 196, 64)},
+             Case{underTopPanel, 5, 0, QRectF(0, 682, 328, 64)},
+             Case{underTopPanel, 5, 2, QRectF(0, 0, 328, 64)},
+             Case{underTopPanel, 5, 3, QRectF(696, 0, 328, 64)},
+             Case{underTopPanel, 5, 7, QRectF(696, 0, 328, 64)}, // unknown: bottom right
+             Case{underTopPanel, 5, -1, QRectF(696, 0, 328, 64)},
+             Case{betweenPanels, 5, 0, QRectF(48, 682, 328, 64)},
+             Case{betweenPanels, 5, 2, QRectF(48, 30, 328, 64)},
+             Case{betweenPanels, 5, 3, QRectF(696, 30, 328, 64)},
+             Case{QRectF(1024, 100, 800, 600), 1, 1, QRectF(1760, 636, 64, 64)},
+             Case{underTopPanel, 0, 1, QRectF()}, // no graphs, no frame
          })
-        EXPECT_EQ(statWindowFrame(c.screen, c.panel, c.graphs, c.corner), c.frame)
+        EXPECT_EQ(statWindowFrame(c.workArea, c.graphs, c.corner), c.frame)
             << c.graphs << " graphs, corner " << c.corner;
     // In Qt's coordinates the top-right frame is 22 below the top.
     EXPECT_EQ(flipped(QRectF(828, 682, 196, 64), 768), QRectF(828, 22, 196, 64));
