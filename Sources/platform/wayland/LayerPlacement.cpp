@@ -14,6 +14,21 @@ std::uint32_t anchorFor(const QRect& frame, const QRect& screen) {
     return horizontal | vertical;
 }
 
+QList<QRect> sensingBand(const QSize& size, std::uint32_t anchor, int width) {
+    const int w = size.width(), h = size.height();
+    width = std::min({width, w, h});
+    QList<QRect> band;
+    if (!(anchor & Left))
+        band << QRect(0, 0, width, h);
+    if (!(anchor & Right))
+        band << QRect(w - width, 0, width, h);
+    if (!(anchor & Top))
+        band << QRect(0, 0, w, width);
+    if (!(anchor & Bottom))
+        band << QRect(0, h - width, w, width);
+    return band;
+}
+
 Buffer bufferFor(const QSize& logical, int integerScale, int fractionalScale120, bool canViewport) {
     Buffer buffer;
     if (fractionalScale120 > 0 && canViewport) {

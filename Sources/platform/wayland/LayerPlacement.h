@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <QSize>
 
@@ -18,6 +19,12 @@ enum Anchor : std::uint32_t { Top = 1, Bottom = 2, Left = 4, Right = 8 };
 // are kept clear of by the compositor (an exclusive zone of 0), so no margin
 // is needed for them.
 std::uint32_t anchorFor(const QRect& frame, const QRect& screen);
+
+// Where a surface of size, anchored so, takes the pointer while it senses it:
+// a band `width` units deep along each edge that faces the output's inside,
+// the edges a pointer crosses to come onto it. The inside takes nothing, so a
+// pointer that rests there when the window comes back never catches a click.
+QList<QRect> sensingBand(const QSize& size, std::uint32_t anchor, int width);
 
 struct Buffer {
     QSize pixels;        // the buffer's size in pixels

@@ -50,16 +50,26 @@ wl_buffer* createShmBuffer(wl_shm* shm, const QSize& size, uchar** pixels, qsize
     return buffer;
 }
 
-const wl_buffer_listener bufferListener = {[](void* data, wl_buffer*) {
-    static_cast<bool*>(data)[0] = false; // the compositor is done with it
-}};
-
 // An entry this soon after the surface started taking the pointer was not a
 // movement onto it.
 constexpr int restingEntryMs = 200;
 // How long a pointer found resting on the window is let be.
 constexpr int rearmMs = 2000;
+// How deep the band along the window's inner edges is that takes the pointer
+// while AutoHide senses it, in the output's logical units.
+constexpr int sensingBandWidth = 4;
 } // namespace
+
+// The compositor is done with a buffer; a frame that found both buffers busy
+// is drawn now, so that a fade's last step is never left for the next tick.
+void LayerSurfaceKeeper::bufferReleased(void* data, wl_buffer* buffer) {
+    auto* self = static_cast<LayerSurfaceKeeper*>(data);
+    for (ShmBuffer& candidate : self->buffers_)
+        if (candidate.buffer == buffer)
+            candidate.busy = false;
+    if (std::exchange(self->drawWhenReleased_, false))
+        self->draw();
+}
 
 LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayland)
     : QObject(window), window_(window), wayland_(wayland), drawSoon_(new QTimer(this)),
@@ -81,13 +91,16 @@ LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayla
     connect(&wayland_, &WaylandConnection::outputsChanged, this, [this] {
         if (!surface_)
             return;
-        if (outputName_.isEmpty()) {
-            placementChanged();
+        // A layer surface keeps its output for life, so only a change of the
+        // output it belongs on (the named one came back, say) makes a new
+        // one; a change of scale, a name or another output plugged in keeps
+        // it, drawn, where it is.
+        if (chosenOutput() != surfaceOutput_) {
+            destroySurface();
+            createSurface();
             return;
         }
-        // The named output may have come back: a new surface finds it.
-        destroySurface();
-        createSurface();
+        placementChanged();
     });
 }
 
@@ -192,16 +205,17 @@ void LayerSurfaceKeeper::createSurface() {
             }};
         wp_fractional_scale_v1_add_listener(fractional_, &fractionalListener, this);
     }
-    // The output named, while it is there; else the first one the compositor
-    // announced, which Qt calls the primary screen on Wayland.
-    wl_output* output = wayland_.outputs().empty() ? nullptr : wayland_.outputs().front().output;
-    for (const WaylandConnection::Output& known : wayland_.outputs())
-        if (!outputName_.isEmpty() && known.name == outputName_)
-            output = known.output;
+    wl_output* output = chosenOutput();
+    surfaceOutput_ = output;
     if (output)
         integerScale_ = wayland_.scaleOf(output);
+    // The top layer: above every ordinary window, and beneath the desktop's
+    // own panels' menus and notifications, which it must never cover. (The
+    // overlay layer is for lock screens and on-screen displays.) A full-screen
+    // window covers it, as it covers panels; Quorvel fades out there anyway
+    // while "HideUnderFullScreen" is on.
     layer_ = zwlr_layer_shell_v1_get_layer_surface(wayland_.layerShell(), surface_, output,
-                                                   ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "quorvel");
+                                                   ZWLR_LAYER_SHELL_V1_LAYER_TOP, "quorvel");
     static const zwlr_layer_surface_v1_listener layerListener = {&LayerSurfaceKeeper::configure,
                                                                  &LayerSurfaceKeeper::closed};
     zwlr_layer_surface_v1_add_listener(layer_, &layerListener, this);
@@ -215,8 +229,20 @@ void LayerSurfaceKeeper::createSurface() {
     wayland_.flush();
 }
 
+// The output named, while it is there; else the first one the compositor
+// announced, which Qt calls the primary screen on Wayland.
+wl_output* LayerSurfaceKeeper::chosenOutput() const {
+    wl_output* output = wayland_.outputs().empty() ? nullptr : wayland_.outputs().front().output;
+    for (const WaylandConnection::Output& known : wayland_.outputs())
+        if (!outputName_.isEmpty() && known.name == outputName_)
+            output = known.output;
+    return output;
+}
+
 void LayerSurfaceKeeper::destroySurface() {
     wayland_.setStatWindowOutput(nullptr);
+    surfaceOutput_ = nullptr;
+    drawWhenReleased_ = false;
     drawSoon_->stop();
     rearm_->stop();
     configured_ = false;
@@ -232,22 +258,30 @@ void LayerSurfaceKeeper::destroySurface() {
 
 void LayerSurfaceKeeper::setLayerState() {
     const QSize size = window_->size();
+    // The corner is the one the frame is in on its own screen (the frame is
+    // placed on the screen "Screen" names, which need not be the primary one).
     QRect screen = window_->geometry();
-    if (const QScreen* primary = QGuiApplication::primaryScreen())
+    if (const QScreen* on = QGuiApplication::screenAt(window_->geometry().center()))
+        screen = on->geometry();
+    else if (const QScreen* primary = QGuiApplication::primaryScreen())
         screen = primary->geometry();
+    anchor_ = LayerPlacement::anchorFor(window_->geometry(), screen);
     zwlr_layer_surface_v1_set_size(layer_, quint32(size.width()), quint32(size.height()));
-    zwlr_layer_surface_v1_set_anchor(layer_, LayerPlacement::anchorFor(window_->geometry(), screen));
+    zwlr_layer_surface_v1_set_anchor(layer_, anchor_);
+    if (sensing_ && !entryTaken_)
+        applyInputRegion(); // the band follows the corner
 }
 
 void LayerSurfaceKeeper::applyInputRegion() {
+    wl_region* region = wl_compositor_create_region(wayland_.compositor());
     if (sensing_ && !entryTaken_) {
-        wl_surface_set_input_region(surface_, nullptr); // the whole surface
+        for (const QRect& part :
+             LayerPlacement::sensingBand(window_->size(), anchor_, sensingBandWidth))
+            wl_region_add(region, part.x(), part.y(), part.width(), part.height());
         armed_.start();
-        return;
     }
-    wl_region* empty = wl_compositor_create_region(wayland_.compositor());
-    wl_surface_set_input_region(surface_, empty);
-    wl_region_destroy(empty);
+    wl_surface_set_input_region(surface_, region);
+    wl_region_destroy(region);
 }
 
 void LayerSurfaceKeeper::pointerCameOn(wl_surface* surface) {
@@ -300,7 +334,8 @@ LayerSurfaceKeeper::ShmBuffer* LayerSurfaceKeeper::freeBuffer(const QSize& size)
                 return nullptr;
             }
             candidate.size = size;
-            wl_buffer_add_listener(candidate.buffer, &bufferListener, &candidate.busy);
+            static const wl_buffer_listener listener = {&LayerSurfaceKeeper::bufferReleased};
+            wl_buffer_add_listener(candidate.buffer, &listener, this);
         }
         return &candidate;
     }
@@ -328,7 +363,9 @@ void LayerSurfaceKeeper::draw() {
         logical, integerScale_, fractionalScale120_, viewport_ != nullptr);
     ShmBuffer* target = freeBuffer(plan.pixels);
     if (!target) {
-        // Both buffers are still on screen; the next tick draws again.
+        // Both buffers are still the compositor's: drawn as soon as one is
+        // given back.
+        drawWhenReleased_ = true;
         return;
     }
     QImage image(target->pixels, plan.pixels.width(), plan.pixels.height(),

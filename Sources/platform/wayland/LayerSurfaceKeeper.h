@@ -8,30 +8,36 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 
 class QTimer;
 class QWidget;
 class WaylandConnection;
 struct wl_buffer;
+struct wl_output;
 struct wl_surface;
 struct wp_fractional_scale_v1;
 struct wp_viewport;
 struct zwlr_layer_surface_v1;
 
 // The stat window as a layer surface (wlroots' layer shell) on Quorvel's own
-// Wayland connection: on the overlay layer above every ordinary window, in the
-// corner the window's frame is in, clear of panels' exclusive zones, on every
-// workspace, never given the keyboard, with an empty input region so that
-// every click reaches the window beneath. The Qt widget itself is never shown:
+// Wayland connection: on the top layer, above every ordinary window and
+// beneath the panels' menus and notifications, in the corner the window's
+// frame is in, clear of panels' exclusive zones, on every workspace, never
+// given the keyboard, with an input region that never takes a click over its
+// inside, so that clicks there reach the window beneath. The Qt widget itself is never shown:
 // its graphs are drawn into shared-memory buffers at the output's scale
 // (fractional where the compositor offers it), the window's alpha applied.
 //
-// Sensing the pointer: the compositor reports the pointer entering the
-// surface both when it moves onto it and when the surface appears (or starts
-// taking input) under a pointer that rests there. An entry right after that
-// is the pointer resting where the window came back: the window stays, lets
-// clicks through, and takes the pointer again a while later, so a pointer left
-// in the corner never keeps it hidden.
+// Sensing the pointer (AutoHide): only a thin band along the edges that face
+// the output's inside takes the pointer, the edges a pointer crosses to come
+// onto the window; its entry there empties the region at once. A pointer
+// resting inside the window when it comes back is on no input region, so a
+// click there reaches the window beneath. The compositor also reports an
+// entry when the surface appears under a pointer resting on the band; an
+// entry right after that is let be: the window stays, lets clicks through,
+// and takes the pointer again a while later, so a pointer left in the corner
+// never keeps it hidden.
 //
 // Hiding destroys the surface and showing makes a new one, which is how the
 // layer shell maps a surface again.
@@ -73,6 +79,8 @@ private:
     ShmBuffer* freeBuffer(const QSize& size);
     void dropBuffers();
     void pointerCameOn(wl_surface* surface);
+    wl_output* chosenOutput() const;
+    static void bufferReleased(void* data, wl_buffer* buffer);
 
     static void configure(void* data, zwlr_layer_surface_v1* layer, quint32 serial, quint32 width,
                           quint32 height);
@@ -92,6 +100,9 @@ private:
     bool configured_ = false;
     bool sensing_ = false;
     bool entryTaken_ = false;
+    bool drawWhenReleased_ = false;
+    std::uint32_t anchor_ = 0;
+    const wl_output* surfaceOutput_ = nullptr; // the one it was made for
     float alpha_ = 1.0f;
     QString outputName_; // empty: the first output
     int integerScale_ = 1;

@@ -23,6 +23,28 @@ TEST(LayerPlacement, AnchorsToTheCornerTheFrameIsIn) {
     EXPECT_EQ(anchorFor({1280, 736, 196, 64}, {1280, 0, 1920, 800}), Bottom | Left);
 }
 
+TEST(LayerPlacement, SensesThePointerOnlyAlongTheEdgesFacingTheOutputsInside) {
+    const QSize size(196, 64);
+    const struct {
+        std::uint32_t anchor;
+        QList<QRect> band;
+    } cases[] = {
+        {Top | Right, {QRect(0, 0, 4, 64), QRect(0, 60, 196, 4)}},
+        {Top | Left, {QRect(192, 0, 4, 64), QRect(0, 60, 196, 4)}},
+        {Bottom | Left, {QRect(192, 0, 4, 64), QRect(0, 0, 196, 4)}},
+        {Bottom | Right, {QRect(0, 0, 4, 64), QRect(0, 0, 196, 4)}},
+    };
+    for (const auto& c : cases) {
+        const QList<QRect> band = sensingBand(size, c.anchor, 4);
+        EXPECT_EQ(band, c.band) << c.anchor;
+        // The middle, where a pointer rests, never takes a click.
+        for (const QRect& part : band)
+            EXPECT_FALSE(part.contains(QPoint(98, 32)));
+    }
+    EXPECT_EQ(sensingBand(QSize(3, 64), Top | Right, 4).first(), QRect(0, 0, 3, 64))
+        << "never wider than the surface";
+}
+
 TEST(LayerPlacement, BufferFillsTheSurfaceAtTheOutputsScale) {
     const QSize logical(196, 64);
     const struct {
