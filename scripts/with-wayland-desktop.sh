@@ -11,7 +11,10 @@
 #   QUORVEL_X_DISPLAY the Xvfb the compositor is nested in (input, screenshots)
 #   DISPLAY           the session's Xwayland where the compositor has one
 #                     ready (mutter), else unset
-#   DBUS_SESSION_BUS_ADDRESS  KWin's session bus (kwin)
+#   DBUS_SESSION_BUS_ADDRESS  the session bus (kwin, sway)
+# sway runs as users run it, with a panel along the top (waybar, 30 units
+# high, with its tray, which holds StatusNotifierItems) and a notification
+# daemon (mako, in the top-right corner).
 # QUORVEL_WAYLAND_SCALE sets the output's scale (sway and KWin; 1.5 is
 # fractional). The X display stays 1280 × 800 pixels whatever the scale.
 # KWin has a second output to the right of the first; its window on the X
@@ -48,6 +51,36 @@ wait_for_file() { # FILE SECONDS
   return 1
 }
 
+# A session bus of the session's own, which the command shares.
+start_session_bus() {
+  setsid dbus-daemon --session --nofork --print-address=3 3>"$session/bus" 2>/dev/null &
+  pids+=($!)
+  wait_for_file "$session/bus" 5
+  for i in $(seq 100); do [ -s "$session/bus" ] && break; sleep 0.05; done
+  DBUS_SESSION_BUS_ADDRESS=$(head -1 "$session/bus")
+  export DBUS_SESSION_BUS_ADDRESS
+}
+
+# The panel and the notification daemon of a wlroots desktop.
+start_panel_and_notifications() {
+  mkdir -p "$session/config/waybar" "$session/config/mako"
+  cat >"$session/config/waybar/config" <<JSON
+{"layer": "top", "position": "top", "height": 30, "modules-right": ["tray"],
+ "tray": {"icon-size": 20, "spacing": 6}}
+JSON
+  cat >"$session/config/waybar/style.css" <<CSS
+* { font-family: sans-serif; font-size: 13px; }
+window#waybar { background: #303030; color: #ffffff; }
+CSS
+  for program in waybar mako; do
+    setsid env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
+      XDG_CONFIG_HOME="$session/config" WAYLAND_DISPLAY="$socket" \
+      DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
+      setpriv --pdeathsig TERM "$program" >"$session/$program.log" 2>&1 &
+    pids+=($!)
+  done
+}
+
 n=$(free_display 120)
 setsid setpriv --pdeathsig TERM Xvfb ":$n" -screen 0 "${width}x${height}x24" -noreset -nolisten tcp \
   >"$session/xvfb.log" 2>&1 &
@@ -74,19 +107,14 @@ CONF
       sway -c "$session/sway.conf" >"$session/compositor.log" 2>&1 &
     pids+=($!)
     socket="$runtime/wayland-1"
+    start_session_bus
     ;;
   kwin)
     # The packaged binary carries a file capability that a container may
     # refuse to run; a plain copy runs.
     cp /usr/bin/kwin_wayland "$session/kwin_wayland"
-    # A session bus of its own, which the command shares: KWin's virtual
-    # desktops are reached over it.
-    setsid dbus-daemon --session --nofork --print-address=3 3>"$session/bus" 2>/dev/null &
-    pids+=($!)
-    wait_for_file "$session/bus" 5
-    for i in $(seq 100); do [ -s "$session/bus" ] && break; sleep 0.05; done
-    DBUS_SESSION_BUS_ADDRESS=$(head -1 "$session/bus")
-    export DBUS_SESSION_BUS_ADDRESS
+    # KWin's virtual desktops are reached over the session bus.
+    start_session_bus
     setsid env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
       DISPLAY="$QUORVEL_X_DISPLAY" KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
       DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
@@ -114,6 +142,7 @@ if ! wait_for_file "$socket" 20; then
   exit 1
 fi
 export WAYLAND_DISPLAY="$socket"
+[ "$QUORVEL_COMPOSITOR" = sway ] && start_panel_and_notifications
 if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
   # Each output is an X window at the origin, made in order.
   for i in $(seq 100); do

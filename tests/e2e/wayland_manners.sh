@@ -16,6 +16,10 @@ xdisplay="$QUORVEL_X_DISPLAY"
 px() { awk -v n="$1" -v s="${QUORVEL_WAYLAND_SCALE:-1}" 'BEGIN {printf "%d", n * s + 0.5}'; }
 width=$(px $(( 66 * $(graph_count) - 2 ))) height=$(px 64)
 screen_w=1280
+# Where the stat window's top is: below sway's panel (waybar, 30 units), at the
+# output's top elsewhere.
+top=0
+[ "$QUORVEL_COMPOSITOR" = sway ] && top=$(px 30)
 app_id=quorvel-click-target
 printf '[Desktop Entry]\nType=Application\nName=Click Target\nExec=click_target\n' \
   >"$XDG_DATA_HOME/applications/$app_id.desktop"
@@ -40,8 +44,9 @@ brightness() { # x y, on the compositor's output as the nested display shows it
 edges() {
   import -display "$xdisplay" -window root "$work/edges.png"
   local x y
-  for x_y in "$((screen_w - width + 1)) $((height / 2))" "$((screen_w - width - 3)) $((height / 2))" \
-    "$((screen_w - 3)) $((height - 2))" "$((screen_w - 3)) $((height + 2))"; do
+  for x_y in "$((screen_w - width + 1)) $((top + height / 2))" \
+    "$((screen_w - width - 3)) $((top + height / 2))" \
+    "$((screen_w - 3)) $((top + height - 2))" "$((screen_w - 3)) $((top + height + 2))"; do
     read -r x y <<<"$x_y"
     convert "$work/edges.png" -crop "1x1+$x+$y" -depth 8 txt:- |
       awk -F'[()]' 'NR == 2 {split($2, c, ","); printf "%d ", (c[1] + c[2] + c[3]) / 3}'
@@ -53,7 +58,7 @@ shown() {
   [ "$inside_left" -lt 160 ] && [ "$outside_left" -gt 200 ] && [ "$inside_bottom" -lt 160 ] &&
     [ "$outside_bottom" -gt 200 ]
 }
-gone() { [ "$(brightness $((screen_w - 3)) 3)" -gt 200 ]; }
+gone() { [ "$(brightness $((screen_w - 3)) $((top + 3)))" -gt 200 ]; }
 pointer() { DISPLAY="$xdisplay" xdotool mousemove "$1" "$2"; }
 click() { DISPLAY="$xdisplay" xdotool click 1; }
 presses() { grep -c '^press' "$work/target.log" || true; }
@@ -93,7 +98,7 @@ shown || fail "$QUORVEL_COMPOSITOR: not ${width}x$height pixels in the corner (e
 if [ -n "$layer_shell" ]; then
   # A click on it reaches the native window beneath.
   before=$(presses)
-  pointer $((screen_w - width / 2)) 40; sleep 0.3; click
+  pointer $((screen_w - width / 2)) $((top + 40)); sleep 0.3; click
   wait_for 2000 eval '[ "$(presses)" -gt "$before" ]' ||
     fail "$QUORVEL_COMPOSITOR: the click did not reach the native window"
   shown || fail "$QUORVEL_COMPOSITOR: AutoHide off, yet the pointer hid it"
@@ -105,7 +110,7 @@ else
   xprop -id "$id" _NET_WM_STATE _NET_WM_DESKTOP |
     grep -q -E "_NET_WM_STATE_STICKY|_NET_WM_DESKTOP\(CARDINAL\) = 4294967295" ||
     fail "mutter: not on every workspace: $(xprop -id "$id" _NET_WM_STATE _NET_WM_DESKTOP)"
-  pointer $((screen_w - width / 2)) 40; sleep 0.3; click; sleep 0.3
+  pointer $((screen_w - width / 2)) $((top + 40)); sleep 0.3; click; sleep 0.3
   ! xprop -root _NET_ACTIVE_WINDOW | grep -q "$(printf '0x%x' "$id")" ||
     fail "mutter: the stat window became the active window"
 fi
@@ -117,9 +122,9 @@ pointer 300 400; sleep 1
 # From the left, over the edge, onto the window (on Xwayland the whole window
 # senses the pointer; the same path serves).
 come_on() {
-  pointer $((screen_w - width - 20)) 30; sleep 0.1
-  pointer $((screen_w - width + 1)) 30; sleep 0.1
-  pointer $((screen_w - width / 2)) 32
+  pointer $((screen_w - width - 20)) $((top + 30)); sleep 0.1
+  pointer $((screen_w - width + 1)) $((top + 30)); sleep 0.1
+  pointer $((screen_w - width / 2)) $((top + 32))
 }
 come_on
 wait_for 2000 gone || fail "$QUORVEL_COMPOSITOR: the pointer came onto it and it stayed"
@@ -220,10 +225,52 @@ JS
 fi
 
 if [ "$QUORVEL_COMPOSITOR" = sway ]; then
-  # On every workspace: the second one is empty (sway's background is dark
-  # blue, so the window shows as darker still).
+  # The panel's menus stay above the stat window and take their clicks, with
+  # AutoHide on: Quorvel's own menu, opened from its icon in waybar's tray,
+  # right above the stat window's corner.
   export SWAYSOCK
   SWAYSOCK=$(ls "$(dirname "$WAYLAND_DISPLAY")"/sway-ipc.*.sock | head -1)
+  set_setting AutoHide true
+  icon_shown() { [ "$(mean_brightness $((screen_w - $(px 22))) $(px 5) $(px 20) $(px 20))" -gt 60 ]; }
+  wait_for 10000 icon_shown || fail "sway: no icon in waybar's tray"
+  pointer $((screen_w - $(px 11))) $(px 15); DISPLAY="$xdisplay" xdotool click 3
+  # The menu's blank margins where the stat window is beneath.
+  menu_over_window() {
+    [ "$(brightness $((screen_w - $(px 155))) $(px 90))" -gt 200 ] &&
+      [ "$(brightness $((screen_w - $(px 15))) $(px 45))" -gt 200 ]
+  }
+  wait_for 3000 menu_over_window || fail "sway: the tray menu is covered by the stat window"
+  screenshot_wayland "wayland-sway-tray-menu"
+  pointer $((screen_w - $(px 90))) $(px 32); sleep 0.2; click
+  prefs_open() { swaymsg -t get_tree | grep -q '"name": "Preferences — Quorvel"'; }
+  wait_for 3000 prefs_open || fail "sway: \"Preferences\" in the tray menu could not be clicked"
+  swaymsg -q '[title="Preferences — Quorvel"] kill'
+  wait_for 3000 eval '! prefs_open' || fail "sway: the preferences did not close"
+  shown || fail "sway: the stat window is gone after the menu"
+
+  # A notification (mako, in the same corner) takes the clicks made on it
+  # where the stat window is: the stat window's inside takes none.
+  pointer 300 400; sleep 0.5
+  notify-send "Quorvel test" "A notification in the corner"
+  notification_shown() { # beside the stat window, where only the notification is
+    local x=$((screen_w - $(px 250))) y=$((top + $(px 25)))
+    import -display "$xdisplay" -window root "$work/notification.png"
+    convert "$work/notification.png" -crop "1x1+$x+$y" -depth 8 txt:- |
+      awk -F'[()]' 'NR == 2 {split($2, c, ","); blue = c[3] > c[1] + 40} END {exit !blue}'
+  }
+  wait_for 3000 notification_shown || fail "sway: no notification"
+  screenshot_wayland "wayland-sway-notification"
+  before=$(presses)
+  pointer $((screen_w - $(px 100))) $((top + $(px 25))); sleep 0.2; click
+  wait_for 3000 eval '! notification_shown' ||
+    fail "sway: the click on the notification over the stat window did not reach it"
+  [ "$(presses)" = "$before" ] || fail "sway: the click on the notification went to the window beneath"
+  pointer 300 400
+  set_setting AutoHide false
+  wait_for 3000 shown || fail "sway: not shown after the notification"
+
+  # On every workspace: the second one is empty (sway's background is dark
+  # blue, so the window shows as darker still).
   # A full-screen native window in front hides it, as on X11.
   swaymsg -q "[app_id=$app_id] fullscreen enable"
   wait_for 3000 gone || fail "sway: shown over a full-screen window"
@@ -231,7 +278,7 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   wait_for 3000 shown || fail "sway: not back after the window left full screen"
   swaymsg -q workspace 2
   sleep 0.5
-  [ "$(brightness $((screen_w - 3)) 3)" -lt "$(brightness $((screen_w - width - 30)) 30)" ] ||
+  [ "$(brightness $((screen_w - 3)) $((top + 3)))" -lt "$(brightness $((screen_w - width - 30)) $((top + 30)))" ] ||
     fail "sway: not on the second workspace"
   # Never focused: the focused node is never Quorvel's.
   ! swaymsg -t get_tree | grep -q '"app_id": "org.quorvel' || fail "sway: Quorvel has a toplevel"
@@ -253,7 +300,7 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   full_screen_on X11-2
   sleep 1
   swaymsg -t get_tree | grep -q '"fullscreen_mode": 1' || fail "sway: nothing full screen"
-  [ "$(brightness $((screen_w - 3)) 3)" -lt "$(brightness $((screen_w - width - 30)) 30)" ] ||
+  [ "$(brightness $((screen_w - 3)) $((top + 3)))" -lt "$(brightness $((screen_w - width - 30)) $((top + 30)))" ] ||
     fail "sway: hidden by a full-screen window on the other output"
   full_screen_on X11-1
   wait_for 3000 gone || fail "sway: shown over a full-screen window on its own output"
@@ -261,7 +308,7 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   # "Screen" names the second output: the window goes there (its corner is at
   # the top of the strip that shows), and back when the name is taken away.
   swaymsg -q "[app_id=$app_id] fullscreen disable"
-  on_second() { [ "$(brightness $((screen_w - 3)) 403)" -lt "$(brightness $((screen_w - width - 30)) 430)" ]; }
+  on_second() { [ "$(brightness $((screen_w - 3)) $((400 + top + 3)))" -lt "$(brightness $((screen_w - width - 30)) $((400 + top + 30)))" ]; }
   set_setting Screen X11-2
   wait_for 3000 on_second || fail "sway: not on the output \"Screen\" names"
   screenshot_wayland "wayland-sway-second-output"
