@@ -12,6 +12,8 @@
 #   DISPLAY           the session's Xwayland where the compositor has one
 #                     ready (mutter), else unset
 #   DBUS_SESSION_BUS_ADDRESS  the session bus (kwin, sway)
+# KWin checks permissions as in a real session: its restricted interfaces go
+# only to programs whose desktop entry (found on XDG_DATA_DIRS) asks for them.
 # sway runs as users run it, with a panel along the top (waybar, 30 units
 # high, with its tray, which holds StatusNotifierItems) and a notification
 # daemon (mako, in the top-right corner).
@@ -116,7 +118,7 @@ CONF
     # KWin's virtual desktops are reached over the session bus.
     start_session_bus
     setsid env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
-      DISPLAY="$QUORVEL_X_DISPLAY" KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
+      DISPLAY="$QUORVEL_X_DISPLAY" XDG_DATA_DIRS="${XDG_DATA_DIRS:-/usr/local/share:/usr/share}" \
       DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
       setpriv --pdeathsig TERM "$session/kwin_wayland" \
       --x11-display "$QUORVEL_X_DISPLAY" --socket wayland-quorvel \

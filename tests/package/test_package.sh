@@ -37,6 +37,9 @@ dpkg-deb -x "$deb" "$root"
 "$root/usr/bin/quorvel" --version | grep -q "^quorvel [0-9]" || fail "--version"
 "$root/usr/bin/quorvel" --help | grep -q "Usage: quorvel" || fail "--help"
 desktop-file-validate "$root/usr/share/applications/org.quorvel.Quorvel.desktop" || fail "desktop entry"
+# By its full path, which KWin compares with the running program's.
+grep -qx "Exec=/usr/bin/quorvel" "$root/usr/share/applications/org.quorvel.Quorvel.desktop" ||
+  fail "the desktop entry's Exec is not /usr/bin/quorvel"
 appstreamcli validate --no-net --explain "$root/usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml" ||
   fail "AppStream data"
 
