@@ -82,7 +82,8 @@ if [ -n "$layer_shell" ]; then
 else
   "$QUORVEL" >>"$log" 2>&1 &
 fi
-pids+=($!)
+quorvel_pid=$!
+pids+=("$quorvel_pid")
 sleep 1
 pointer 300 400; click # gives the native window the focus
 wait_for 10000 shown || fail "$QUORVEL_COMPOSITOR: no stat window in the top-right corner"
@@ -328,5 +329,24 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   DISPLAY="$xdisplay" xdotool windowmove "$third" 0 400
   wait_for 3000 on_second || fail "sway: not on the output \"Screen\" names once it appeared"
   shown && fail "sway: still on the first output after its output appeared"
+fi
+if [ -n "$layer_shell" ]; then
+  # At exit every object of Quorvel's that has a request to say goodbye says
+  # it (the compositor frees it at once), and nothing is a protocol error.
+  kill "$quorvel_pid"; wait "$quorvel_pid" || true
+  (unset DISPLAY; WAYLAND_DEBUG=client QT_QPA_PLATFORM=wayland exec "$QUORVEL") >"$work/debug.log" 2>&1 &
+  debug_pid=$!
+  pids+=("$debug_pid")
+  wait_for 10000 grep -q "zwlr_layer_surface_v1@[0-9]*.ack_configure" "$work/debug.log" ||
+    fail "$QUORVEL_COMPOSITOR: no layer surface with WAYLAND_DEBUG"
+  kill "$debug_pid"; wait "$debug_pid" || true
+  goodbyes=("wl_output@[0-9]*.release()" "wl_seat@[0-9]*.release()" "wl_pointer@[0-9]*.release()"
+    "zwlr_layer_shell_v1@[0-9]*.destroy()")
+  [ "$QUORVEL_COMPOSITOR" = sway ] && goodbyes+=("zwlr_foreign_toplevel_manager_v1@[0-9]*.stop()")
+  for request in "${goodbyes[@]}"; do
+    grep -q -- "-> $request" "$work/debug.log" || fail "$QUORVEL_COMPOSITOR: no $request at exit"
+  done
+  ! grep -q "wl_display@1.error(" "$work/debug.log" ||
+    fail "$QUORVEL_COMPOSITOR: a protocol error: $(grep "wl_display@1.error(" "$work/debug.log")"
 fi
 echo "PASS: $QUORVEL_COMPOSITOR"

@@ -160,6 +160,14 @@ WaylandActiveApplication::WaylandActiveApplication(WaylandConnection& wayland, Q
     }
     // The windows that exist already are announced in answer to binding.
     wl_display_roundtrip(wayland_.display());
+    // An output that goes is forgotten by every window that was on it, so
+    // that an output made later at the same address is not taken for it.
+    connect(&wayland_, &WaylandConnection::outputRemoved, this, [this](const void* output) {
+        for (auto* windows : {&toplevels_, &pending_})
+            for (Toplevel& toplevel : *windows)
+                toplevel.outputs.removeAll(static_cast<const wl_output*>(output));
+        changed();
+    });
 }
 
 WaylandActiveApplication::~WaylandActiveApplication() {
@@ -173,8 +181,12 @@ WaylandActiveApplication::~WaylandActiveApplication() {
         else
             org_kde_plasma_window_destroy(static_cast<org_kde_plasma_window*>(it.key()));
     }
-    if (foreignToplevels_)
+    if (foreignToplevels_) {
+        // Asked to stop first, as the protocol has it; the object has no
+        // destroy request, and what the compositor still sends is dropped.
+        zwlr_foreign_toplevel_manager_v1_stop(foreignToplevels_);
         zwlr_foreign_toplevel_manager_v1_destroy(foreignToplevels_);
+    }
     if (plasmaWindows_)
         org_kde_plasma_window_management_destroy(plasmaWindows_);
 }

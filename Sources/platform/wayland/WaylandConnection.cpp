@@ -47,6 +47,22 @@ void ignorePointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
 void ignorePointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
 void ignorePointerAxisValue120(void*, wl_pointer*, uint32_t, int32_t) {}
 
+// Released, where the version bound has the request that tells the
+// compositor; older versions are only forgotten on this side.
+void releaseOutput(wl_output* output) {
+    if (wl_output_get_version(output) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
+        wl_output_release(output);
+    else
+        wl_output_destroy(output);
+}
+
+void releasePointer(wl_pointer* pointer) {
+    if (wl_pointer_get_version(pointer) >= WL_POINTER_RELEASE_SINCE_VERSION)
+        wl_pointer_release(pointer);
+    else
+        wl_pointer_destroy(pointer);
+}
+
 } // namespace
 
 std::unique_ptr<WaylandConnection> WaylandConnection::connect() {
@@ -71,18 +87,27 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect() {
 WaylandConnection::~WaylandConnection() {
     delete notifier_;
     if (pointer_)
-        wl_pointer_destroy(pointer_);
-    if (seat_)
-        wl_seat_destroy(seat_);
+        releasePointer(pointer_);
+    if (seat_) {
+        if (wl_seat_get_version(seat_) >= WL_SEAT_RELEASE_SINCE_VERSION)
+            wl_seat_release(seat_);
+        else
+            wl_seat_destroy(seat_);
+    }
     for (const Output& output : outputs_) {
         if (output.xdgOutput)
             zxdg_output_v1_destroy(output.xdgOutput);
-        wl_output_destroy(output.output);
+        releaseOutput(output.output);
     }
     if (xdgOutputs_)
         zxdg_output_manager_v1_destroy(xdgOutputs_);
-    if (layerShell_)
-        zwlr_layer_shell_v1_destroy(layerShell_);
+    if (layerShell_) {
+        // The destroy request came with version 3; before it there is none.
+        if (zwlr_layer_shell_v1_get_version(layerShell_) >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
+            zwlr_layer_shell_v1_destroy(layerShell_);
+        else
+            wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layerShell_));
+    }
     if (fractionalScale_)
         wp_fractional_scale_manager_v1_destroy(fractionalScale_);
     if (viewporter_)
@@ -258,9 +283,12 @@ void WaylandConnection::globalRemove(void* data, wl_registry*, quint32 name) {
         return;
     if (self->statWindowOutput_ == gone->output)
         self->statWindowOutput_ = nullptr;
+    // Whoever keeps the output's address forgets it now, before the address
+    // can be given to another object.
+    emit self->outputRemoved(gone->output);
     if (gone->xdgOutput)
         zxdg_output_v1_destroy(gone->xdgOutput);
-    wl_output_destroy(gone->output);
+    releaseOutput(gone->output);
     self->outputs_.erase(gone);
     emit self->outputsChanged();
 }
@@ -277,7 +305,7 @@ void WaylandConnection::seatCapabilities(void* data, wl_seat* seat, quint32 capa
             ignorePointerAxisValue120};
         wl_pointer_add_listener(self->pointer_, &pointerListener, self);
     } else if (!hasPointer && self->pointer_) {
-        wl_pointer_destroy(std::exchange(self->pointer_, nullptr));
+        releasePointer(std::exchange(self->pointer_, nullptr));
     }
 }
 

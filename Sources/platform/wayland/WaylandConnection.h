@@ -81,6 +81,8 @@ public:
 
 signals:
     void outputsChanged();
+    // The output is about to be forgotten; its address means nothing after.
+    void outputRemoved(const void* output); // a wl_output, opaque to Qt
 
 private:
     WaylandConnection() = default;
