@@ -314,6 +314,31 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   wait_for 3000 on_second || fail "sway: not on the output \"Screen\" names"
   screenshot_wayland "wayland-sway-second-output"
   shown && fail "sway: still on the first output as well"
+
+  # In every corner of the second output: its X window moved over the first
+  # one's for a while, so that all of it shows. The stat window is where
+  # sway's background (#204060) is not.
+  DISPLAY="$xdisplay" xdotool windowmove "$second" 0 0 windowraise "$second"
+  grey() { # x y: not the background
+    import -display "$xdisplay" -window root "$work/corner.png"
+    convert "$work/corner.png" -crop "1x1+$1+$2" -depth 8 txt:- |
+      awk -F'[()]' 'NR == 2 {split($2, c, ","); d = (c[1] - 32) ^ 2 + (c[2] - 64) ^ 2 + (c[3] - 96) ^ 2}
+                    END {exit !(d > 100)}'
+  }
+  in_corner() { # position: the window just inside the corner, the background beside it
+    local x_in x_out y_in y_out
+    case "$1" in 0 | 2) x_in=3 x_out=$((width + 3)) ;; *) x_in=$((screen_w - 3)) x_out=$((screen_w - width - 3)) ;; esac
+    case "$1" in 0 | 1) y_in=$((top + 3)) y_out=$((top + height + 3)) ;; *) y_in=$((800 - 3)) y_out=$((800 - height - 3)) ;; esac
+    grey "$x_in" "$y_in" && ! grey "$x_out" "$y_in" && ! grey "$x_in" "$y_out"
+  }
+  for position in 0 1 2 3; do
+    set_setting WindowPosition "$position"
+    wait_for 3000 in_corner "$position" || fail "sway: not in corner $position of the second output"
+  done
+  screenshot_wayland "wayland-sway-second-output-bottom-right"
+  set_setting WindowPosition 1
+  DISPLAY="$xdisplay" xdotool windowmove "$second" 0 400
+  wait_for 3000 on_second || fail "sway: not back in the top-right corner of the second output"
   set_setting Screen ""
   wait_for 3000 shown || fail "sway: not back on the first output"
   on_second && fail "sway: still on the second output"

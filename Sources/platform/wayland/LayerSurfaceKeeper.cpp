@@ -152,6 +152,13 @@ void LayerSurfaceKeeper::commitInputRegion() {
 void LayerSurfaceKeeper::placementChanged() {
     if (!layer_)
         return;
+    // To another corner: a new surface there. Moved, the old one's pixels
+    // can stay on screen (sway 1.7 repaints only where the surface is now).
+    if (anchorNow() != anchor_) {
+        destroySurface();
+        createSurface();
+        return;
+    }
     setLayerState();
     wl_surface_commit(surface_);
     // The compositor answers with a configure; the drawing follows it.
@@ -256,16 +263,20 @@ void LayerSurfaceKeeper::destroySurface() {
         wl_surface_destroy(std::exchange(surface_, nullptr));
 }
 
-void LayerSurfaceKeeper::setLayerState() {
-    const QSize size = window_->size();
-    // The corner is the one the frame is in on its own screen (the frame is
-    // placed on the screen "Screen" names, which need not be the primary one).
+// The corner is the one the frame is in on its own screen (the frame is placed
+// on the screen "Screen" names, which need not be the primary one).
+std::uint32_t LayerSurfaceKeeper::anchorNow() const {
     QRect screen = window_->geometry();
     if (const QScreen* on = QGuiApplication::screenAt(window_->geometry().center()))
         screen = on->geometry();
     else if (const QScreen* primary = QGuiApplication::primaryScreen())
         screen = primary->geometry();
-    anchor_ = LayerPlacement::anchorFor(window_->geometry(), screen);
+    return LayerPlacement::anchorFor(window_->geometry(), screen);
+}
+
+void LayerSurfaceKeeper::setLayerState() {
+    const QSize size = window_->size();
+    anchor_ = anchorNow();
     zwlr_layer_surface_v1_set_size(layer_, quint32(size.width()), quint32(size.height()));
     zwlr_layer_surface_v1_set_anchor(layer_, anchor_);
     if (sensing_ && !entryTaken_)

@@ -80,6 +80,7 @@ private:
     void dropBuffers();
     void pointerCameOn(wl_surface* surface);
     wl_output* chosenOutput() const;
+    std::uint32_t anchorNow() const;
     static void bufferReleased(void* data, wl_buffer* buffer);
 
     static void configure(void* data, zwlr_layer_surface_v1* layer, quint32 serial, quint32 width,
