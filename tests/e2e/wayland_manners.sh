@@ -364,6 +364,22 @@ if [ -n "$layer_shell" ]; then
   pids+=("$debug_pid")
   wait_for 10000 grep -q "zwlr_layer_surface_v1@[0-9]*.ack_configure" "$work/debug.log" ||
     fail "$QUORVEL_COMPOSITOR: no layer surface with WAYLAND_DEBUG"
+  if [ "$QUORVEL_COMPOSITOR" = sway ]; then
+    # Its output's scale changing and another output plugged in keep the
+    # surface it has ("Screen" names the third output here): drawn anew at
+    # the new scale, never made anew (which would blink).
+    surfaces() { grep -c "get_layer_surface" "$work/debug.log"; }
+    made=$(surfaces)
+    new_scale=$((3 - ${QUORVEL_WAYLAND_SCALE:-1})) # 1 <-> 2
+    swaymsg -q output X11-3 scale "$new_scale"
+    logical_w=$((66 * $(graph_count) - 2))
+    wait_for 3000 grep -q "create_buffer(new id wl_buffer@[0-9]*, 0, $((new_scale * logical_w)), $((new_scale * 64))," "$work/debug.log" ||
+      fail "sway: not drawn at the new scale"
+    swaymsg -q output X11-3 scale "${QUORVEL_WAYLAND_SCALE:-1}"
+    swaymsg -q create_output
+    sleep 1
+    [ "$(surfaces)" = "$made" ] || fail "sway: the surface was made anew on a change of outputs"
+  fi
   kill "$debug_pid"; wait "$debug_pid" || true
   goodbyes=("wl_output@[0-9]*.release()" "wl_seat@[0-9]*.release()" "wl_pointer@[0-9]*.release()"
     "zwlr_layer_shell_v1@[0-9]*.destroy()")

@@ -100,6 +100,12 @@ LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayla
             createSurface();
             return;
         }
+        // A new scale of its output comes as the output's event, not as a
+        // new entry of the surface.
+        if (const int scale = wayland_.scaleOf(surfaceOutput_); surfaceOutput_ && scale != integerScale_) {
+            integerScale_ = scale;
+            contentChanged();
+        }
         placementChanged();
     });
 }
