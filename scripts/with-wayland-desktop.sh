@@ -12,6 +12,7 @@
 #   DISPLAY           the session's Xwayland where the compositor has one
 #                     ready (mutter), else unset
 #   DBUS_SESSION_BUS_ADDRESS  the session bus (kwin, sway)
+#   QUORVEL_COMPOSITOR_PID    the compositor's process (sway)
 # KWin checks permissions as in a real session: its restricted interfaces go
 # only to programs whose desktop entry (found on XDG_DATA_DIRS) asks for them.
 # sway runs as users run it, with a panel along the top (waybar, 30 units
@@ -108,6 +109,7 @@ CONF
       DISPLAY="$QUORVEL_X_DISPLAY" WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
       sway -c "$session/sway.conf" >"$session/compositor.log" 2>&1 &
     pids+=($!)
+    export QUORVEL_COMPOSITOR_PID=$! # setsid, setpriv and env each exec the next
     socket="$runtime/wayland-1"
     start_session_bus
     ;;

@@ -390,4 +390,17 @@ if [ -n "$layer_shell" ]; then
   ! grep -q "wl_display@1.error(" "$work/debug.log" ||
     fail "$QUORVEL_COMPOSITOR: a protocol error: $(grep "wl_display@1.error(" "$work/debug.log")"
 fi
+if [ "$QUORVEL_COMPOSITOR" = sway ]; then
+  # The compositor dies: Quorvel ends, and its helper with it at once. (Dead
+  # is "gone" or a zombie: the session's init reaps it in its own time.)
+  (unset DISPLAY; QT_QPA_PLATFORM=wayland exec "$QUORVEL") >>"$log" 2>&1 &
+  quorvel_pid=$!
+  pids+=("$quorvel_pid")
+  helper_of_quorvel() { helper=$(pgrep -P "$quorvel_pid" quorvel-netstat); [ -n "$helper" ]; }
+  wait_for 10000 helper_of_quorvel || fail "sway: no helper"
+  dead() { local state; state=$(ps -o stat= -p "$1" || true); [[ -z $state || $state == Z* ]]; }
+  kill -KILL "$QUORVEL_COMPOSITOR_PID"
+  wait_for 300 dead "$quorvel_pid" || fail "sway: Quorvel outlived its compositor"
+  wait_for 300 dead "$helper" || fail "sway: the helper outlived Quorvel ($(ps -o stat= -p "$helper"))"
+fi
 echo "PASS: $QUORVEL_COMPOSITOR"
