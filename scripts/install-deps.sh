@@ -20,6 +20,9 @@ packages=(
   # the Wayland sessions they run in (a native test window needs Qt's Wayland
   # plugin; GNOME's mutter starts Xwayland)
   sway kwin-wayland xwayland qt6-wayland dbus
+  # what a sway session has beside it: a panel with a tray, a notification
+  # daemon, and a program that sends it a notification
+  waybar mako-notifier libnotify-bin
 )
 
 missing=()
