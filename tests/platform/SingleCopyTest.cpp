@@ -173,8 +173,12 @@ TEST_F(ProgramTest, AFloodOnTheReopenSocketCostsNoLastingMemory) {
     QTest::qWait(1500);
     const long after = residentKilobytes(program->processId());
     EXPECT_GT(connected, 100);
+#ifndef __SANITIZE_ADDRESS__ // whose allocator keeps what is freed in quarantine
     EXPECT_LT(during - before, 2048) << before << " kB before, " << during << " kB during";
     EXPECT_LT(after - before, 2048) << before << " kB before, " << after << " kB after";
+#else
+    (void)during, (void)after, (void)before;
+#endif
 
     // And it still answers.
     SingleCopy second(runtime.path());
