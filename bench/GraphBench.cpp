@@ -2,11 +2,11 @@
 // redraw, the sampling of all CPU graphs for one interval, one whole tick
 // (sample and draw every CPU graph) and the painting of the window's image,
 // at 2, 64 and 256 processors, from generated /proc/stat files.
-#include "CPUGraphView.h"
-#include "NetGraphView.h"
-#include "SettingsKeys.h"
-#include "platform/ProcStat.h"
-#include "platform/UserDefaults.h"
+#include "graphs/CPUGraphView.h"
+#include "graphs/NetGraphView.h"
+#include "settings/SettingsKeys.h"
+#include "kernel/ProcStat.h"
+#include "settings/UserDefaults.h"
 
 #include <QApplication>
 #include <QFile>

@@ -4,7 +4,7 @@
 // just ended, summed over the real interfaces. No Qt: Quorvel runs it as a child
 // and reads its standard output.
 #include "NetDev.h"
-#include "ProcFile.h"
+#include "kernel/ProcFile.h"
 
 #include <poll.h>
 #include <sys/prctl.h>

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "CPUGraphView.h"
-#include "FloatingWindow.h"
-#include "MainInterface.h"
-#include "NetGraphView.h"
-#include "PrefWindow.h"
-#include "QVController.h"
-#include "SettingsKeys.h"
+#include "graphs/CPUGraphView.h"
+#include "statwindow/FloatingWindow.h"
+#include "app/MainInterface.h"
+#include "graphs/NetGraphView.h"
+#include "preferences/PrefWindow.h"
+#include "app/QVController.h"
+#include "settings/SettingsKeys.h"
 #include "TestSupport.h"
-#include "platform/ActiveApplication.h"
-#include "platform/DefaultsController.h"
-#include "platform/DesktopEntries.h"
-#include "platform/UserDefaults.h"
+#include "windowsystem/ActiveApplication.h"
+#include "settings/DefaultsController.h"
+#include "session/DesktopEntries.h"
+#include "settings/UserDefaults.h"
 
 #include <gtest/gtest.h>
 

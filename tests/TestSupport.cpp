@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "SettingsKeys.h"
-#include "platform/UserDefaults.h"
+#include "settings/SettingsKeys.h"
+#include "settings/UserDefaults.h"
 
 #include <QFile>
 

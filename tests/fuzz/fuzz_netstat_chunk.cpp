@@ -1,5 +1,5 @@
 // The network helper's output as the graph's reader scans it, chunk by chunk.
-#include "NetstatScanner.h"
+#include "kernel/NetstatScanner.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // /proc/stat text, and the shares computed between any two of its processors.
-#include "CPULoad.h"
-#include "platform/ProcStat.h"
+#include "kernel/CPULoad.h"
+#include "kernel/ProcStat.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The default settings' property-list reader.
-#include "platform/PropertyList.h"
+#include "settings/PropertyList.h"
 
 #include <cstdint>
 

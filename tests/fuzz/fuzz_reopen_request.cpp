@@ -1,5 +1,5 @@
 // What a peer of the single-copy socket may send.
-#include "platform/SingleCopy.h"
+#include "session/SingleCopy.h"
 
 #include <cstdint>
 #include <cstdlib>

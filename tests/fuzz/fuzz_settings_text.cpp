@@ -1,6 +1,6 @@
 // The settings file: any text is kept byte for byte, and a value set in it
 // reads back without disturbing the others.
-#include "platform/SettingsText.h"
+#include "settings/SettingsText.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,0 +1,81 @@
+#include "graphs/CPUGraphView.h"
+
+#include "settings/NSUserDefaults-QVExt.h"
+#include "graphs/SampleClock.h"
+#include "settings/SettingsKeys.h"
+#include "session/SystemLog.h"
+#include "settings/UserDefaults.h"
+
+#include <cstdio>
+
+namespace {
+
+void reportQueryFailure(const QString& why) {
+    std::fprintf(stderr, "host_processor_info error: %s\n", qPrintable(why));
+}
+
+
+} // namespace
+
+CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent)
+    : GraphView(frame, parent), cpuNumber_(cpuNumber),
+      cpuGraphElements_{{{&CPULoad::user, SettingsKeys::CPUUserFillColor, {}},
+                         {&CPULoad::system, SettingsKeys::CPUSystemFillColor, {}},
+                         {&CPULoad::nice, SettingsKeys::CPUNiceFillColor, {}}}} {
+    setTitle(QStringLiteral("CPU #%1").arg(cpuNumber_ + 1));
+}
+
+CPUGraphView::~CPUGraphView() {
+    if (sampleInterval_ > 0)
+        SampleClock::remove(this, sampleInterval_);
+    systemLog(QStringLiteral("CPUGraphView dealloc"));
+}
+
+int CPUGraphView::getCPUCount() {
+    QString error;
+    const auto snapshot = ProcStatReader::shared().snapshot(&error);
+    if (!snapshot) {
+        reportQueryFailure(error);
+        return 0;
+    }
+    return snapshot->processorCount();
+}
+
+std::optional<CPULoad> CPUGraphView::_getCPULoad() {
+    QString error;
+    const auto snapshot = ProcStatReader::shared().snapshot(&error);
+    if (!snapshot) {
+        reportQueryFailure(error);
+        return std::nullopt;
+    }
+    const ProcessorTicks* current = snapshot->processor(cpuNumber_);
+    if (!current)
+        return std::nullopt; // offline: nothing to show for this interval
+    // The first sample compares with zero: the shares since boot.
+    const CPULoad load = cpuLoadBetween(prevInfoArray_.value_or(ProcessorTicks{}), *current);
+    prevInfoArray_ = *current;
+    return load;
+}
+
+void CPUGraphView::viewWillMoveToWindow(QWidget* window) {
+    SampleClock::followWindow(this, window, sampleInterval_);
+    GraphView::viewWillMoveToWindow(window);
+}
+
+void CPUGraphView::_drawGraph() {
+    // A tick without a sample adds nothing and keeps the last picture.
+    const auto load = _getCPULoad();
+    if (!load)
+        return;
+
+    for (GraphElement& element : cpuGraphElements_)
+        appendToHistory(element.dataArray, (*load).*element.cpuInfoKey);
+
+    // Colours are read once per redraw: a changed colour shows at the next tick.
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    std::vector<StackedSeries> series;
+    for (const GraphElement& element : cpuGraphElements_)
+        series.push_back({&element.dataArray,
+                          QVExtensions::unarchivedObjectForKey(defaults, element.fillColor)});
+    drawStackedColumns(series);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "kernel/CPULoad.h"
+#include "graphs/GraphView.h"
+
+#include <array>
+#include <deque>
+#include <optional>
+
+// The load graph of one processor. While it is in a window it samples its
+// processor every "CPUInterval" seconds and redraws a row of one-unit columns,
+// oldest at the left: the user share stacked on the baseline, system above it,
+// nice above that; idle is the empty space on top. Once 62 columns are full the
+// graph scrolls left by one column per sample.
+class CPUGraphView : public GraphView {
+    Q_OBJECT
+public:
+    CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent = nullptr);
+    ~CPUGraphView() override;
+
+    // The number of processor graphs to show: one more than the highest
+    // processor number online, so a graph's title is its processor's own
+    // number even where an offline processor leaves a gap. 0 when the counters
+    // cannot be read.
+    static int getCPUCount();
+
+    // This processor's shares since the previous successful sample (since boot
+    // for the first), or nullopt when the counters cannot be read or the
+    // processor is offline; the previous counters are then left as they were.
+    std::optional<CPULoad> _getCPULoad();
+
+    // One tick: sample, append to the histories, redraw.
+    void _drawGraph();
+    void sampleTick() override { _drawGraph(); }
+
+    int cpuNumber() const { return cpuNumber_; }
+    bool isSampling() const { return sampleInterval_ > 0; }
+    // History of one share, oldest first: 0 user, 1 system, 2 nice.
+    const std::deque<float>& history(int element) const {
+        return cpuGraphElements_[std::size_t(element)].dataArray;
+    }
+
+protected:
+    void viewWillMoveToWindow(QWidget* window) override;
+
+private:
+    struct GraphElement {
+        float CPULoad::*cpuInfoKey; // the share this element plots
+        QString fillColor;          // the settings key of its colour
+        std::deque<float> dataArray;
+    };
+
+    int cpuNumber_;
+    // The view's sampling interval in milliseconds while it is in a window,
+    // 0 otherwise. Views of the same interval share one timer (SampleClock in
+    // the source), so an interval costs one wake-up and one read of the
+    // counters, not one per processor.
+    int sampleInterval_ = 0;
+    std::optional<ProcessorTicks> prevInfoArray_;
+    std::array<GraphElement, 3> cpuGraphElements_;
+};

@@ -1,0 +1,204 @@
+#include "graphs/GraphView.h"
+
+#include "statwindow/FloatingWindow.h"
+#include "settings/NSUserDefaults-QVExt.h"
+#include "graphs/PlotGeometry.h"
+#include "settings/SettingsKeys.h"
+#include "session/SystemLog.h"
+#include "settings/UserDefaults.h"
+
+#include <QGuiApplication>
+
+#include <cstring>
+
+GraphView::GraphView(const QRect& frame, QWidget* parent) : QWidget(parent) {
+    setGeometry(frame);
+    // Every pixel is set by paintEvent, alpha included.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    allocateImage(qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
+}
+
+void GraphView::allocateImage(qreal screenRatio) {
+    screenRatio_ = screenRatio;
+    // The image covers the view exactly, in whole pixels: at a fractional
+    // ratio (1.1: 64 units are 70.4 pixels) it has the nearest whole number of
+    // pixels and a ratio of its own that makes them 64 units again, so every
+    // column of the graph fits. At whole ratios that is the screen's ratio, and
+    // the graph is crisp.
+    const QRect frame = geometry();
+    const QSize pixels(std::max(1, qRound(frame.width() * screenRatio)),
+                       std::max(1, qRound(frame.height() * screenRatio)));
+    graphImage_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    graphImage_.setDevicePixelRatio(frame.width() > 0 ? qreal(pixels.width()) / frame.width()
+                                                      : screenRatio);
+    graphImage_.fill(Qt::transparent);
+    drawnColumns_ = 0;
+}
+
+void GraphView::setScreenRatio(qreal ratio) {
+    if (ratio <= 0 || qFuzzyCompare(ratio, screenRatio_))
+        return;
+    // The title now; the graph at its next sample, drawn from its history.
+    allocateImage(ratio);
+    setTitle(graphTitle_);
+    update();
+}
+
+namespace {
+std::function<void()>& sampleTickHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+} // namespace
+
+void GraphView::setSampleTickHandler(std::function<void()> handler) {
+    sampleTickHandler() = std::move(handler);
+}
+
+void GraphView::appendToHistory(std::deque<float>& history, float sample) const {
+    history.push_back(sample);
+    while (int(history.size()) > PlotGeometry::capacity(float(imageSize().width())))
+        history.pop_front();
+}
+
+void GraphView::drawStackedColumns(const std::vector<StackedSeries>& series) {
+    const std::size_t n = series.empty() ? 0 : series.front().shares->size();
+    QVariantList style;
+    for (const StackedSeries& s : series)
+        style << s.color;
+    const float plotHeight = PlotGeometry::plotHeight(float(imageSize().height()), topMargin());
+    drawColumns(n, style, 1, [&](QPainter& painter, std::size_t c, int) {
+        const float x = PlotGeometry::columnCenter(int(c));
+        float y = 1.0f;
+        for (const StackedSeries& s : series) {
+            const float top = y + plotHeight * (*s.shares)[c];
+            // A one-unit stroke with flat ends from (x, y) to (x, top) covers
+            // exactly this rectangle; filling it is much cheaper than stroking.
+            if (top > y && s.color.isValid())
+                painter.fillRect(QRectF(x - 0.5, y, 1.0, top - y), s.color);
+            y = top;
+        }
+    });
+}
+
+void GraphView::drawColumns(std::size_t count, const QVariantList& style, int passes,
+                            const std::function<void(QPainter&, std::size_t, int)>& drawColumn) {
+    // Each tick adds one column, and once the graph is full the oldest goes:
+    // the image then scrolls by one column and only the newest is drawn. That
+    // needs whole pixels per unit and the style the columns already drawn
+    // have; anything else draws every column.
+    const qreal ratio = graphImage_.devicePixelRatio();
+    const int pixelsPerUnit = qRound(ratio);
+    const int capacity = PlotGeometry::capacity(float(imageSize().width()));
+    const bool wholePixels = pixelsPerUnit > 0 && qFuzzyCompare(ratio, qreal(pixelsPerUnit));
+    const bool oneMore = count == drawnColumns_ + 1;
+    const bool scrolled = count == drawnColumns_ && int(count) == capacity && count > 0;
+    std::size_t first = 0;
+    if (wholePixels && style == drawnStyle_ && (oneMore || scrolled)) {
+        if (scrolled)
+            scrollGraphArea(pixelsPerUnit);
+        first = count - 1;
+    } else {
+        clearGraph();
+    }
+    drawnColumns_ = count;
+    drawnStyle_ = style;
+
+    ImagePainter painter(*this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int pass = 0; pass < passes; ++pass)
+        for (std::size_t c = first; c < count; ++c)
+            drawColumn(painter, c, pass);
+    painter.end();
+    imageDrawn();
+}
+
+// Moves the graph area's columns one unit to the left (the oldest drops off)
+// and empties the newest column's place.
+void GraphView::scrollGraphArea(int pixelsPerUnit) {
+    const int firstRow = qRound(topMargin() * pixelsPerUnit);
+    const int capacity = PlotGeometry::capacity(float(imageSize().width()));
+    const int from = 2 * pixelsPerUnit; // column 1 moves to column 0's place
+    const int to = pixelsPerUnit;
+    const int bytesPerPixel = 4;
+    const qsizetype length = qsizetype(capacity - 1) * pixelsPerUnit * bytesPerPixel;
+    const qsizetype newest = qsizetype(capacity) * pixelsPerUnit * bytesPerPixel;
+    for (int row = firstRow; row < graphImage_.height(); ++row) {
+        uchar* line = graphImage_.scanLine(row);
+        std::memmove(line + to * bytesPerPixel, line + from * bytesPerPixel, size_t(length));
+        std::memset(line + newest, 0, size_t(pixelsPerUnit * bytesPerPixel));
+    }
+}
+
+void GraphView::imageDrawn() {
+    update();
+    if (auto* floating = qobject_cast<FloatingWindow*>(window()))
+        floating->contentChanged();
+}
+
+void GraphView::sampleTicked() {
+    if (sampleTickHandler())
+        sampleTickHandler()();
+}
+
+GraphView::~GraphView() { systemLog(QStringLiteral("GraphView dealloc")); }
+
+QSizeF GraphView::imageSize() const { return graphImage_.deviceIndependentSize(); }
+
+GraphView::ImagePainter::ImagePainter(GraphView& view) : QPainter(&view.graphImage_) {
+    translate(0, view.imageSize().height());
+    scale(1, -1);
+}
+
+void GraphView::clearGraph() {
+    drawnColumns_ = 0;
+    ImagePainter painter(*this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const QSizeF size = imageSize();
+    painter.fillRect(QRectF(0, 0, size.width(), size.height() - topMargin()), Qt::transparent);
+}
+
+void GraphView::setTitle(const QString& title) {
+    graphTitle_ = title;
+    QColor color = QVExtensions::unarchivedObjectForKey(UserDefaults::standardUserDefaults(),
+                                                        SettingsKeys::TextColor);
+    if (!color.isValid())
+        color = Qt::white; // a title should show even without a colour setting
+
+    // Text is drawn unflipped: the title's line box has its lower-left corner
+    // at (1, H − topMargin − 1) in image units, one unit into the graph area.
+    QPainter painter(&graphImage_);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font(QStringLiteral("Helvetica"));
+    font.setBold(true);
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(color);
+    const qreal lineBoxBottom = topMargin() + 1.0; // y = H − topMargin − 1, counted from the top
+    painter.drawText(QPointF(1.0, lineBoxBottom - painter.fontMetrics().descent()), title);
+}
+
+void GraphView::addToContentView(QWidget* contentView) {
+    viewWillMoveToWindow(contentView->window());
+    setParent(contentView);
+    show();
+}
+
+void GraphView::removeFromSuperview() {
+    if (!parentWidget())
+        return;
+    viewWillMoveToWindow(nullptr);
+    setParent(nullptr);
+}
+
+void GraphView::viewWillMoveToWindow(QWidget*) {}
+
+void GraphView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const QColor background = QVExtensions::unarchivedObjectForKey(
+        UserDefaults::standardUserDefaults(), SettingsKeys::BackgroundFillColor);
+    painter.fillRect(rect(), background.isValid() ? background : QColor(Qt::transparent));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(QPointF(0, 0), graphImage_);
+}

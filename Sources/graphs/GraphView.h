@@ -1,0 +1,107 @@
+#pragma once
+
+// graphs/: the graphs drawn in the stat window. GraphView is what they share
+// (an image scrolled one column per sample, the title, the background); each
+// kind of graph reads its source through kernel/ and draws its columns; the
+// sampling clock wakes them together.
+
+#include <QImage>
+#include <QVariantList>
+#include <QPainter>
+#include <QWidget>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+// The base of every graph in the stat window. A graph draws into its own
+// off-screen image, graphImage, whenever new data arrives; painting the view
+// only fills the background colour and lays the image over it, so repaints the
+// window system asks for stay cheap.
+//
+// The image is W × H units (64 × 64 here), y growing upwards from its
+// bottom-left corner. Its top topMargin() units are the title strip, drawn once;
+// the rest is the graph area that clearGraph() empties before each drawing. The
+// image has the screen's device pixel ratio, so graphs are crisp on HiDPI
+// screens while all geometry stays in units.
+class GraphView : public QWidget {
+    Q_OBJECT
+public:
+    // frame: where the view sits in its window, in units.
+    explicit GraphView(const QRect& frame, QWidget* parent = nullptr);
+    ~GraphView() override;
+
+    void clearGraph();
+    virtual float topMargin() const { return 12.0f; }
+    void setTitle(const QString& title);
+    bool isOpaque() const { return true; }
+
+    const QImage& graphImage() const { return graphImage_; }
+    QString graphTitle() const { return graphTitle_; }
+    // The image's size in units.
+    QSizeF imageSize() const;
+    // The device pixel ratio of the screen the window is on: the image is made
+    // anew for it when it differs (a screen with another scale factor).
+    void setScreenRatio(qreal ratio);
+
+    // One tick of the shared sampling clock (SampleClock): sample and redraw.
+    virtual void sampleTick() {}
+
+    // Called after graphs took new data, once a sampling interval: work that
+    // is needed only now and then rides on these wake-ups instead of waking
+    // the program on its own.
+    static void setSampleTickHandler(std::function<void()> handler);
+    // The graphs' side: new data was taken.
+    static void sampleTicked();
+
+    // Puts the view into a window's content view, or takes it out; the view
+    // hears of it first through viewWillMoveToWindow().
+    void addToContentView(QWidget* contentView);
+    void removeFromSuperview();
+
+protected:
+    // Called just before the view joins a window (given) or leaves it (null).
+    // Graphs start and stop their data sources here.
+    virtual void viewWillMoveToWindow(QWidget* window);
+
+    void paintEvent(QPaintEvent* event) override;
+    // After new drawing into the image: the view and its window show it.
+    void imageDrawn();
+
+    // Appends a sample to a history, dropping the oldest once it holds a
+    // sample for every column the graph has.
+    void appendToHistory(std::deque<float>& history, float sample) const;
+
+    // Shares (0–1) of one quantity per column, stacked from the baseline in
+    // one-unit columns, oldest at the left; the series are equally long.
+    struct StackedSeries {
+        const std::deque<float>* shares;
+        QColor color; // invalid: the share takes its room, undrawn
+    };
+    // Draws the columns, then shows the image.
+    void drawStackedColumns(const std::vector<StackedSeries>& series);
+    // Draws count one-unit columns (0 the oldest kept) with drawColumn, in
+    // `passes` passes over them, then shows the image. style stands for all
+    // else the drawing depends on (colours, scale): while it stays the same
+    // and each call adds one column (or, once the graph is full, adds one and
+    // drops the oldest), only the newest is drawn and the rest scrolled.
+    void drawColumns(std::size_t count, const QVariantList& style, int passes,
+                     const std::function<void(QPainter&, std::size_t column, int pass)>& drawColumn);
+
+    // A painter on graphImage in image units with y growing upwards.
+    class ImagePainter : public QPainter {
+    public:
+        explicit ImagePainter(GraphView& view);
+    };
+
+private:
+    void allocateImage(qreal screenRatio);
+    void scrollGraphArea(int pixelsPerUnit);
+
+    qreal screenRatio_ = 1.0;
+    // What drawColumns() last drew, for drawing only the newest column.
+    std::size_t drawnColumns_ = 0;
+    QVariantList drawnStyle_;
+    QString graphTitle_;
+    QImage graphImage_;
+};

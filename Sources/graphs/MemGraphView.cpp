@@ -1,0 +1,68 @@
+#include "graphs/MemGraphView.h"
+
+#include "settings/NSUserDefaults-QVExt.h"
+#include "graphs/SampleClock.h"
+#include "settings/SettingsKeys.h"
+#include "kernel/ProcFile.h"
+#include "session/SystemLog.h"
+#include "settings/UserDefaults.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// One reader for every memory graph, so its descriptor is kept between them.
+std::unique_ptr<ProcFile>& memInfo() {
+    static auto file = std::make_unique<ProcFile>("/proc/meminfo");
+    return file;
+}
+
+} // namespace
+
+MemGraphView::MemGraphView(const QRect& frame, QWidget* parent) : GraphView(frame, parent) {
+    setTitle(tr("Memory"));
+}
+
+MemGraphView::~MemGraphView() {
+    if (sampleInterval_ > 0)
+        SampleClock::remove(this, sampleInterval_);
+}
+
+void MemGraphView::setMemInfoPath(const QString& path) {
+    memInfo() = std::make_unique<ProcFile>(path.toStdString());
+}
+
+std::optional<MemoryUse> MemGraphView::_getMemoryUse() {
+    const std::string* text = memInfo()->read();
+    if (!text) {
+        // Said once: a file that cannot be read now will not be readable at
+        // the next tick either.
+        static bool told = false;
+        if (!std::exchange(told, true))
+            systemLog(QStringLiteral("Cannot read %1 (%2); the memory graph stays empty.")
+                          .arg(QString::fromStdString(memInfo()->path()), QString::fromLocal8Bit(std::strerror(errno))));
+        return std::nullopt;
+    }
+    return memoryUseOf(QByteArrayView(text->data(), qsizetype(text->size())));
+}
+
+void MemGraphView::viewWillMoveToWindow(QWidget* window) {
+    SampleClock::followWindow(this, window, sampleInterval_);
+    GraphView::viewWillMoveToWindow(window);
+}
+
+void MemGraphView::_drawGraph() {
+    // A tick without a sample adds nothing and keeps the last picture.
+    const auto use = _getMemoryUse();
+    if (!use)
+        return;
+    appendToHistory(history_[0], use->used);
+    appendToHistory(history_[1], use->cache);
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    drawStackedColumns(
+        {{&history_[0], QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemUsedFillColor)},
+         {&history_[1],
+          QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemCacheFillColor)}});
+}

@@ -1,3 +1,0 @@
-#include "platform/ApplicationRunner.h"
-
-int main(int argc, char** argv) { return runApplication(argc, argv); }

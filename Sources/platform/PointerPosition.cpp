@@ -1,8 +1,0 @@
-#include "PointerPosition.h"
-
-#include <QCursor>
-#include <QGuiApplication>
-
-QPoint PointerPosition::qtDevicePosition() {
-    return (QPointF(QCursor::pos()) * qGuiApp->devicePixelRatio()).toPoint();
-}

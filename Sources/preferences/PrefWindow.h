@@ -1,0 +1,59 @@
+#pragma once
+
+// preferences/: the preferences window, its colour wells and the auto-hide
+// table. It edits the settings through settings/DefaultsController and asks
+// the application for the rest through PrefWindowDelegate.
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class PrefWindow;
+}
+class AutostartEntry;
+class DefaultsController;
+class QAbstractItemModel;
+class QComboBox;
+class QListWidget;
+class QTableView;
+class PrefWindowDelegate;
+
+// The preferences window: one control per setting, each bound to the setting
+// of the same name through the defaults controller, so edits wait for Apply or
+// for the window to close; plus the auto-hide list.
+class PrefWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit PrefWindow(DefaultsController& defaultController, QWidget* parent = nullptr);
+    ~PrefWindow() override;
+
+    // Wires the buttons to the controller's actions; it also decides whether
+    // the window may close.
+    void setDelegate(PrefWindowDelegate* delegate);
+    QTableView* appTable() const;
+    void setAutoHideModel(QAbstractItemModel* model);
+    // "Start at login" acts on this entry at once, outside the pending edits.
+    void setAutostartEntry(AutostartEntry* entry);
+    // The control bound to a setting.
+    QWidget* control(const QString& key) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void bindControls();
+    void showValues();
+    void showTickList(QListWidget* list, const QStringList& ticked);
+    void showScreens(QComboBox* combo, const QString& chosen);
+    void takeTypedValues();
+    void updateRemoveButton();
+    void showAutostart();
+    void showSaveProblems();
+
+    std::unique_ptr<Ui::PrefWindow> ui_;
+    DefaultsController& defaultController_;
+    PrefWindowDelegate* delegate_ = nullptr;
+    AutostartEntry* autostart_ = nullptr;
+};

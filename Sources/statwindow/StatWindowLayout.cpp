@@ -1,0 +1,73 @@
+#include "statwindow/StatWindowLayout.h"
+
+#include <QRect>
+
+namespace StatWindowLayout {
+
+QRectF _graphRect(int n) {
+    return QRectF(double((graphSize + spacing) * float(n)), 0.0, graphSize, graphSize);
+}
+
+QRectF statWindowFrame(const QRectF& workArea, int nrView, int windowPosition) {
+    if (nrView <= 0)
+        return {};
+    const QRectF& s = workArea;
+    const float w = (graphSize + spacing) * float(nrView) - spacing;
+    const float h = graphSize;
+    const bool top = windowPosition == 0 || windowPosition == 1;
+    const bool left = windowPosition == 0 || windowPosition == 2;
+    const float y = top ? float(s.top() + s.height()) - h : float(s.top());
+    const float x = left ? float(s.left()) : float(s.left() + s.width()) - w;
+    return QRectF(x, y, w, h);
+}
+
+QRectF flipped(const QRectF& rect, double referenceBottom) {
+    return QRectF(rect.x(), referenceBottom - rect.y() - rect.height(), rect.width(),
+                  rect.height());
+}
+
+QRectF centeredFrame(const QRectF& frame, const QPointF& point, const QRectF& screen) {
+    float x = float(point.x()) + float(frame.width()) / -2.0f;
+    float y = float(point.y()) + float(frame.height()) / -2.0f;
+    const float sx = float(screen.x()), sy = float(screen.y());
+    const float sw = float(screen.width()), sh = float(screen.height());
+    const float w = float(frame.width()), h = float(frame.height());
+    if (x < sx)
+        x = sx;
+    if (y < sy)
+        y = sy;
+    if (x + w > sx + sw)
+        x = sx + sw - w;
+    if (y + h > sy + sh)
+        y = sy + sh - h;
+    return QRectF(x, y, w, h);
+}
+
+QPoint devicePosition(const QRect& frame, const QRect& screen, const QRect& deviceScreen,
+                      qreal ratio, const QSize& deviceSize) {
+    auto axis = [ratio](int start, int end, int screenStart, int screenEnd, int deviceStart,
+                        int deviceEnd, int deviceLength) {
+        if (start <= screenStart)
+            return deviceStart;
+        if (end >= screenEnd)
+            return deviceEnd - deviceLength;
+        return deviceStart + qRound((start - screenStart) * ratio);
+    };
+    // QRect's right() and bottom() are inclusive; the ends here are not.
+    return QPoint(axis(frame.left(), frame.left() + frame.width(), screen.left(),
+                       screen.left() + screen.width(), deviceScreen.left(),
+                       deviceScreen.left() + deviceScreen.width(), deviceSize.width()),
+                  axis(frame.top(), frame.top() + frame.height(), screen.top(),
+                       screen.top() + screen.height(), deviceScreen.top(),
+                       deviceScreen.top() + deviceScreen.height(), deviceSize.height()));
+}
+
+} // namespace StatWindowLayout
+
+bool shouldHideStatWindow(bool autoHide, bool pointerInWindow, const QString& activeApplication,
+                          const QStringList& autoHideApplications) {
+    if (autoHide && pointerInWindow)
+        return true;
+    return !activeApplication.isEmpty() &&
+           autoHideApplications.contains(activeApplication, Qt::CaseSensitive);
+}

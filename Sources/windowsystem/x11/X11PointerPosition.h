@@ -1,0 +1,44 @@
+#pragma once
+
+#include "windowsystem/PointerPosition.h"
+
+class QSocketNotifier;
+struct xcb_connection_t;
+
+// The pointer on X11, in the X server's coordinates.
+//
+// On X11 it talks to the server over a connection of its own: a round trip
+// there wakes only the asking thread, where one on Qt's connection also wakes
+// Qt's event-reader thread. armMotionNotice() asks the server (XInput 2 raw
+// motion on the root window) for one notice of the next pointer movement, so a
+// caller can stop sampling the position while the pointer rests. Elsewhere it
+// uses QCursor::pos() and cannot give notice.
+class X11PointerPosition : public PointerPosition {
+    Q_OBJECT
+public:
+    explicit X11PointerPosition(QObject* parent = nullptr);
+    ~X11PointerPosition() override;
+
+    QPoint devicePosition() override;
+    // Sends the question and answers when the server's reply is read, so that
+    // Quorvel goes on painting instead of sleeping until the reply comes. A
+    // devicePosition() call meanwhile drops the question unanswered.
+    void askDevicePosition(std::function<void(QPoint)> answer) override;
+    bool canNoticeMotion() const override { return xinputOpcode_ != 0; }
+    void armMotionNotice() override;
+
+private:
+    void selectRawMotion(bool on);
+    void readEvents();
+    // Gives a waiting asker the server's reply once it has arrived.
+    void answerQuestion();
+
+    xcb_connection_t* connection_ = nullptr;
+    unsigned root_ = 0;
+    quint8 xinputOpcode_ = 0;
+    bool armed_ = false;
+    QSocketNotifier* notifier_ = nullptr;
+    // The question in flight: its request's sequence number and its asker.
+    unsigned questionSequence_ = 0;
+    std::function<void(QPoint)> asker_;
+};

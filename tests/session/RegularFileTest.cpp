@@ -1,0 +1,230 @@
+#include "settings/SettingsKeys.h"
+#include "TestSupport.h"
+#include "session/RegularFile.h"
+#include "settings/UserDefaults.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray oldText = "[General]\nNetScale=4\n";
+
+QStringList folderEntries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// Writers that fail the way disks and limits fail, part-way through.
+int writes = 0;
+ssize_t halfThenNoSpace(int fd, const void* data, size_t size) {
+    if (writes++ == 0)
+        return ::write(fd, data, size / 2);
+    errno = ENOSPC;
+    return -1;
+}
+ssize_t acceptsNothing(int, const void*, size_t) { return 0; }
+ssize_t ioError(int, const void*, size_t) {
+    errno = EIO;
+    return -1;
+}
+ssize_t oneByteAtATime(int fd, const void* data, size_t) { return ::write(fd, data, 1); }
+
+TEST(RegularFile, AReplacementIsAllOrNothing) {
+    struct Case {
+        const char* name;
+        RegularFile::WriteFunction write;
+        const char* failure; // nullptr: the replacement works
+    };
+    for (const Case& c : {Case{"half, then a full disk", halfThenNoSpace, "No space left on device"},
+                          Case{"a write that takes nothing", acceptsNothing, "took no more"},
+                          Case{"an I/O error", ioError, "Input/output error"},
+                          Case{"short writes that add up", oneByteAtATime, nullptr}}) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/Quorvel.conf";
+        writeFileBytes(path, oldText);
+        ::chmod(QFile::encodeName(path).constData(), 0640);
+        const QByteArray newText = "[General]\nNetScale=9\nAutoHide=false\n";
+        writes = 0;
+        const auto failure = RegularFile::replace(path, newText, c.write);
+        if (c.failure) {
+            ASSERT_TRUE(failure);
+            EXPECT_TRUE(failure->contains(c.failure)) << failure->toStdString();
+            EXPECT_EQ(readFileBytes(path), oldText);
+        } else {
+            EXPECT_FALSE(failure) << failure->toStdString();
+            EXPECT_EQ(readFileBytes(path), newText);
+            struct stat info {};
+            ::stat(QFile::encodeName(path).constData(), &info);
+            EXPECT_EQ(info.st_mode & 0777, 0640u) << "the old file's permissions";
+        }
+        EXPECT_EQ(folderEntries(dir.path()), QStringList{"Quorvel.conf"}) << "nothing left behind";
+    }
+}
+
+TEST(RegularFile, WhatIsNotARegularFileIsNeitherOpenedNorReplaced) {
+    QTemporaryDir dir;
+    const QString fifo = dir.path() + "/fifo", folder = dir.path() + "/folder";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QDir().mkdir(folder);
+    for (const QString& path : {fifo, folder}) {
+        // A FIFO opened for reading would wait here for ever for a writer.
+        const RegularFile::ReadResult read = RegularFile::read(path);
+        EXPECT_EQ(read.status, RegularFile::ReadStatus::NotRegular);
+        const auto failure = RegularFile::replace(path, "x");
+        ASSERT_TRUE(failure);
+        EXPECT_TRUE(failure->contains("not a regular file")) << failure->toStdString();
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(RegularFile::read(dir.path() + "/none").status, RegularFile::ReadStatus::Missing);
+
+    writeFileBytes(dir.path() + "/big", QByteArray(2000, 'x'));
+    EXPECT_EQ(RegularFile::read(dir.path() + "/big", 1000).status, RegularFile::ReadStatus::TooLarge);
+    EXPECT_EQ(RegularFile::read(dir.path() + "/big", 2000).bytes.size(), 2000);
+
+    // A link into the user's own store of settings stays a link.
+    writeFileBytes(dir.path() + "/real.conf", oldText);
+    ASSERT_EQ(::symlink("real.conf", QFile::encodeName(dir.path() + "/link.conf").constData()), 0);
+    ASSERT_FALSE(RegularFile::replace(dir.path() + "/link.conf", "new"));
+    EXPECT_TRUE(QFileInfo(dir.path() + "/link.conf").isSymLink());
+    EXPECT_EQ(readFileBytes(dir.path() + "/real.conf"), "new");
+}
+
+// Runs body in a child process with a small file system of its own mounted on
+// a fresh folder (a mount namespace, as root or in a user namespace), so that
+// the test can fill it up or make it read-only. Skips where neither is allowed.
+void inSmallFileSystem(const std::function<void(const QString& folder)>& body) {
+    QTemporaryDir dir;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            ::_exit(77);
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("quorvel-test", QFile::encodeName(dir.path()).constData(), "tmpfs", 0,
+                    "size=64k") != 0)
+            ::_exit(77);
+        body(dir.path());
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no mount namespace to be had here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's failures above";
+}
+
+void fillUp(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder + "/filler").constData(), O_WRONLY | O_CREAT, 0600);
+    const QByteArray block(4096, 'f');
+    while (::write(fd, block.constData(), size_t(block.size())) > 0) {
+    }
+    ::close(fd);
+}
+
+TEST(RegularFile, AFullDiskAReadOnlyFolderAndASizeLimitLeaveTheOldFile) {
+    const QByteArray newText = "[General]\nNetScale=9\n" + QByteArray(8000, '#') + "\n";
+    inSmallFileSystem([&](const QString& folder) {
+        const QString path = folder + "/Quorvel.conf";
+        writeFileBytes(path, oldText);
+        fillUp(folder);
+        auto failure = RegularFile::replace(path, newText);
+        ASSERT_TRUE(failure);
+        EXPECT_TRUE(failure->contains("No space left")) << failure->toStdString();
+        EXPECT_EQ(readFileBytes(path), oldText);
+        QFile::remove(folder + "/filler");
+
+        ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
+                nullptr);
+        failure = RegularFile::replace(path, newText);
+        ASSERT_TRUE(failure);
+        EXPECT_TRUE(failure->contains("Read-only")) << failure->toStdString();
+        EXPECT_EQ(readFileBytes(path), oldText);
+    });
+
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/Quorvel.conf";
+    writeFileBytes(path, oldText);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // As a user's "ulimit -f" would; the program ignores the signal.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto failure = RegularFile::replace(path, newText);
+        ::_exit(failure && failure->contains("File too large") ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(readFileBytes(path), oldText);
+    EXPECT_EQ(folderEntries(dir.path()), QStringList{"Quorvel.conf"});
+}
+
+TEST(UserDefaults, AFailedSaveIsReportedAndTheChangeIsSavedWithTheNextSave) {
+    inSmallFileSystem([](const QString& folder) {
+        const QString path = folder + "/Quorvel.conf";
+        writeFileBytes(path, oldText);
+        UserDefaults defaults(path);
+        SettingsKeys::registerDefaultDefaults(defaults);
+        fillUp(folder);
+
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(defaults.setObject(QStringList(2000, "some-application.desktop"),
+                                        SettingsKeys::AutoHideApplications));
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find("No space left on device"), std::string::npos) << log;
+        EXPECT_EQ(readFileBytes(path), oldText);
+        EXPECT_FALSE(defaults.saveProblem().isEmpty());
+        EXPECT_EQ(defaults.stringArrayForKey(SettingsKeys::AutoHideApplications).size(), 2000)
+            << "the value holds for the session";
+
+        // A change made by hand meanwhile is read, and the unsaved one stays.
+        QFile::remove(folder + "/filler");
+        writeFileBytes(path, "[General]\nNetScale=5\n");
+        defaults.reloadNow();
+        EXPECT_EQ(defaults.stringArrayForKey(SettingsKeys::AutoHideApplications).size(), 2000);
+        EXPECT_TRUE(defaults.setObject(false, SettingsKeys::AutoHide));
+        EXPECT_TRUE(defaults.saveProblem().isEmpty());
+        UserDefaults reread(path);
+        SettingsKeys::registerDefaultDefaults(reread);
+        EXPECT_EQ(reread.integerForKey(SettingsKeys::NetScale), 5);
+        EXPECT_FALSE(reread.boolForKey(SettingsKeys::AutoHide));
+        EXPECT_EQ(reread.stringArrayForKey(SettingsKeys::AutoHideApplications).size(), 2000);
+    });
+}
+
+TEST(UserDefaults, AnUnreadableFileStaysInPlaceWhenTheSaveFails) {
+    const QByteArray garbage("\x00\x01 not text", 11);
+    inSmallFileSystem([&](const QString& folder) {
+        const QString path = folder + "/Quorvel.conf";
+        writeFileBytes(path, garbage);
+        testing::internal::CaptureStderr();
+        UserDefaults defaults(path);
+        SettingsKeys::registerDefaultDefaults(defaults);
+        fillUp(folder);
+        EXPECT_FALSE(defaults.setObject(QStringList(2000, "some-application.desktop"),
+                                        SettingsKeys::AutoHideApplications));
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(readFileBytes(path), garbage);
+        EXPECT_EQ(folderEntries(folder), (QStringList{"filler", "Quorvel.conf"}));
+    });
+}
+
+} // namespace
