@@ -10,6 +10,8 @@ packages=(
   qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-randr0-dev
   libwayland-dev wayland-protocols plasma-wayland-protocols
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the style check of the sources (.clang-format)
+  clang-format-14
   # the Debian package and the checks of its desktop files
   dpkg-dev file desktop-file-utils appstream
   # running without a display, and the whole-program tests
