@@ -4,8 +4,8 @@
 // at 2, 64 and 256 processors, from generated /proc/stat files.
 #include "graphs/CPUGraphView.h"
 #include "graphs/NetGraphView.h"
-#include "settings/SettingsKeys.h"
 #include "kernel/ProcStat.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
 #include <QApplication>

@@ -7,7 +7,9 @@
 namespace netdev {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && isBlank(s.front()))
@@ -111,14 +113,12 @@ std::string headingLines() {
 
 std::string formatIntervalLine(const IntervalCounters& c) {
     char line[256];
-    std::snprintf(line, sizeof line, "%10llu %5llu %10llu %10llu %5llu %10llu %5llu\n",
-                  static_cast<unsigned long long>(c.inPackets),
-                  static_cast<unsigned long long>(c.inErrors),
-                  static_cast<unsigned long long>(c.inBytes),
-                  static_cast<unsigned long long>(c.outPackets),
-                  static_cast<unsigned long long>(c.outErrors),
-                  static_cast<unsigned long long>(c.outBytes),
-                  static_cast<unsigned long long>(c.collisions));
+    std::snprintf(
+        line, sizeof line, "%10llu %5llu %10llu %10llu %5llu %10llu %5llu\n",
+        static_cast<unsigned long long>(c.inPackets), static_cast<unsigned long long>(c.inErrors),
+        static_cast<unsigned long long>(c.inBytes), static_cast<unsigned long long>(c.outPackets),
+        static_cast<unsigned long long>(c.outErrors), static_cast<unsigned long long>(c.outBytes),
+        static_cast<unsigned long long>(c.collisions));
     return line;
 }
 

@@ -116,8 +116,8 @@ bool sleepUntil(const timespec& deadline) {
     for (;;) {
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
-        const long long leftMs = (deadline.tv_sec - now.tv_sec) * 1000LL +
-                                 (deadline.tv_nsec - now.tv_nsec) / 1000000LL;
+        const long long leftMs =
+            (deadline.tv_sec - now.tv_sec) * 1000LL + (deadline.tv_nsec - now.tv_nsec) / 1000000LL;
         if (leftMs <= 0)
             return true;
         pollfd out{STDOUT_FILENO, 0, 0};
@@ -144,9 +144,8 @@ int main(int argc, char** argv) {
 
     InterfaceKinds kinds(options.sysClassNet);
     netdev::Snapshot counted;
-    netdev::IntervalAccumulator accumulator([&counted](const std::string& name) {
-        return counted.count(name) != 0;
-    });
+    netdev::IntervalAccumulator accumulator(
+        [&counted](const std::string& name) { return counted.count(name) != 0; });
 
     // Chooses the interfaces to sum: the ones named with -I, as BSD netstat
     // does (a VPN's tun0 included), else everything but loopback and software

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "graphs/CPUGraphView.h"
-#include "statwindow/FloatingWindow.h"
+#include "TestSupport.h"
 #include "app/MainInterface.h"
+#include "app/QVController.h"
+#include "graphs/CPUGraphView.h"
 #include "graphs/NetGraphView.h"
 #include "preferences/PrefWindow.h"
-#include "app/QVController.h"
-#include "settings/SettingsKeys.h"
-#include "TestSupport.h"
-#include "windowsystem/ActiveApplication.h"
-#include "settings/DefaultsController.h"
 #include "session/DesktopEntries.h"
+#include "settings/DefaultsController.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
+#include "statwindow/FloatingWindow.h"
+#include "windowsystem/ActiveApplication.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,9 @@
 
 #include <QFile>
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 void PrintTo(const QByteArray& bytes, std::ostream* out) {
     *out << '"' << bytes.toStdString() << '"';
@@ -34,6 +36,10 @@ TestSettings::TestSettings(const QByteArray& initialFile) {
     UserDefaults::setStandardUserDefaults(defaults_.get());
 }
 
-TestSettings::~TestSettings() { UserDefaults::setStandardUserDefaults(nullptr); }
+TestSettings::~TestSettings() {
+    UserDefaults::setStandardUserDefaults(nullptr);
+}
 
-QString TestSettings::filePath() const { return dir_.path() + QStringLiteral("/Quorvel.conf"); }
+QString TestSettings::filePath() const {
+    return dir_.path() + QStringLiteral("/Quorvel.conf");
+}

@@ -1,9 +1,9 @@
 #include "app/ApplicationRunner.h"
 
-#include "app/MainInterface.h"
-#include "app/QVController.h"
 #include "app/ApplicationInfo.h"
 #include "app/CommandLine.h"
+#include "app/MainInterface.h"
+#include "app/QVController.h"
 #include "session/SingleCopy.h"
 #include "session/SystemLog.h"
 #include "session/TerminationSignals.h"
@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
 
 namespace {
 
@@ -69,7 +68,8 @@ int runApplication(int argc, char** argv) {
 
     // The texts of the program and of Qt's own dialogs in the user's language.
     QTranslator own, qt;
-    if (own.load(QLocale(), QStringLiteral("quorvel"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+    if (own.load(QLocale(), QStringLiteral("quorvel"), QStringLiteral("_"),
+                 QStringLiteral(":/i18n")))
         QApplication::installTranslator(&own);
     if (qt.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -107,8 +107,9 @@ int runApplication(int argc, char** argv) {
                      &QCoreApplication::quit);
     // Logging out: nothing to save (settings are written as they change), and
     // the program ends with the session.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                     [](QSessionManager& manager) { manager.setRestartHint(QSessionManager::RestartNever); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager& manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+    });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &controller,
                      &QVController::applicationWillTerminate);
 

@@ -1,12 +1,12 @@
 #include "app/MainInterface.h"
 
-#include "preferences/AutoHideTableModel.h"
-#include "statwindow/FloatingWindow.h"
-#include "preferences/PrefWindow.h"
 #include "app/QVController.h"
+#include "preferences/AutoHideTableModel.h"
+#include "preferences/PrefWindow.h"
 #include "session/AutostartEntry.h"
-#include "settings/DefaultsController.h"
 #include "session/DesktopEntries.h"
+#include "settings/DefaultsController.h"
+#include "statwindow/FloatingWindow.h"
 #include "windowsystem/ActiveApplication.h"
 #include "windowsystem/WindowSystem.h"
 
@@ -31,8 +31,8 @@ std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, Singl
     QMenu& menu = *ui->statusMenu_;
     QObject::connect(menu.addAction(QObject::tr("Preferences…")), &QAction::triggered, &controller,
                      &QVController::showPrefWindow);
-    QObject::connect(menu.addAction(QObject::tr("About Quorvel")), &QAction::triggered,
-                     &controller, &QVController::showAboutPanel);
+    QObject::connect(menu.addAction(QObject::tr("About Quorvel")), &QAction::triggered, &controller,
+                     &QVController::showAboutPanel);
     menu.addSeparator();
     QObject::connect(menu.addAction(QObject::tr("Quit Quorvel")), &QAction::triggered, qApp,
                      &QCoreApplication::quit);
@@ -56,4 +56,6 @@ std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, Singl
     return ui;
 }
 
-MainInterface::~MainInterface() { controller_.reset(); }
+MainInterface::~MainInterface() {
+    controller_.reset();
+}

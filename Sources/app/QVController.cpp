@@ -1,23 +1,23 @@
 #include "app/QVController.h"
 
+#include "app/ApplicationInfo.h"
 #include "graphs/CPUGraphView.h"
-#include "preferences/ColorWell.h"
-#include "statwindow/FloatingWindow.h"
 #include "graphs/GraphView.h"
 #include "graphs/MemGraphView.h"
 #include "graphs/NetGraphView.h"
-#include "settings/SettingsKeys.h"
-#include "statwindow/StatWindowLayout.h"
-#include "windowsystem/ActiveApplication.h"
-#include "app/ApplicationInfo.h"
-#include "settings/DefaultsController.h"
+#include "preferences/ColorWell.h"
 #include "session/DesktopEntries.h"
-#include "windowsystem/PointerPosition.h"
 #include "session/SingleCopy.h"
 #include "session/SystemLog.h"
-#include "settings/UserDefaults.h"
-#include "windowsystem/WindowSystem.h"
 #include "session/WorkingSet.h"
+#include "settings/DefaultsController.h"
+#include "settings/SettingsKeys.h"
+#include "settings/UserDefaults.h"
+#include "statwindow/FloatingWindow.h"
+#include "statwindow/StatWindowLayout.h"
+#include "windowsystem/ActiveApplication.h"
+#include "windowsystem/PointerPosition.h"
+#include "windowsystem/WindowSystem.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -42,8 +42,7 @@ constexpr int hoverReturnMs = 2000;
 
 // Takes a graph out of the stat window and deletes it; taking the network
 // graph out stops its helper.
-template <typename View>
-void takeOutGraph(View*& view) {
+template <typename View> void takeOutGraph(View*& view) {
     view->removeFromSuperview();
     delete std::exchange(view, nullptr);
 }
@@ -409,9 +408,9 @@ void QVController::_pollTimerHandler() {
     const QString appName = activeApplication ? activeApplication->activeDesktopEntry() : QString();
     // Out of the way of a full-screen window in front on the stat window's
     // screen, as of a listed application.
-    const bool underFullScreen = activeApplication &&
-                                 defaults_.boolForKey(SettingsKeys::HideUnderFullScreen) &&
-                                 activeApplication->activeIsFullScreenOn(statWindow->deviceScreen());
+    const bool underFullScreen =
+        activeApplication && defaults_.boolForKey(SettingsKeys::HideUnderFullScreen) &&
+        activeApplication->activeIsFullScreenOn(statWindow->deviceScreen());
     const bool shouldHide =
         shouldHideStatWindow(autoHide, pointerInWindow, appName, autoHideAppArray_) ||
         underFullScreen;
@@ -460,19 +459,23 @@ void QVController::showPrefWindow() {
     prefWindow->activateWindow();
 }
 
-void QVController::applyPrefChanges() { defaultController->save(); }
+void QVController::applyPrefChanges() {
+    defaultController->save();
+}
 
-void QVController::revertPrefChanges() { defaultController->revert(); }
+void QVController::revertPrefChanges() {
+    defaultController->revert();
+}
 
 void QVController::showAboutPanel() {
     const ApplicationInfo& info = ApplicationInfo::main();
     if (!aboutPanel_) {
-        aboutPanel_ = new QMessageBox(QMessageBox::NoIcon, tr("About %1").arg(info.name),
-                                      QStringLiteral("<h3>%1 %2</h3><p>%3</p><p><small>%4</small></p>")
-                                          .arg(info.name.toHtmlEscaped(), info.version.toHtmlEscaped(),
-                                               info.credits.toHtmlEscaped(),
-                                               info.copyright.toHtmlEscaped()),
-                                      QMessageBox::Ok);
+        aboutPanel_ =
+            new QMessageBox(QMessageBox::NoIcon, tr("About %1").arg(info.name),
+                            QStringLiteral("<h3>%1 %2</h3><p>%3</p><p><small>%4</small></p>")
+                                .arg(info.name.toHtmlEscaped(), info.version.toHtmlEscaped(),
+                                     info.credits.toHtmlEscaped(), info.copyright.toHtmlEscaped()),
+                            QMessageBox::Ok);
         aboutPanel_->setAttribute(Qt::WA_DeleteOnClose);
         aboutPanel_->setIconPixmap(QIcon(QStringLiteral(":/StatusBarIcon.svg")).pixmap(64, 64));
         aboutPanel_->setModal(false);
@@ -487,17 +490,16 @@ void QVController::addAutoHideApp() {
         openPanel_->raise();
         return;
     }
-    openPanel_ = new QFileDialog(prefWindow, tr("Choose Applications"),
-                                 QStringLiteral("/usr/share/applications"),
-                                 tr("Applications (*.desktop)"));
+    openPanel_ =
+        new QFileDialog(prefWindow, tr("Choose Applications"),
+                        QStringLiteral("/usr/share/applications"), tr("Applications (*.desktop)"));
     openPanel_->setAttribute(Qt::WA_DeleteOnClose);
     openPanel_->setFileMode(QFileDialog::ExistingFiles);
     openPanel_->setAcceptMode(QFileDialog::AcceptOpen);
     openPanel_->setWindowModality(Qt::WindowModal);
     QFileDialog* panel = openPanel_;
     connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
-        _didEndOpenSheet(panel->selectedFiles(),
-                         result == QDialog::Accepted ? okButton : 0);
+        _didEndOpenSheet(panel->selectedFiles(), result == QDialog::Accepted ? okButton : 0);
     });
     panel->open();
 }
@@ -525,8 +527,8 @@ void QVController::removeAutoHideApp() {
     QString message = format;
     message.replace(QStringLiteral("%@"), displayName(autoHideAppArray_[row]));
 
-    auto* alert = new QMessageBox(QMessageBox::Question, title, message, QMessageBox::NoButton,
-                                  prefWindow);
+    auto* alert =
+        new QMessageBox(QMessageBox::Question, title, message, QMessageBox::NoButton, prefWindow);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
     QPushButton* cancel = alert->addButton(defaultButton, QMessageBox::RejectRole);
@@ -551,7 +553,9 @@ void QVController::_didEndRemoveAleartSheet(int returnCode) {
     _pollTimerHandler();
 }
 
-int QVController::numberOfRowsInTableView() const { return int(autoHideAppArray_.size()); }
+int QVController::numberOfRowsInTableView() const {
+    return int(autoHideAppArray_.size());
+}
 
 QString QVController::displayName(const QString& entry) const {
     const DesktopEntry* desktopEntry = desktopEntries ? desktopEntries->entry(entry) : nullptr;

@@ -1,9 +1,9 @@
 #include "graphs/CPUGraphView.h"
 
-#include "settings/NSUserDefaults-QVExt.h"
 #include "graphs/SampleClock.h"
-#include "settings/SettingsKeys.h"
 #include "session/SystemLog.h"
+#include "settings/NSUserDefaults-QVExt.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
 #include <cstdio>
@@ -14,14 +14,14 @@ void reportQueryFailure(const QString& why) {
     std::fprintf(stderr, "host_processor_info error: %s\n", qPrintable(why));
 }
 
-
 } // namespace
 
 CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent)
-    : GraphView(frame, parent), cpuNumber_(cpuNumber),
-      cpuGraphElements_{{{&CPULoad::user, SettingsKeys::CPUUserFillColor, {}},
-                         {&CPULoad::system, SettingsKeys::CPUSystemFillColor, {}},
-                         {&CPULoad::nice, SettingsKeys::CPUNiceFillColor, {}}}} {
+    : GraphView(frame, parent),
+      cpuNumber_(cpuNumber), cpuGraphElements_{
+                                 {{&CPULoad::user, SettingsKeys::CPUUserFillColor, {}},
+                                  {&CPULoad::system, SettingsKeys::CPUSystemFillColor, {}},
+                                  {&CPULoad::nice, SettingsKeys::CPUNiceFillColor, {}}}} {
     setTitle(QStringLiteral("CPU #%1").arg(cpuNumber_ + 1));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "kernel/CPULoad.h"
 #include "graphs/GraphView.h"
+#include "kernel/CPULoad.h"
 
 #include <array>
 #include <deque>

@@ -1,11 +1,11 @@
 #include "graphs/GraphView.h"
 
-#include "statwindow/FloatingWindow.h"
-#include "settings/NSUserDefaults-QVExt.h"
 #include "graphs/PlotGeometry.h"
-#include "settings/SettingsKeys.h"
 #include "session/SystemLog.h"
+#include "settings/NSUserDefaults-QVExt.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
+#include "statwindow/FloatingWindow.h"
 
 #include <QGuiApplication>
 
@@ -141,9 +141,13 @@ void GraphView::sampleTicked() {
         sampleTickHandler()();
 }
 
-GraphView::~GraphView() { systemLog(QStringLiteral("GraphView dealloc")); }
+GraphView::~GraphView() {
+    systemLog(QStringLiteral("GraphView dealloc"));
+}
 
-QSizeF GraphView::imageSize() const { return graphImage_.deviceIndependentSize(); }
+QSizeF GraphView::imageSize() const {
+    return graphImage_.deviceIndependentSize();
+}
 
 GraphView::ImagePainter::ImagePainter(GraphView& view) : QPainter(&view.graphImage_) {
     translate(0, view.imageSize().height());

@@ -6,8 +6,8 @@
 // sampling clock wakes them together.
 
 #include <QImage>
-#include <QVariantList>
 #include <QPainter>
+#include <QVariantList>
 #include <QWidget>
 
 #include <deque>
@@ -85,8 +85,9 @@ protected:
     // else the drawing depends on (colours, scale): while it stays the same
     // and each call adds one column (or, once the graph is full, adds one and
     // drops the oldest), only the newest is drawn and the rest scrolled.
-    void drawColumns(std::size_t count, const QVariantList& style, int passes,
-                     const std::function<void(QPainter&, std::size_t column, int pass)>& drawColumn);
+    void
+    drawColumns(std::size_t count, const QVariantList& style, int passes,
+                const std::function<void(QPainter&, std::size_t column, int pass)>& drawColumn);
 
     // A painter on graphImage in image units with y growing upwards.
     class ImagePainter : public QPainter {

@@ -1,10 +1,10 @@
 #include "graphs/MemGraphView.h"
 
-#include "settings/NSUserDefaults-QVExt.h"
 #include "graphs/SampleClock.h"
-#include "settings/SettingsKeys.h"
 #include "kernel/ProcFile.h"
 #include "session/SystemLog.h"
+#include "settings/NSUserDefaults-QVExt.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
 #include <cerrno>
@@ -42,7 +42,8 @@ std::optional<MemoryUse> MemGraphView::_getMemoryUse() {
         static bool told = false;
         if (!std::exchange(told, true))
             systemLog(QStringLiteral("Cannot read %1 (%2); the memory graph stays empty.")
-                          .arg(QString::fromStdString(memInfo()->path()), QString::fromLocal8Bit(std::strerror(errno))));
+                          .arg(QString::fromStdString(memInfo()->path()),
+                               QString::fromLocal8Bit(std::strerror(errno))));
         return std::nullopt;
     }
     return memoryUseOf(QByteArrayView(text->data(), qsizetype(text->size())));
@@ -62,7 +63,8 @@ void MemGraphView::_drawGraph() {
     appendToHistory(history_[1], use->cache);
     const UserDefaults& defaults = UserDefaults::standardUserDefaults();
     drawStackedColumns(
-        {{&history_[0], QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemUsedFillColor)},
+        {{&history_[0],
+          QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemUsedFillColor)},
          {&history_[1],
           QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemCacheFillColor)}});
 }

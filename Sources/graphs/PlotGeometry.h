@@ -5,10 +5,14 @@
 namespace PlotGeometry {
 
 // Sample c (0 = oldest kept) is a one-unit column centred here.
-inline float columnCenter(int c) { return float(double(c) + 1.5); }
+inline float columnCenter(int c) {
+    return float(double(c) + 1.5);
+}
 
 // Samples a graph of width w holds: one empty unit stays at each side.
-inline int capacity(float imageWidth) { return int(imageWidth - 2.0f); }
+inline int capacity(float imageWidth) {
+    return int(imageWidth - 2.0f);
+}
 
 // Height of the plot area below a title strip of topMargin.
 inline float plotHeight(float imageHeight, float topMargin) {

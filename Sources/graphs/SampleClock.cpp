@@ -89,7 +89,8 @@ void followWindow(GraphView* view, const void* window, int& intervalMs) {
 }
 
 int cpuIntervalMs() {
-    const float seconds = UserDefaults::standardUserDefaults().floatForKey(SettingsKeys::CPUInterval);
+    const float seconds =
+        UserDefaults::standardUserDefaults().floatForKey(SettingsKeys::CPUInterval);
     // The settings never give a value out of range; a missing one (no
     // defaults registered) reads as 0 and takes the minimum.
     const SettingsKeys::NumberRange range = *SettingsKeys::rangeOf(SettingsKeys::CPUInterval);

@@ -35,9 +35,10 @@ std::optional<MemoryUse> memoryUseOf(QByteArrayView meminfo) {
     const auto total = field(meminfo, "MemTotal");
     if (!total || *total <= 0)
         return std::nullopt;
-    const double cache = field(meminfo, "Cached").value_or(0) + field(meminfo, "Buffers").value_or(0);
-    const double available = field(meminfo, "MemAvailable")
-                                 .value_or(field(meminfo, "MemFree").value_or(0) + cache);
+    const double cache =
+        field(meminfo, "Cached").value_or(0) + field(meminfo, "Buffers").value_or(0);
+    const double available =
+        field(meminfo, "MemAvailable").value_or(field(meminfo, "MemFree").value_or(0) + cache);
     MemoryUse use;
     use.used = float(std::clamp(1.0 - available / *total, 0.0, 1.0));
     use.cache = float(std::clamp(cache / *total, 0.0, 1.0 - double(use.used)));

@@ -45,8 +45,8 @@ std::optional<NetstatSample> scanNetstatChunk(QByteArrayView chunk) {
 
 QStringList interfaceNames(QByteArrayView procNetDev) {
     QStringList names;
-    for (QByteArrayView line : QByteArray::fromRawData(procNetDev.data(), procNetDev.size())
-                                   .split('\n')) {
+    for (QByteArrayView line :
+         QByteArray::fromRawData(procNetDev.data(), procNetDev.size()).split('\n')) {
         const qsizetype colon = line.indexOf(':');
         // The two heading lines have '|' and no ':' before it.
         if (colon <= 0 || line.first(colon).contains('|'))

@@ -11,7 +11,9 @@ constexpr int maxProcessorNumber = 1 << 16;
 
 ProcStatReader* installedShared = nullptr;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::optional<ProcessorTicks> parseFields(std::string_view rest) {
     ProcessorTicks ticks;
@@ -55,8 +57,8 @@ std::optional<ProcStatSnapshot> parseProcStat(std::string_view text) {
             continue; // the "cpu " total line and everything after the processors
         int number = 0;
         auto [after, ec] = std::from_chars(line.data() + 3, line.data() + line.size(), number);
-        if (ec != std::errc() || number < 0 || number >= maxProcessorNumber || after == line.data() + line.size() ||
-            !isBlank(*after))
+        if (ec != std::errc() || number < 0 || number >= maxProcessorNumber ||
+            after == line.data() + line.size() || !isBlank(*after))
             continue;
         auto ticks = parseFields(line.substr(std::size_t(after - line.data())));
         if (!ticks)
@@ -88,7 +90,8 @@ std::shared_ptr<const ProcStatSnapshot> ProcStatReader::snapshot(QString* error)
     auto parsed = parseProcStat(*text);
     if (!parsed) {
         if (error)
-            *error = QStringLiteral("%1 holds no processor counters").arg(QString::fromStdString(file_.path()));
+            *error = QStringLiteral("%1 holds no processor counters")
+                         .arg(QString::fromStdString(file_.path()));
         return nullptr;
     }
     cached_ = std::make_shared<const ProcStatSnapshot>(std::move(*parsed));
@@ -101,4 +104,6 @@ ProcStatReader& ProcStatReader::shared() {
     return installedShared ? *installedShared : defaultReader;
 }
 
-void ProcStatReader::setShared(ProcStatReader* reader) { installedShared = reader; }
+void ProcStatReader::setShared(ProcStatReader* reader) {
+    installedShared = reader;
+}

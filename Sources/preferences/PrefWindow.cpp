@@ -1,12 +1,12 @@
 #include "preferences/PrefWindow.h"
 
-#include "preferences/ColorWell.h"
-#include "settings/NSUserDefaults-QVExt.h"
 #include "kernel/NetstatScanner.h"
+#include "preferences/ColorWell.h"
 #include "preferences/PrefWindowDelegate.h"
-#include "settings/SettingsKeys.h"
 #include "session/AutostartEntry.h"
 #include "settings/DefaultsController.h"
+#include "settings/NSUserDefaults-QVExt.h"
+#include "settings/SettingsKeys.h"
 #include "ui_PrefWindow.h"
 
 #include <QCloseEvent>
@@ -35,7 +35,9 @@ PrefWindow::PrefWindow(DefaultsController& defaultController, QWidget* parent)
 
 PrefWindow::~PrefWindow() = default;
 
-QTableView* PrefWindow::appTable() const { return ui_->appTable; }
+QTableView* PrefWindow::appTable() const {
+    return ui_->appTable;
+}
 
 QWidget* PrefWindow::control(const QString& key) const {
     return findChild<QWidget*>(key);
@@ -45,15 +47,19 @@ void PrefWindow::setDelegate(PrefWindowDelegate* delegate) {
     delegate_ = delegate;
     // A number still being typed is taken before Apply saves the edits.
     connect(ui_->applyButton, &QPushButton::clicked, this, &PrefWindow::takeTypedValues);
-    connect(ui_->applyButton, &QPushButton::clicked, this, [this] { delegate_->applyPrefChanges(); });
-    connect(ui_->revertButton, &QPushButton::clicked, this, [this] { delegate_->revertPrefChanges(); });
+    connect(ui_->applyButton, &QPushButton::clicked, this,
+            [this] { delegate_->applyPrefChanges(); });
+    connect(ui_->revertButton, &QPushButton::clicked, this,
+            [this] { delegate_->revertPrefChanges(); });
     connect(ui_->closeButton, &QPushButton::clicked, this, &QWidget::close);
     // Escape and the desktop's Close shortcut (Ctrl+W) close it, as they close
     // other preference windows.
-    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)})
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)})
         connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
     connect(ui_->addButton, &QPushButton::clicked, this, [this] { delegate_->addAutoHideApp(); });
-    connect(ui_->removeButton, &QPushButton::clicked, this, [this] { delegate_->removeAutoHideApp(); });
+    connect(ui_->removeButton, &QPushButton::clicked, this,
+            [this] { delegate_->removeAutoHideApp(); });
 }
 
 void PrefWindow::showEvent(QShowEvent* event) {
@@ -91,7 +97,8 @@ void PrefWindow::bindControls() {
                 real->setRange(range->minimum, range->maximum);
             connect(real, &QDoubleSpinBox::valueChanged, this,
                     [edit, key](double v) { edit(key, v); });
-        } else if (auto* combo = qobject_cast<QComboBox*>(widget); combo && key == SettingsKeys::Screen) {
+        } else if (auto* combo = qobject_cast<QComboBox*>(widget);
+                   combo && key == SettingsKeys::Screen) {
             // A name: the item's data ("" for the primary screen).
             connect(combo, &QComboBox::activated, this,
                     [edit, key, combo](int v) { edit(key, combo->itemData(v).toString()); });
@@ -130,8 +137,8 @@ void PrefWindow::showScreens(QComboBox* combo, const QString& chosen) {
 // there (a VPN that is down), each once.
 void PrefWindow::showTickList(QListWidget* list, const QStringList& ticked) {
     QFile devices(QStringLiteral("/proc/net/dev"));
-    QStringList names = devices.open(QIODevice::ReadOnly) ? interfaceNames(devices.readAll())
-                                                          : QStringList();
+    QStringList names =
+        devices.open(QIODevice::ReadOnly) ? interfaceNames(devices.readAll()) : QStringList();
     const qsizetype present = names.size();
     // Rows stay while the window shows them (an absent name unticked is still
     // offered until the list is next made): a tick's own edit comes back here
@@ -156,8 +163,7 @@ void PrefWindow::showTickList(QListWidget* list, const QStringList& ticked) {
         }
     }
     for (int row = 0; row < list->count(); ++row)
-        list->item(row)->setCheckState(
-            ticked.contains(names[row]) ? Qt::Checked : Qt::Unchecked);
+        list->item(row)->setCheckState(ticked.contains(names[row]) ? Qt::Checked : Qt::Unchecked);
 }
 
 void PrefWindow::showValues() {
@@ -178,7 +184,8 @@ void PrefWindow::showValues() {
             spin->setValue(value.toInt());
         else if (auto* real = qobject_cast<QDoubleSpinBox*>(widget))
             real->setValue(value.toDouble());
-        else if (auto* combo = qobject_cast<QComboBox*>(widget); combo && key == SettingsKeys::Screen)
+        else if (auto* combo = qobject_cast<QComboBox*>(widget);
+                 combo && key == SettingsKeys::Screen)
             showScreens(combo, value.toString());
         else if (auto* combo = qobject_cast<QComboBox*>(widget))
             // Any position beyond the four named ones means bottom right.

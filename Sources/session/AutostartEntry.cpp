@@ -18,7 +18,8 @@ const QString entryName = QStringLiteral("org.quorvel.Quorvel.desktop");
 QString programCommand() {
     const QString self = QCoreApplication::applicationFilePath();
     const QString found = QStandardPaths::findExecutable(QStringLiteral("quorvel"));
-    if (!found.isEmpty() && QFileInfo(found).canonicalFilePath() == QFileInfo(self).canonicalFilePath())
+    if (!found.isEmpty() &&
+        QFileInfo(found).canonicalFilePath() == QFileInfo(self).canonicalFilePath())
         return QStringLiteral("quorvel");
     return self;
 }
@@ -47,9 +48,13 @@ void AutostartEntry::watch() {
             watcher_.addPath(path);
 }
 
-QString AutostartEntry::filePath() const { return directory_ + u'/' + entryName; }
+QString AutostartEntry::filePath() const {
+    return directory_ + u'/' + entryName;
+}
 
-bool AutostartEntry::isEnabled() const { return QFileInfo::exists(filePath()); }
+bool AutostartEntry::isEnabled() const {
+    return QFileInfo::exists(filePath());
+}
 
 QByteArray AutostartEntry::entryText(const QString& program) {
     QString exec = program;

@@ -48,8 +48,8 @@ bool sameName(const QString& a, const QString& b) {
 // window give, or by the program.
 bool windowMatches(const DesktopEntry& entry, const WindowIdentity& window) {
     const QString base = QFileInfo(entry.path).completeBaseName();
-    for (const QString& name : {window.kdeDesktopFile, window.gtkApplicationId, window.wmInstance,
-                                window.wmClass}) {
+    for (const QString& name :
+         {window.kdeDesktopFile, window.gtkApplicationId, window.wmInstance, window.wmClass}) {
         QString bare = name;
         if (bare.endsWith(u".desktop"))
             bare.chop(8);
@@ -118,7 +118,8 @@ DesktopEntries::DesktopEntries(QStringList applicationDirectories, QString local
 QStringList DesktopEntries::standardApplicationDirectories() {
     // GenericDataLocation lists $XDG_DATA_HOME first, then $XDG_DATA_DIRS.
     QStringList directories;
-    for (const QString& base : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+    for (const QString& base :
+         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
         directories << base + QStringLiteral("/applications");
     return directories;
 }

@@ -25,11 +25,11 @@ std::optional<DesktopEntry> parseDesktopEntry(const QString& text, const QString
 
 // What X11 tells about a window, for finding its desktop entry.
 struct WindowIdentity {
-    QString kdeDesktopFile; // _KDE_NET_WM_DESKTOP_FILE
+    QString kdeDesktopFile;   // _KDE_NET_WM_DESKTOP_FILE
     QString gtkApplicationId; // _GTK_APPLICATION_ID
-    QString wmInstance;     // WM_CLASS, first string
-    QString wmClass;        // WM_CLASS, second string
-    QString executable;     // file name of the program of _NET_WM_PID
+    QString wmInstance;       // WM_CLASS, first string
+    QString wmClass;          // WM_CLASS, second string
+    QString executable;       // file name of the program of _NET_WM_PID
 };
 
 // The desktop entries of $XDG_DATA_HOME/applications and

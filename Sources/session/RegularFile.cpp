@@ -15,12 +15,14 @@
 namespace RegularFile {
 namespace {
 
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 QString notRegularText(mode_t mode) {
-    const char* kind = S_ISFIFO(mode)  ? "a FIFO"
-                       : S_ISDIR(mode)  ? "a directory"
-                       : S_ISSOCK(mode) ? "a socket"
+    const char* kind = S_ISFIFO(mode)                   ? "a FIFO"
+                       : S_ISDIR(mode)                  ? "a directory"
+                       : S_ISSOCK(mode)                 ? "a socket"
                        : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
                                                         : "not a regular file";
     return QStringLiteral("it is %1, not a regular file").arg(QLatin1String(kind));

@@ -142,7 +142,9 @@ void SingleCopy::readRequest(QLocalSocket* socket) {
         emit reopenRequested();
 }
 
-bool SingleCopy::isReopenRequest(const QByteArray& bytes) { return bytes == reopenRequest(); }
+bool SingleCopy::isReopenRequest(const QByteArray& bytes) {
+    return bytes == reopenRequest();
+}
 
 SingleCopy::Request SingleCopy::classifyRequest(const QByteArray& received) {
     // A request is one line; anything longer than a request can be is not one.
@@ -153,7 +155,9 @@ SingleCopy::Request SingleCopy::classifyRequest(const QByteArray& received) {
     return isReopenRequest(received) ? Request::Reopen : Request::Ignored;
 }
 
-QString SingleCopy::socketPath() const { return directory_ + QStringLiteral("/quorvel.socket"); }
+QString SingleCopy::socketPath() const {
+    return directory_ + QStringLiteral("/quorvel.socket");
+}
 
 QString SingleCopy::whyUnreachable() const {
     const QString path = socketPath();

@@ -30,7 +30,9 @@ bool DefaultsController::save() {
     return defaults_.setObjects(edits);
 }
 
-QString DefaultsController::saveProblem() const { return defaults_.saveProblem(); }
+QString DefaultsController::saveProblem() const {
+    return defaults_.saveProblem();
+}
 
 void DefaultsController::revert() {
     if (pending_.isEmpty())

@@ -1,8 +1,8 @@
 #include "settings/SettingsKeys.h"
 
+#include "session/SystemLog.h"
 #include "settings/NSUserDefaults-QVExt.h"
 #include "settings/PropertyList.h"
-#include "session/SystemLog.h"
 #include "settings/UserDefaults.h"
 
 #include <QFile>
@@ -13,12 +13,28 @@
 namespace SettingsKeys {
 
 QStringList all() {
-    return {CPUUserFillColor, CPUSystemFillColor,   CPUNiceFillColor,     CPUInterval,
-            BackgroundFillColor, TextColor,         NetScale,             NetIncomingFillColor,
-            NetOutgoingFillColor, NetInterval,      AutoHide,             ShowIconOnMenuBar,
-            ShowNetGraph,      ShowCPUGraph,        WindowPosition,       AutoHideApplications,
-            HideUnderFullScreen, NetInterfaces,     ShowMemGraph,         MemUsedFillColor,
-            MemCacheFillColor,   Screen};
+    return {CPUUserFillColor,
+            CPUSystemFillColor,
+            CPUNiceFillColor,
+            CPUInterval,
+            BackgroundFillColor,
+            TextColor,
+            NetScale,
+            NetIncomingFillColor,
+            NetOutgoingFillColor,
+            NetInterval,
+            AutoHide,
+            ShowIconOnMenuBar,
+            ShowNetGraph,
+            ShowCPUGraph,
+            WindowPosition,
+            AutoHideApplications,
+            HideUnderFullScreen,
+            NetInterfaces,
+            ShowMemGraph,
+            MemUsedFillColor,
+            MemCacheFillColor,
+            Screen};
 }
 
 bool isColorKey(const QString& key) {
@@ -56,9 +72,8 @@ bool isUsable(const QString& key, const QVariant& value) {
         const QString name = value.toString();
         return value.typeId() == QMetaType::QString && !name.isEmpty() &&
                name.toUtf8().size() <= 15 && name != u"." && name != u".." &&
-               std::none_of(name.begin(), name.end(), [](QChar c) {
-                   return c == u'/' || c == u':' || c.isSpace();
-               });
+               std::none_of(name.begin(), name.end(),
+                            [](QChar c) { return c == u'/' || c == u':' || c.isSpace(); });
     }
     return true;
 }

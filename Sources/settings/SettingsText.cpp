@@ -58,7 +58,8 @@ void SettingsText::scan() {
         }
         const qsizetype equals = trimmed.indexOf(u'=');
         const QString key = trimmed.left(equals).trimmed();
-        if (equals <= 0 || std::any_of(key.begin(), key.end(), [](QChar c) { return c.isSpace(); })) {
+        if (equals <= 0 ||
+            std::any_of(key.begin(), key.end(), [](QChar c) { return c.isSpace(); })) {
             problems_ << QStringLiteral("line %1 (\"%2\") is not a Key=value line")
                              .arg(i + 1)
                              .arg(trimmed.left(60));

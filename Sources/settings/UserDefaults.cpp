@@ -1,8 +1,8 @@
 #include "settings/UserDefaults.h"
 
 #include "session/RegularFile.h"
-#include "settings/SettingsText.h"
 #include "session/SystemLog.h"
+#include "settings/SettingsText.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -76,7 +76,8 @@ UserDefaults::UserDefaults(QString filePath, QObject* parent)
     reloadDelay_.setSingleShot(true);
     reloadDelay_.setInterval(100);
     connect(&reloadDelay_, &QTimer::timeout, this, [this] { load(true); });
-    connect(&watcher_, &QFileSystemWatcher::fileChanged, &reloadDelay_, qOverload<>(&QTimer::start));
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, &reloadDelay_,
+            qOverload<>(&QTimer::start));
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, &reloadDelay_,
             qOverload<>(&QTimer::start));
 }
@@ -87,7 +88,9 @@ UserDefaults& UserDefaults::standardUserDefaults() {
     return *installedStandard;
 }
 
-void UserDefaults::setStandardUserDefaults(UserDefaults* defaults) { installedStandard = defaults; }
+void UserDefaults::setStandardUserDefaults(UserDefaults* defaults) {
+    installedStandard = defaults;
+}
 
 QString UserDefaults::defaultFilePath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -162,7 +165,8 @@ void UserDefaults::reportProblems() const {
     for (const QString& problem : lineProblems_)
         if (!warned_.contains(u'#' + problem))
             fresh << u'#' + problem
-                  << QStringLiteral("The settings file %1: %2; the line is ignored.").arg(filePath_, problem);
+                  << QStringLiteral("The settings file %1: %2; the line is ignored.")
+                         .arg(filePath_, problem);
     if (!registered_.isEmpty())
         for (auto it = stored_.cbegin(); it != stored_.cend(); ++it)
             if (!registered_.contains(it.key()) && !unsaved_.contains(it.key()) &&
@@ -219,10 +223,11 @@ QVariant UserDefaults::objectForKey(const QString& key) const {
                 usable << entry;
         }
         if (empty > 0)
-            reportOnce(key + u'[',
-                       QStringLiteral("The setting \"%1\" holds %2 empty entries; they are skipped.")
-                           .arg(key)
-                           .arg(empty));
+            reportOnce(
+                key + u'[',
+                QStringLiteral("The setting \"%1\" holds %2 empty entries; they are skipped.")
+                    .arg(key)
+                    .arg(empty));
         return usable;
     }
     const auto converted = fromStoredText(*stored, fallback);
@@ -233,9 +238,15 @@ QVariant UserDefaults::objectForKey(const QString& key) const {
     return *converted;
 }
 
-bool UserDefaults::boolForKey(const QString& key) const { return objectForKey(key).toBool(); }
-int UserDefaults::integerForKey(const QString& key) const { return objectForKey(key).toInt(); }
-float UserDefaults::floatForKey(const QString& key) const { return objectForKey(key).toFloat(); }
+bool UserDefaults::boolForKey(const QString& key) const {
+    return objectForKey(key).toBool();
+}
+int UserDefaults::integerForKey(const QString& key) const {
+    return objectForKey(key).toInt();
+}
+float UserDefaults::floatForKey(const QString& key) const {
+    return objectForKey(key).toFloat();
+}
 QString UserDefaults::stringForKey(const QString& key) const {
     return objectForKey(key).toString();
 }

@@ -106,7 +106,7 @@ private:
     QString saveProblem_;
     QTimer retrySave_;
     bool notRegular_ = false;
-    QStringList lineProblems_;      // the file's lines that cannot be read
+    QStringList lineProblems_; // the file's lines that cannot be read
     bool unreadable_ = false;
     bool reportedUnreadable_ = false;
     Validator validator_;

@@ -14,7 +14,8 @@
 namespace {
 
 QRect scaled(const QRect& rect, qreal ratio) {
-    return QRect((QPointF(rect.topLeft()) * ratio).toPoint(), (QSizeF(rect.size()) * ratio).toSize());
+    return QRect((QPointF(rect.topLeft()) * ratio).toPoint(),
+                 (QSizeF(rect.size()) * ratio).toSize());
 }
 
 double monotonicSeconds() {
@@ -30,8 +31,8 @@ double monotonicSeconds() {
 
 FloatingWindow::FloatingWindow(const QRect& contentRect)
     : QWidget(nullptr, Qt::FramelessWindowHint), clock_(monotonicSeconds),
-      keeper_(WindowSystem::makeKeeper(
-          this, [this](const QSize& size) { return deviceTopLeft(size); })) {
+      keeper_(WindowSystem::makeKeeper(this,
+                                       [this](const QSize& size) { return deviceTopLeft(size); })) {
     if (!contentRect.isNull())
         setFrame(contentRect);
 }
@@ -42,8 +43,8 @@ void FloatingWindow::awakeFromNib() {
     // Translucency must be asked for before the native window exists.
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
-    setWindowFlags(Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint |
-                   Qt::WindowStaysOnTopHint | Qt::Tool | Qt::WindowDoesNotAcceptFocus);
+    setWindowFlags(Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint | Qt::WindowStaysOnTopHint |
+                   Qt::Tool | Qt::WindowDoesNotAcceptFocus);
     setWindowTitle(QStringLiteral("Quorvel"));
 }
 
@@ -108,34 +109,47 @@ void FloatingWindow::setFrameCenteredAt(const QPointF& point) {
     const QRectF screenFrame = screen->geometry();
     const double bottom = screenFrame.bottom() + 1; // QRect's bottom() is inclusive
     using StatWindowLayout::flipped;
-    const QRectF placed =
-        StatWindowLayout::centeredFrame(flipped(QRectF(frame_), bottom),
-                                        QPointF(point.x(), bottom - point.y()),
-                                        flipped(screenFrame, bottom));
+    const QRectF placed = StatWindowLayout::centeredFrame(flipped(QRectF(frame_), bottom),
+                                                          QPointF(point.x(), bottom - point.y()),
+                                                          flipped(screenFrame, bottom));
     setFrame(flipped(placed, bottom).toRect());
 }
 
 // The window is shown without Qt's "show without activating": window managers
 // take that for a window that wants attention. It never takes the focus all
 // the same: it accepts no input and does not offer to take the focus.
-void FloatingWindow::orderFront() { keeper_->show(); }
+void FloatingWindow::orderFront() {
+    keeper_->show();
+}
 
-void FloatingWindow::orderOut() { keeper_->hide(); }
+void FloatingWindow::orderOut() {
+    keeper_->hide();
+}
 
 void FloatingWindow::setAlphaValue(float alpha) {
     alpha_ = alpha;
     keeper_->setAlpha(alpha);
 }
 
-float FloatingWindow::alphaValue() const { return alpha_; }
+float FloatingWindow::alphaValue() const {
+    return alpha_;
+}
 
-void FloatingWindow::contentChanged() { keeper_->contentChanged(); }
+void FloatingWindow::contentChanged() {
+    keeper_->contentChanged();
+}
 
-bool FloatingWindow::seesPointer() const { return keeper_->seesPointer(); }
+bool FloatingWindow::seesPointer() const {
+    return keeper_->seesPointer();
+}
 
-void FloatingWindow::setSensesPointer(bool on) { keeper_->setSensesPointer(on); }
+void FloatingWindow::setSensesPointer(bool on) {
+    keeper_->setSensesPointer(on);
+}
 
-void FloatingWindow::setScreenName(const QString& name) { keeper_->setScreenName(name); }
+void FloatingWindow::setScreenName(const QString& name) {
+    keeper_->setScreenName(name);
+}
 
 void FloatingWindow::setPointerEntryHandler(std::function<void()> handler) {
     keeper_->setPointerEntryHandler(std::move(handler));
@@ -147,7 +161,9 @@ void FloatingWindow::orderFrontWithFade() {
     _orderWithFade(true);
 }
 
-void FloatingWindow::orderOutWithFade() { _orderWithFade(false); }
+void FloatingWindow::orderOutWithFade() {
+    _orderWithFade(false);
+}
 
 void FloatingWindow::_orderWithFade(bool toFront) {
     // A fade in progress stops where it is; its end actions do not happen.

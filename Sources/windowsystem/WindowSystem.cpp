@@ -89,7 +89,9 @@ Kind start() {
     return chosen;
 }
 
-Kind current() { return chosen; }
+Kind current() {
+    return chosen;
+}
 
 WindowKeeper* makeKeeper(QWidget* window, WindowKeeper::Target target) {
     if (WaylandConnection* wayland = connection().get()) {
@@ -108,6 +110,8 @@ std::unique_ptr<ActiveApplication> makeActiveApplication() {
     return std::make_unique<X11ActiveApplication>();
 }
 
-PointerPosition* makePointerPosition(QObject* parent) { return new X11PointerPosition(parent); }
+PointerPosition* makePointerPosition(QObject* parent) {
+    return new X11PointerPosition(parent);
+}
 
 } // namespace WindowSystem

@@ -5,10 +5,10 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QTest>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTest>
 
 namespace {
 
@@ -32,7 +32,8 @@ TEST_F(ControllerTest, LaunchShowsEveryGraphInTheConfiguredCorner) {
     EXPECT_TRUE(controller().cpuViews()[0]->isSampling());
     for (int position : {1, 0, 2, 3, 9}) {
         defaults().setObject(position, SettingsKeys::WindowPosition);
-        EXPECT_EQ(ui->statWindow().geometry(), expectedFrame(cpus + 1, position == 9 ? 3 : position))
+        EXPECT_EQ(ui->statWindow().geometry(),
+                  expectedFrame(cpus + 1, position == 9 ? 3 : position))
             << position;
     }
 }
@@ -80,7 +81,8 @@ TEST_F(ControllerTest, CPUGraphsOffAndOnAreNewViewsAndNoGraphsHidesTheWindow) {
     ASSERT_FALSE(controller().cpuViews().isEmpty());
     EXPECT_TRUE(controller().cpuViews()[0]->history(0).empty());
 
-    defaults().setObjects({{SettingsKeys::ShowCPUGraph, false}, {SettingsKeys::ShowNetGraph, false}});
+    defaults().setObjects(
+        {{SettingsKeys::ShowCPUGraph, false}, {SettingsKeys::ShowNetGraph, false}});
     EXPECT_FALSE(ui->statWindow().isVisible());
     controller()._pollTimerHandler(); // the poll never shows an empty window
     EXPECT_FALSE(ui->statWindow().isVisible());
@@ -152,11 +154,14 @@ TEST_F(ControllerTest, ListedApplicationInFrontHidesTheWindowWithoutPolling) {
     controller().activeApplication = nullptr;
 }
 
-int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size()); }
+int openDescriptors() {
+    return int(QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
+}
 
 int childProcesses() {
     int children = 0;
-    for (const QString& task : QDir("/proc/self/task").entryList(QDir::NoDotAndDotDot | QDir::Dirs)) {
+    for (const QString& task :
+         QDir("/proc/self/task").entryList(QDir::NoDotAndDotDot | QDir::Dirs)) {
         QFile file("/proc/self/task/" + task + "/children");
         if (file.open(QIODevice::ReadOnly))
             children += int(file.readAll().split(' ').count() - 1);

@@ -8,7 +8,8 @@
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto snapshot = parseProcStat(std::string_view(reinterpret_cast<const char*>(data), size));
+    const auto snapshot =
+        parseProcStat(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!snapshot)
         return 0;
     const ProcessorTicks* previous = nullptr;

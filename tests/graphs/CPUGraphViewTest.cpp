@@ -1,8 +1,8 @@
 #include "graphs/CPUGraphView.h"
 #include "RenderSupport.h"
-#include "settings/SettingsKeys.h"
 #include "TestSupport.h"
 #include "kernel/ProcStat.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
 #include <QTest>

@@ -1,9 +1,9 @@
 #include "graphs/GraphView.h"
-#include "settings/NSUserDefaults-QVExt.h"
-#include "graphs/PlotGeometry.h"
 #include "RenderSupport.h"
-#include "settings/SettingsKeys.h"
 #include "TestSupport.h"
+#include "graphs/PlotGeometry.h"
+#include "settings/NSUserDefaults-QVExt.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 #include "graphs/MemGraphView.h"
-#include "kernel/MemoryLoad.h"
 #include "RenderSupport.h"
-#include "settings/SettingsKeys.h"
 #include "TestSupport.h"
+#include "kernel/MemoryLoad.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
 #include <QFile>
@@ -35,8 +35,8 @@ TEST(MemoryLoad, SharesFromMeminfo) {
         EXPECT_NEAR(use->used, c.used, 1e-6) << c.text.constData();
         EXPECT_NEAR(use->cache, c.cache, 1e-6) << c.text.constData();
     }
-    for (const char* broken : {"", "MemFree: 5 kB\n", "MemTotal: 0 kB\n", "MemTotal: lots\n",
-                               "XMemTotal: 100 kB\n"})
+    for (const char* broken :
+         {"", "MemFree: 5 kB\n", "MemTotal: 0 kB\n", "MemTotal: lots\n", "XMemTotal: 100 kB\n"})
         EXPECT_FALSE(memoryUseOf(QByteArray(broken))) << broken;
 }
 

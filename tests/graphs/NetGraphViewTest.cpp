@@ -1,7 +1,7 @@
 #include "graphs/NetGraphView.h"
 #include "RenderSupport.h"
-#include "settings/SettingsKeys.h"
 #include "TestSupport.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
 #include <QProcess>
@@ -131,11 +131,15 @@ TEST_F(NetGraphTest, RunsTheRealHelperAndStartsItAgainWhenItDies) {
     testing::internal::CaptureStderr();
     ::kill(pid_t(first), SIGKILL);
     const bool restarted = QTest::qWaitFor(
-        [&] { return view->task() && view->task()->processId() != first && view->task()->processId() > 0; },
+        [&] {
+            return view->task() && view->task()->processId() != first &&
+                   view->task()->processId() > 0;
+        },
         3000);
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(restarted);
-    EXPECT_NE(log.find("The network helper was killed; starting it again"), std::string::npos) << log;
+    EXPECT_NE(log.find("The network helper was killed; starting it again"), std::string::npos)
+        << log;
     EXPECT_GE(view->inBpsArray().size(), kept) << "the history stays";
     EXPECT_TRUE(QTest::qWaitFor([&] { return view->inBpsArray().size() > kept; }, 3500))
         << "and grows again";
@@ -151,7 +155,8 @@ TEST_F(NetGraphTest, BarsDrawnOneATimeAsTheGraphScrollsMatchAFullDrawing) {
     NetGraphView ticking(QRect(0, 0, 64, 64));
     NetGraphView whole(QRect(0, 0, 64, 64));
     for (int tick = 0; tick < 100; ++tick) {
-        const QByteArray sample = line(std::uint64_t(tick * 7919 % 100000), std::uint64_t(tick * 104729 % 5000));
+        const QByteArray sample =
+            line(std::uint64_t(tick * 7919 % 100000), std::uint64_t(tick * 104729 % 5000));
         ticking._readFromNetstat(sample);
         // The other graph draws everything at its last tick: the scale
         // changed for it and back.

@@ -14,8 +14,8 @@ ProcessorTicks ticks(std::uint64_t user, std::uint64_t nice, std::uint64_t syste
 }
 
 ProcessorTicks fromFixture(const char* name, int cpu) {
-    const auto snapshot = parseProcStat(
-        readFileBytes(fixturePath(QStringLiteral("proc/") + name)).toStdString());
+    const auto snapshot =
+        parseProcStat(readFileBytes(fixturePath(QStringLiteral("proc/") + name)).toStdString());
     return *snapshot->processor(cpu);
 }
 

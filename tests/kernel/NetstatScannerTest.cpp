@@ -13,7 +13,7 @@ TEST(NetstatScanner, ReadsTheFirstSixNumbersOfAChunkAsSscanfWould) {
     } samples[] = {
         {"        12     0        900         10     0        600     0\n", 900, 600},
         {"1 0 100 2 0 200 0\n3 0 300 4 0 400 0\n", 100, 200}, // two lines: the first
-        {"1 0 5 2 0 7", 5, 7},                                 // six numbers are enough
+        {"1 0 5 2 0 7", 5, 7},                                // six numbers are enough
         {"9+9+9 9+9 0", 9, 0}, // found by fuzzing: a sign starts the next number
         {"1 0 12000000000 1 0 4294967296 0\n", 12000000000u, 4294967296u},
         {"+1 0 +900 1 0 600 0\n", 900, 600},
@@ -27,14 +27,14 @@ TEST(NetstatScanner, ReadsTheFirstSixNumbersOfAChunkAsSscanfWould) {
         EXPECT_EQ(sample->inBytes, c.in) << c.chunk.data();
         EXPECT_EQ(sample->outBytes, c.out) << c.chunk.data();
     }
-    for (const char* nothing : {
-             "", "  \n\n \t", "            input        (Total)           output\n",
-             // A heading, even with data after it.
-             "   packets  errs      bytes    packets  errs      bytes colls\n"
-             "        12     0        900         10     0        600     0\n",
-             // A cut line, and its rest arriving as the next chunk.
-             "        12     0        900         10", "     0        600     0\n",
-             "1 0 -900 1 0 600 0\n", "1 0 99999999999999999999999 1 0 600 0\n"})
+    for (const char* nothing :
+         {"", "  \n\n \t", "            input        (Total)           output\n",
+          // A heading, even with data after it.
+          "   packets  errs      bytes    packets  errs      bytes colls\n"
+          "        12     0        900         10     0        600     0\n",
+          // A cut line, and its rest arriving as the next chunk.
+          "        12     0        900         10", "     0        600     0\n",
+          "1 0 -900 1 0 600 0\n", "1 0 99999999999999999999999 1 0 600 0\n"})
         EXPECT_FALSE(scanNetstatChunk(nothing)) << nothing;
 }
 

@@ -1,5 +1,5 @@
-#include "TestSupport.h"
 #include "kernel/ProcFile.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

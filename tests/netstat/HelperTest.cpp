@@ -120,8 +120,8 @@ std::vector<unsigned long long> counters(const std::string& line) {
 std::string oneInterval(const std::vector<std::string>& choice, bool errorsToo = false) {
     ChangingSource source;
     source.show("dev-1");
-    std::vector<std::string> args = {"-w", "1", "--proc-net-dev", source.path(),
-                                     "--sys-class-net", "/nonexistent"};
+    std::vector<std::string> args = {
+        "-w", "1", "--proc-net-dev", source.path(), "--sys-class-net", "/nonexistent"};
     args.insert(args.end(), choice.begin(), choice.end());
     Child child = spawn(args, errorsToo);
     std::string text = readLines(child.out, errorsToo && !choice.empty() ? 3 : 2, 2000);
@@ -137,10 +137,10 @@ TEST(Helper, CountsTheChosenInterfacesOfTheFileItReads) {
         std::vector<std::string> choice;
         unsigned long long in, out;
     } cases[] = {
-        {{}, 1000, 640},                        // every real interface, lo excluded
-        {{"-I", "wlan0"}, 100, 40},             // as BSD netstat's -I
+        {{}, 1000, 640},            // every real interface, lo excluded
+        {{"-I", "wlan0"}, 100, 40}, // as BSD netstat's -I
         {{"-I", "eth0", "-I", "wlan0"}, 1000, 640},
-        {{"-I", "lo"}, 400000, 400000},         // named, so counted
+        {{"-I", "lo"}, 400000, 400000}, // named, so counted
         {{"-I", "wlan0", "-I", "wlan0"}, 100, 40},
     };
     for (const auto& c : cases) {
@@ -164,7 +164,8 @@ TEST(Helper, AnInterfaceThatIsNotThereIsSaidAndCountsNothing) {
 TEST(Helper, AReadFailureSkipsTheIntervalsItSpans) {
     ChangingSource source;
     source.show("dev-1");
-    Child child = spawn({"-w", "1", "--proc-net-dev", source.path(), "--sys-class-net", "/nonexistent"});
+    Child child =
+        spawn({"-w", "1", "--proc-net-dev", source.path(), "--sys-class-net", "/nonexistent"});
     readLines(child.out, 2, 2000); // headings, right after the first read
     source.vanish();               // the read at 1 s fails
     std::this_thread::sleep_for(std::chrono::milliseconds(1400));
@@ -175,7 +176,8 @@ TEST(Helper, AReadFailureSkipsTheIntervalsItSpans) {
     const auto v = counters(line);
     ASSERT_EQ(v.size(), 7u) << line;
     EXPECT_EQ(v[2], 0u) << "the bytes that came while the file could not be read are not one "
-                           "interval's: " << line;
+                           "interval's: "
+                        << line;
 }
 
 TEST(Helper, BadArgumentsAndAnUnreadableSourceAreErrorsAtStart) {
@@ -183,8 +185,15 @@ TEST(Helper, BadArgumentsAndAnUnreadableSourceAreErrorsAtStart) {
         std::vector<std::string> args;
         int status;
     } cases[] = {
-        {{}, 2}, {{"-w"}, 2}, {{"-w", "0"}, 2}, {{"-w", "-3"}, 2}, {{"-w", "1x"}, 2},
-        {{"-w", "99999999"}, 2}, {{"-x", "1"}, 2}, {{"-w", "1", "-I"}, 2}, {{"-w", "1", "-I", ""}, 2},
+        {{}, 2},
+        {{"-w"}, 2},
+        {{"-w", "0"}, 2},
+        {{"-w", "-3"}, 2},
+        {{"-w", "1x"}, 2},
+        {{"-w", "99999999"}, 2},
+        {{"-x", "1"}, 2},
+        {{"-w", "1", "-I"}, 2},
+        {{"-w", "1", "-I", ""}, 2},
         {{"-w", "1", "--proc-net-dev", "/nonexistent/dev"}, 1},
     };
     for (const auto& c : cases) {

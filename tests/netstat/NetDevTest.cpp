@@ -20,7 +20,9 @@ netdev::Snapshot snapshot(const std::string& name) {
     return parsed.value_or(netdev::Snapshot{});
 }
 
-bool notLoopback(const std::string& name) { return name != "lo"; }
+bool notLoopback(const std::string& name) {
+    return name != "lo";
+}
 
 TEST(NetDev, ParsesInterfaceLinesAndSkipsHeadings) {
     const auto s = snapshot("dev-1");

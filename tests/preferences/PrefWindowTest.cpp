@@ -1,6 +1,6 @@
+#include "ControllerFixture.h"
 #include "preferences/AutoHideTableModel.h"
 #include "preferences/ColorWell.h"
-#include "ControllerFixture.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -38,9 +38,7 @@ protected:
         QTableView* table = ui->prefWindow().appTable();
         table->setCurrentIndex(table->model()->index(row, 1));
     }
-    QPushButton* removeButton() {
-        return ui->prefWindow().findChild<QPushButton*>("removeButton");
-    }
+    QPushButton* removeButton() { return ui->prefWindow().findChild<QPushButton*>("removeButton"); }
 };
 
 TEST_F(PreferencesTest, EditsWaitForApplyWhichWritesOnceAndRevertDropsOnlyPendingOnes) {
@@ -91,7 +89,8 @@ TEST_F(PreferencesTest, AFailedApplySaysSoInTheWindowAndTheEditIsSavedWithTheNex
     EXPECT_NE(testing::internal::GetCapturedStderr().find("saved to"), std::string::npos);
     EXPECT_TRUE(problem->isHidden());
     const QByteArray file = readFileBytes(settings.filePath());
-    EXPECT_TRUE(file.contains("NetScale=9") && file.contains("AutoHide=false")) << file.toStdString();
+    EXPECT_TRUE(file.contains("NetScale=9") && file.contains("AutoHide=false"))
+        << file.toStdString();
 }
 
 TEST_F(PreferencesTest, ClosingSavesPendingEditsAndRebuildsTheWindow) {
@@ -187,7 +186,8 @@ TEST_F(PreferencesTest, TheChooserAppendsInOrderWithOneWriteAndOneReload) {
 }
 
 TEST_F(PreferencesTest, RemovingAsksFirstAndTakesOnlyTheSelectedDuplicate) {
-    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop", "/usr/share/applications/y.desktop",
+    controller()._didEndOpenSheet({"/usr/share/applications/x.desktop",
+                                   "/usr/share/applications/y.desktop",
                                    "/usr/local/share/applications/x.desktop"},
                                   QVController::okButton);
     EXPECT_FALSE(removeButton()->isEnabled()) << "nothing selected";
@@ -201,7 +201,8 @@ TEST_F(PreferencesTest, RemovingAsksFirstAndTakesOnlyTheSelectedDuplicate) {
     QMessageBox* alert = controller().removeAlert();
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->windowTitle(), "Remove Application");
-    EXPECT_EQ(alert->text(), "Remove x.desktop?") << "an entry without a desktop file shows its name";
+    EXPECT_EQ(alert->text(), "Remove x.desktop?")
+        << "an entry without a desktop file shows its name";
     EXPECT_EQ(alert->defaultButton()->text(), "Cancel");
     QTest::keyClick(alert, Qt::Key_Return);
     EXPECT_EQ(controller().autoHideAppArray().size(), 3) << "Return is Cancel";
@@ -272,7 +273,8 @@ TEST_F(PreferencesTest, StartAtLoginWritesTheAutostartEntryAtOnceAndShowsOneMade
 }
 
 TEST(AutostartEntry, QuotesAProgramPathWithSpaces) {
-    EXPECT_TRUE(AutostartEntry::entryText("/opt/my apps/quorvel").contains("Exec=\"/opt/my apps/quorvel\"\n"));
+    EXPECT_TRUE(AutostartEntry::entryText("/opt/my apps/quorvel")
+                    .contains("Exec=\"/opt/my apps/quorvel\"\n"));
     EXPECT_TRUE(AutostartEntry::entryText("quorvel").contains("Exec=quorvel\n"));
 }
 
@@ -299,7 +301,8 @@ TEST_F(PreferencesTest, ANumberFieldTakesWhatIsTyped) {
         EXPECT_EQ(field->text(), typing.shown);
         EXPECT_EQ(defaults().floatForKey(SettingsKeys::CPUInterval), 1.0f) << "pending until Apply";
         ui->prefWindow().findChild<QPushButton*>("applyButton")->click();
-        EXPECT_DOUBLE_EQ(defaults().objectForKey(SettingsKeys::CPUInterval).toDouble(), typing.saved);
+        EXPECT_DOUBLE_EQ(defaults().objectForKey(SettingsKeys::CPUInterval).toDouble(),
+                         typing.saved);
         EXPECT_TRUE(readFileBytes(settings.filePath())
                         .contains("CPUInterval=" + QByteArray::number(typing.saved) + "\n"));
         defaults().setObject(1.0, SettingsKeys::CPUInterval);
@@ -314,13 +317,16 @@ TEST_F(PreferencesTest, ANumberFieldTakesWhatIsTyped) {
 }
 
 TEST_F(PreferencesTest, FieldsOfferTheRangeTheFileAccepts) {
-    for (const QString& key : {SettingsKeys::CPUInterval, SettingsKeys::NetInterval, SettingsKeys::NetScale}) {
+    for (const QString& key :
+         {SettingsKeys::CPUInterval, SettingsKeys::NetInterval, SettingsKeys::NetScale}) {
         auto* field = ui->prefWindow().findChild<QAbstractSpinBox*>(key);
         ASSERT_NE(field, nullptr);
         const auto range = SettingsKeys::rangeOf(key);
         ASSERT_TRUE(range);
-        EXPECT_DOUBLE_EQ(field->property("minimum").toDouble(), range->minimum) << key.toStdString();
-        EXPECT_DOUBLE_EQ(field->property("maximum").toDouble(), range->maximum) << key.toStdString();
+        EXPECT_DOUBLE_EQ(field->property("minimum").toDouble(), range->minimum)
+            << key.toStdString();
+        EXPECT_DOUBLE_EQ(field->property("maximum").toDouble(), range->maximum)
+            << key.toStdString();
         // Nothing below the range can be entered.
         field->setProperty("value", range->minimum - 1);
         EXPECT_TRUE(SettingsKeys::isUsable(key, field->property("value"))) << key.toStdString();
@@ -339,8 +345,9 @@ TEST_F(PreferencesTest, AListEditedByHandReachesTheTableAndTheHidingAndSurvivesA
     EXPECT_TRUE(controller().isHidden());
 
     controller()._didEndOpenSheet({"/usr/share/applications/c.desktop"}, QVController::okButton);
-    EXPECT_TRUE(readFileBytes(settings.filePath())
-                    .contains("AutoHideApplications=a.desktop;kde/typo.desktop;b.desktop;c.desktop;\n"));
+    EXPECT_TRUE(
+        readFileBytes(settings.filePath())
+            .contains("AutoHideApplications=a.desktop;kde/typo.desktop;b.desktop;c.desktop;\n"));
     EXPECT_EQ(ui->autoHideModel().rowCount(), 3);
     controller().activeApplication = nullptr;
 }

@@ -1,5 +1,5 @@
-#include "TestSupport.h"
 #include "session/DesktopEntries.h"
+#include "TestSupport.h"
 #include "windowsystem/wayland/WaylandActiveApplication.h"
 
 #include <QCoreApplication>
@@ -47,8 +47,9 @@ protected:
                        "[Desktop Entry]\nName=Konsole\nExec=konsole\n");
         writeFileBytes(system.path() + "/applications/org.gnome.Terminal.desktop",
                        "[Desktop Entry]\nName=Shadowed\n");
-        writeFileBytes(system.path() + "/applications/firefox-esr.desktop",
-                       "[Desktop Entry]\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\n");
+        writeFileBytes(
+            system.path() + "/applications/firefox-esr.desktop",
+            "[Desktop Entry]\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\n");
         writeFileBytes(system.path() + "/applications/xmessage.desktop",
                        "[Desktop Entry]\nName=XMessage\nExec=xmessage\n");
     }
@@ -64,14 +65,14 @@ TEST_F(DesktopEntriesTest, EarlierDirectoriesWinAndSubdirectoriesMakeDashedIds) 
 }
 
 TEST_F(DesktopEntriesTest, MatchesWindowsTheWayShellsDo) {
-    EXPECT_EQ(entries.idForWindow(window("org-kde.konsole", {}, {}, {}, {})), "org-kde.konsole.desktop");
+    EXPECT_EQ(entries.idForWindow(window("org-kde.konsole", {}, {}, {}, {})),
+              "org-kde.konsole.desktop");
     EXPECT_EQ(entries.idForWindow(window({}, "org.gnome.Terminal", {}, {}, {})),
               "org.gnome.Terminal.desktop");
     EXPECT_EQ(entries.idForWindow(window({}, {}, "gnome-terminal-server", "Gnome-Terminal", {})),
               "org.gnome.Terminal.desktop")
         << "StartupWMClass, case-insensitive";
-    EXPECT_EQ(entries.idForWindow(window({}, {}, "xmessage", "Xmessage", {})),
-              "xmessage.desktop");
+    EXPECT_EQ(entries.idForWindow(window({}, {}, "xmessage", "Xmessage", {})), "xmessage.desktop");
     EXPECT_EQ(entries.idForWindow(window({}, {}, "Navigator", "Firefox-esr", {})),
               "firefox-esr.desktop")
         << "<class>.desktop, lowercased";
@@ -84,11 +85,13 @@ TEST_F(DesktopEntriesTest, MatchesWaylandAppIds) {
     auto forAppId = [this](const QString& appId, const QString& executable = {}) {
         return entries.idForWindow(WaylandActiveApplication::identityForAppId(appId, executable));
     };
-    EXPECT_EQ(forAppId("org.gnome.Terminal"), "org.gnome.Terminal.desktop") << "the desktop file name";
+    EXPECT_EQ(forAppId("org.gnome.Terminal"), "org.gnome.Terminal.desktop")
+        << "the desktop file name";
     EXPECT_EQ(forAppId("org.gnome.Terminal.desktop"), "org.gnome.Terminal.desktop");
     EXPECT_EQ(forAppId("gnome-terminal"), "org.gnome.Terminal.desktop") << "StartupWMClass";
     EXPECT_EQ(forAppId("Firefox-esr"), "firefox-esr.desktop") << "lowercased";
-    EXPECT_EQ(forAppId("unknown", "konsole"), "org-kde.konsole.desktop") << "the program (KWin's pid)";
+    EXPECT_EQ(forAppId("unknown", "konsole"), "org-kde.konsole.desktop")
+        << "the program (KWin's pid)";
     EXPECT_EQ(forAppId("unknown"), "");
     EXPECT_EQ(forAppId(""), "");
 }

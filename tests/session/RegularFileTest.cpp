@@ -1,6 +1,6 @@
-#include "settings/SettingsKeys.h"
-#include "TestSupport.h"
 #include "session/RegularFile.h"
+#include "TestSupport.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
 #include <QDir>
@@ -35,12 +35,16 @@ ssize_t halfThenNoSpace(int fd, const void* data, size_t size) {
     errno = ENOSPC;
     return -1;
 }
-ssize_t acceptsNothing(int, const void*, size_t) { return 0; }
+ssize_t acceptsNothing(int, const void*, size_t) {
+    return 0;
+}
 ssize_t ioError(int, const void*, size_t) {
     errno = EIO;
     return -1;
 }
-ssize_t oneByteAtATime(int fd, const void* data, size_t) { return ::write(fd, data, 1); }
+ssize_t oneByteAtATime(int fd, const void* data, size_t) {
+    return ::write(fd, data, 1);
+}
 
 TEST(RegularFile, AReplacementIsAllOrNothing) {
     struct Case {
@@ -48,10 +52,11 @@ TEST(RegularFile, AReplacementIsAllOrNothing) {
         RegularFile::WriteFunction write;
         const char* failure; // nullptr: the replacement works
     };
-    for (const Case& c : {Case{"half, then a full disk", halfThenNoSpace, "No space left on device"},
-                          Case{"a write that takes nothing", acceptsNothing, "took no more"},
-                          Case{"an I/O error", ioError, "Input/output error"},
-                          Case{"short writes that add up", oneByteAtATime, nullptr}}) {
+    for (const Case& c :
+         {Case{"half, then a full disk", halfThenNoSpace, "No space left on device"},
+          Case{"a write that takes nothing", acceptsNothing, "took no more"},
+          Case{"an I/O error", ioError, "Input/output error"},
+          Case{"short writes that add up", oneByteAtATime, nullptr}}) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString path = dir.path() + "/Quorvel.conf";
@@ -94,7 +99,8 @@ TEST(RegularFile, WhatIsNotARegularFileIsNeitherOpenedNorReplaced) {
     EXPECT_EQ(RegularFile::read(dir.path() + "/none").status, RegularFile::ReadStatus::Missing);
 
     writeFileBytes(dir.path() + "/big", QByteArray(2000, 'x'));
-    EXPECT_EQ(RegularFile::read(dir.path() + "/big", 1000).status, RegularFile::ReadStatus::TooLarge);
+    EXPECT_EQ(RegularFile::read(dir.path() + "/big", 1000).status,
+              RegularFile::ReadStatus::TooLarge);
     EXPECT_EQ(RegularFile::read(dir.path() + "/big", 2000).bytes.size(), 2000);
 
     // A link into the user's own store of settings stays a link.
@@ -131,7 +137,8 @@ void inSmallFileSystem(const std::function<void(const QString& folder)>& body) {
 }
 
 void fillUp(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder + "/filler").constData(), O_WRONLY | O_CREAT, 0600);
+    const int fd =
+        ::open(QFile::encodeName(folder + "/filler").constData(), O_WRONLY | O_CREAT, 0600);
     const QByteArray block(4096, 'f');
     while (::write(fd, block.constData(), size_t(block.size())) > 0) {
     }

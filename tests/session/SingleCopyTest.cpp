@@ -1,5 +1,5 @@
-#include "TestSupport.h"
 #include "session/SingleCopy.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -70,9 +70,11 @@ TEST_F(ProgramTest, TwoCopiesStartedTogetherLeaveExactlyOne) {
         ASSERT_TRUE(a->waitForStarted(2000));
         ASSERT_TRUE(b->waitForStarted(2000));
         // The loser exits within a second; the winner keeps running.
-        (void)QTest::qWaitFor([&] {
-            return a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning;
-        }, 3000);
+        (void)QTest::qWaitFor(
+            [&] {
+                return a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning;
+            },
+            3000);
         QTest::qWait(300);
         const int running = (a->state() == QProcess::Running) + (b->state() == QProcess::Running);
         ASSERT_EQ(running, 1) << "round " << round;
@@ -139,7 +141,11 @@ TEST_F(ProgramTest, OnlyExactReopenRequestsCount) {
 long residentKilobytes(qint64 pid) {
     const QByteArray status = readFileBytes(QStringLiteral("/proc/%1/status").arg(pid));
     const qsizetype at = status.indexOf("VmRSS:");
-    return at < 0 ? -1 : status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ')[0].toLong();
+    return at < 0 ? -1
+                  : status.mid(at + 6, status.indexOf('\n', at) - at - 6)
+                        .trimmed()
+                        .split(' ')[0]
+                        .toLong();
 }
 
 TEST_F(ProgramTest, AFloodOnTheReopenSocketCostsNoLastingMemory) {
@@ -199,7 +205,8 @@ TEST_F(ProgramTest, SomethingElseAtTheSocketsPlaceIsLeftAloneAndSaidSo) {
         ASSERT_TRUE(first.claim());
         testing::internal::CaptureStderr();
         EXPECT_FALSE(first.listen());
-        EXPECT_NE(testing::internal::GetCapturedStderr().find("is not a socket"), std::string::npos);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("is not a socket"),
+                  std::string::npos);
 
         QProcess* second = start();
         ASSERT_TRUE(second->waitForFinished(3000));
@@ -219,9 +226,9 @@ TEST_F(ProgramTest, AFifoInPlaceOfTheSettingsFileNeverHangsIt) {
     QDir().mkpath(config.path() + "/Quorvel");
     ASSERT_EQ(::mkfifo(QFile::encodeName(settingsPath).constData(), 0600), 0);
     QProcess* program = start();
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return QFileInfo::exists(runtime.path() + "/quorvel.socket");
-    }, 5000)) << "it did not start";
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFileInfo::exists(runtime.path() + "/quorvel.socket"); }, 5000))
+        << "it did not start";
     // A second start hands over as ever.
     QProcess* second = start();
     ASSERT_TRUE(second->waitForFinished(2000));

@@ -1,5 +1,5 @@
-#include "settings/NSUserDefaults-QVExt.h"
 #include "settings/SettingsKeys.h"
+#include "settings/NSUserDefaults-QVExt.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
+#include "settings/UserDefaults.h"
+#include "TestSupport.h"
 #include "settings/NSUserDefaults-QVExt.h"
 #include "settings/SettingsKeys.h"
-#include "TestSupport.h"
 #include "settings/SettingsText.h"
-#include "settings/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,12 +38,12 @@ TEST(UserDefaults, TypedValuesRoundTripThroughTheFile) {
     TestSettings settings;
     const QColor colour(10, 200, 30, 128);
     settings.defaults().setObject(QStringList{"x.desktop"}, AutoHideApplications);
-    settings.defaults().setObjects({{CPUInterval, 0.25},
-                                    {NetScale, 7},
-                                    {AutoHide, false},
-                                    {BackgroundFillColor, QVExtensions::archivedColor(colour)},
-                                    {AutoHideApplications,
-                                     QStringList{"firefox.desktop", "a.desktop", "a.desktop"}}});
+    settings.defaults().setObjects(
+        {{CPUInterval, 0.25},
+         {NetScale, 7},
+         {AutoHide, false},
+         {BackgroundFillColor, QVExtensions::archivedColor(colour)},
+         {AutoHideApplications, QStringList{"firefox.desktop", "a.desktop", "a.desktop"}}});
     UserDefaults reread(settings.filePath());
     SettingsKeys::registerDefaultDefaults(reread);
     EXPECT_FLOAT_EQ(reread.floatForKey(CPUInterval), 0.25f);
@@ -151,8 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
         Spelling{"CPUInterval", "0.25", 0.25, ""},
         Spelling{"AutoHideApplications", " a.desktop; b.desktop ",
                  QStringList{"a.desktop", "b.desktop"}, ""},
-        Spelling{"AutoHideApplications", "a.desktop;;b.desktop;", QStringList{"a.desktop", "b.desktop"},
-                 "1 empty entries"},
+        Spelling{"AutoHideApplications", "a.desktop;;b.desktop;",
+                 QStringList{"a.desktop", "b.desktop"}, "1 empty entries"},
         Spelling{"AutoHideApplications", "a.desktop;kde/x.desktop;/opt/y.desktop;",
                  QStringList{"a.desktop", "/opt/y.desktop"}, "unusable entry (kde/x.desktop)"}));
 
@@ -193,12 +193,14 @@ TEST(UserDefaults, AHandEditedFileIsUsedLineByLineAndASaveChangesOnlyItsLine) {
 }
 
 TEST(UserDefaults, ListEditsTouchOnlyTheirEntry) {
-    TestSettings settings("[General]\nAutoHideApplications=a.desktop; kde/bad.desktop ;b.desktop\n");
+    TestSettings settings(
+        "[General]\nAutoHideApplications=a.desktop; kde/bad.desktop ;b.desktop\n");
     UserDefaults& d = settings.defaults();
     ASSERT_EQ(d.stringArrayForKey(AutoHideApplications), (QStringList{"a.desktop", "b.desktop"}));
     d.appendListEntries(AutoHideApplications, {"c.desktop"});
-    EXPECT_TRUE(readFileBytes(settings.filePath())
-                    .contains("AutoHideApplications=a.desktop;kde/bad.desktop;b.desktop;c.desktop;\n"));
+    EXPECT_TRUE(
+        readFileBytes(settings.filePath())
+            .contains("AutoHideApplications=a.desktop;kde/bad.desktop;b.desktop;c.desktop;\n"));
     d.removeListEntry(AutoHideApplications, 1); // b.desktop, the second usable entry
     EXPECT_TRUE(readFileBytes(settings.filePath())
                     .contains("AutoHideApplications=a.desktop;kde/bad.desktop;c.desktop;\n"));
@@ -210,7 +212,8 @@ TEST(UserDefaults, ListEditsTouchOnlyTheirEntry) {
 }
 
 TEST(UserDefaults, BinaryFileStartsOnDefaultsAndIsKeptAsABackupAtTheFirstSave) {
-    static const char bytes[] = "\x7f\x45\x4c\x46\x02\x01\x01\x00garbage\xff\n[General\nNetScale=9\n";
+    static const char bytes[] =
+        "\x7f\x45\x4c\x46\x02\x01\x01\x00garbage\xff\n[General\nNetScale=9\n";
     const QByteArray garbage(bytes, sizeof bytes - 1);
     testing::internal::CaptureStderr();
     TestSettings settings(garbage);
@@ -279,8 +282,9 @@ TEST(UserDefaults, WritesKeepKeysEditedByHandMeanwhile) {
 }
 
 TEST(SettingsText, ReadsWhatQSettingsStyleFilesHoldAndKeepsEveryByte) {
-    const QByteArray bytes = "\xef\xbb\xbf; comment\n# another\n\n[General]\r\nA=1\nB = two words \n"
-                             "junk\n[General\nA=3\n[Other]\nC=3";
+    const QByteArray bytes =
+        "\xef\xbb\xbf; comment\n# another\n\n[General]\r\nA=1\nB = two words \n"
+        "junk\n[General\nA=3\n[Other]\nC=3";
     const auto text = SettingsText::parse(bytes);
     ASSERT_TRUE(text);
     EXPECT_EQ(text->values(), (QMap<QString, QString>{{"A", "3"}, {"B", "two words"}}))
@@ -292,8 +296,8 @@ TEST(SettingsText, ReadsWhatQSettingsStyleFilesHoldAndKeepsEveryByte) {
 TEST(SettingsText, OnlyTextThatIsNotTextIsRefused) {
     EXPECT_FALSE(SettingsText::parse(QByteArray("A=1\0B=2\n", 8)));
     EXPECT_FALSE(SettingsText::parse("A=\xff\xfe\n"));
-    EXPECT_FALSE(SettingsText::parse(readFileBytes(
-        fixturePath("fuzz/settings/truncated-utf8-found-by-fuzzing"))))
+    EXPECT_FALSE(SettingsText::parse(
+        readFileBytes(fixturePath("fuzz/settings/truncated-utf8-found-by-fuzzing"))))
         << "a cut UTF-8 sequence at the end is not text";
     EXPECT_TRUE(SettingsText::parse("[General]\nbad key=1\n"));
 }
@@ -304,8 +308,7 @@ TEST(SettingsText, NewKeysGoIntoTheGeneralSectionBehindAnyByteOrderMarkWithTheFi
     };
     const QByteArray bom = "\xef\xbb\xbf";
     for (const Case& c :
-         {Case{"", "[General]\nK=v\n"},
-          Case{"A=1", "A=1\nK=v"},
+         {Case{"", "[General]\nK=v\n"}, Case{"A=1", "A=1\nK=v"},
           Case{"[Other]\nX=1\n", "[General]\nK=v\n\n[Other]\nX=1\n"},
           Case{"[General]\nA=1\n\n[Other]\nX=1\n", "[General]\nA=1\nK=v\n\n[Other]\nX=1\n"},
           Case{"[Other]\nX=1\n[General]\n", "[Other]\nX=1\n[General]\nK=v\n"},

@@ -1,5 +1,5 @@
-#include "statwindow/FadeCurve.h"
 #include "statwindow/FloatingWindow.h"
+#include "statwindow/FadeCurve.h"
 
 #include <QTest>
 

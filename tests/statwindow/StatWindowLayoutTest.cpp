@@ -1,5 +1,5 @@
-#include "statwindow/FadeCurve.h"
 #include "statwindow/StatWindowLayout.h"
+#include "statwindow/FadeCurve.h"
 
 #include <gtest/gtest.h>
 
@@ -42,8 +42,7 @@ TEST(CenteredFrame, ClampsLowEdgesFirst) {
     const QRectF screen(0, 0, 1024, 768);
     EXPECT_EQ(centeredFrame(QRectF(0, 0, 200, 100), QPointF(512, 384), screen),
               QRectF(412, 334, 200, 100));
-    EXPECT_EQ(centeredFrame(QRectF(0, 0, 200, 100), QPointF(0, 0), screen),
-              QRectF(0, 0, 200, 100));
+    EXPECT_EQ(centeredFrame(QRectF(0, 0, 200, 100), QPointF(0, 0), screen), QRectF(0, 0, 200, 100));
     // Wider than the screen: right edge on the screen's, origin left of it.
     EXPECT_EQ(centeredFrame(QRectF(0, 0, 1100, 100), QPointF(512, 384), screen),
               QRectF(-76, 334, 1100, 100));
@@ -92,7 +91,8 @@ TEST(HideDecision, PointerOrAnExactlyListedApplicationHides) {
         bool hide;
     };
     for (const Case& c : {
-             Case{false, true, "other.desktop", list, false}, // the pointer counts only with AutoHide
+             Case{false, true, "other.desktop", list,
+                  false}, // the pointer counts only with AutoHide
              Case{false, false, "firefox.desktop", list, true},
              Case{true, false, "other.desktop", list, false},
              Case{true, true, "other.desktop", list, true},

@@ -14,9 +14,9 @@ TEST(WindowSystem, ChoosesFromTheSessionAndWhatTheCompositorOffers) {
     } cases[] = {
         {"", "x11", "", false, Kind::X11},
         {"", "", "", false, Kind::X11},
-        {"", "wayland", "wayland-0", true, Kind::Wayland},      // Plasma, sway
-        {"", "wayland", "wayland-0", false, Kind::Xwayland},    // GNOME
-        {"", "", "wayland-0", true, Kind::Wayland},             // no session type set
+        {"", "wayland", "wayland-0", true, Kind::Wayland},   // Plasma, sway
+        {"", "wayland", "wayland-0", false, Kind::Xwayland}, // GNOME
+        {"", "", "wayland-0", true, Kind::Wayland},          // no session type set
         {"x11", "wayland", "wayland-0", true, Kind::X11},
         {"XWayland", "wayland", "wayland-0", true, Kind::Xwayland},
         {"wayland", "x11", "wayland-1", true, Kind::Wayland},

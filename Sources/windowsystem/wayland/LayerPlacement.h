@@ -27,8 +27,8 @@ std::uint32_t anchorFor(const QRect& frame, const QRect& screen);
 QList<QRect> sensingBand(const QSize& size, std::uint32_t anchor, int width);
 
 struct Buffer {
-    QSize pixels;        // the buffer's size in pixels
-    int bufferScale = 1; // wl_surface.set_buffer_scale
+    QSize pixels;          // the buffer's size in pixels
+    int bufferScale = 1;   // wl_surface.set_buffer_scale
     bool viewport = false; // scaled to the surface's size by a viewport
 };
 

@@ -1,8 +1,8 @@
 #include "windowsystem/wayland/LayerSurfaceKeeper.h"
 
+#include "session/SystemLog.h"
 #include "windowsystem/wayland/LayerPlacement.h"
 #include "windowsystem/wayland/WaylandConnection.h"
-#include "session/SystemLog.h"
 
 #include "fractional-scale-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
@@ -102,7 +102,8 @@ LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayla
         }
         // A new scale of its output comes as the output's event, not as a
         // new entry of the surface.
-        if (const int scale = wayland_.scaleOf(surfaceOutput_); surfaceOutput_ && scale != integerScale_) {
+        if (const int scale = wayland_.scaleOf(surfaceOutput_);
+            surfaceOutput_ && scale != integerScale_) {
             integerScale_ = scale;
             contentChanged();
         }
@@ -206,8 +207,8 @@ void LayerSurfaceKeeper::createSurface() {
     wl_surface_add_listener(surface_, &surfaceListener, this);
     if (wayland_.fractionalScale() && wayland_.viewporter()) {
         viewport_ = wp_viewporter_get_viewport(wayland_.viewporter(), surface_);
-        fractional_ =
-            wp_fractional_scale_manager_v1_get_fractional_scale(wayland_.fractionalScale(), surface_);
+        fractional_ = wp_fractional_scale_manager_v1_get_fractional_scale(
+            wayland_.fractionalScale(), surface_);
         static const wp_fractional_scale_v1_listener fractionalListener = {
             [](void* data, wp_fractional_scale_v1*, uint32_t scale) {
                 auto* self = static_cast<LayerSurfaceKeeper*>(data);
@@ -385,8 +386,8 @@ void LayerSurfaceKeeper::draw() {
         drawWhenReleased_ = true;
         return;
     }
-    QImage image(target->pixels, plan.pixels.width(), plan.pixels.height(),
-                 plan.pixels.width() * 4, QImage::Format_ARGB32_Premultiplied);
+    QImage image(target->pixels, plan.pixels.width(), plan.pixels.height(), plan.pixels.width() * 4,
+                 QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     image.setDevicePixelRatio(double(plan.pixels.width()) / logical.width());
     {

@@ -23,13 +23,15 @@ struct ForeignToplevelEvents {
     }
     static void finished(void*, zwlr_foreign_toplevel_manager_v1*) {}
     static void title(void*, zwlr_foreign_toplevel_handle_v1*, const char*) {}
-    static void outputEnter(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_output* output) {
+    static void outputEnter(void* data, zwlr_foreign_toplevel_handle_v1* handle,
+                            wl_output* output) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
         auto& outputs = self->pending_[handle].outputs;
         if (!outputs.contains(output))
             outputs.append(output);
     }
-    static void outputLeave(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_output* output) {
+    static void outputLeave(void* data, zwlr_foreign_toplevel_handle_v1* handle,
+                            wl_output* output) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
         self->pending_[handle].outputs.removeAll(output);
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "windowsystem/ActiveApplication.h"
 #include "session/DesktopEntries.h"
+#include "windowsystem/ActiveApplication.h"
 
 #include <QHash>
 #include <QList>

@@ -5,9 +5,9 @@
 #include "fractional-scale-v1-client-protocol.h"
 #include "plasma-window-management-client-protocol.h"
 #include "viewporter-client-protocol.h"
-#include "xdg-output-unstable-v1-client-protocol.h"
-#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 #include "windowsystem/wayland/LayerShellProtocol.h"
+#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -103,7 +103,8 @@ WaylandConnection::~WaylandConnection() {
         zxdg_output_manager_v1_destroy(xdgOutputs_);
     if (layerShell_) {
         // The destroy request came with version 3; before it there is none.
-        if (zwlr_layer_shell_v1_get_version(layerShell_) >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
+        if (zwlr_layer_shell_v1_get_version(layerShell_) >=
+            ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
             zwlr_layer_shell_v1_destroy(layerShell_);
         else
             wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layerShell_));
@@ -225,7 +226,9 @@ void WaylandConnection::global(void* data, wl_registry* registry, quint32 name,
         output.output = static_cast<wl_output*>(bind(&wl_output_interface, outputVersion));
         self->outputs_.push_back(output);
         static const wl_output_listener outputListener = {
-            ignoreOutputGeometry, ignoreOutputMode, ignoreOutputDone,
+            ignoreOutputGeometry,
+            ignoreOutputMode,
+            ignoreOutputDone,
             [](void* data, wl_output* output, int32_t factor) {
                 auto* self = static_cast<WaylandConnection*>(data);
                 for (Output& known : self->outputs_)
@@ -298,11 +301,16 @@ void WaylandConnection::seatCapabilities(void* data, wl_seat* seat, quint32 capa
     const bool hasPointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
     if (hasPointer && !self->pointer_) {
         self->pointer_ = wl_seat_get_pointer(seat);
-        static const wl_pointer_listener pointerListener = {
-            &WaylandConnection::pointerEnter, ignorePointerLeave,        ignorePointerMotion,
-            ignorePointerButton,              ignorePointerAxis,         ignorePointerFrame,
-            ignorePointerAxisSource,          ignorePointerAxisStop,     ignorePointerAxisDiscrete,
-            ignorePointerAxisValue120};
+        static const wl_pointer_listener pointerListener = {&WaylandConnection::pointerEnter,
+                                                            ignorePointerLeave,
+                                                            ignorePointerMotion,
+                                                            ignorePointerButton,
+                                                            ignorePointerAxis,
+                                                            ignorePointerFrame,
+                                                            ignorePointerAxisSource,
+                                                            ignorePointerAxisStop,
+                                                            ignorePointerAxisDiscrete,
+                                                            ignorePointerAxisValue120};
         wl_pointer_add_listener(self->pointer_, &pointerListener, self);
     } else if (!hasPointer && self->pointer_) {
         releasePointer(std::exchange(self->pointer_, nullptr));

@@ -32,8 +32,7 @@ X11ActiveApplication::~X11ActiveApplication() {
         QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
-bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* message,
-                                             qintptr*) {
+bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
     if (eventType != "xcb_generic_event_t")
         return false;
     auto* event = static_cast<xcb_generic_event_t*>(message);
@@ -65,10 +64,12 @@ bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* 
     return false;
 }
 
-xcb_atom_t X11ActiveApplication::atom(const char* name) { return x11Atom(connection_, name); }
+xcb_atom_t X11ActiveApplication::atom(const char* name) {
+    return x11Atom(connection_, name);
+}
 
-QByteArray X11ActiveApplication::property(xcb_window_t window, xcb_atom_t property,
-                                          xcb_atom_t type, quint32 maxLength) {
+QByteArray X11ActiveApplication::property(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                                          quint32 maxLength) {
     if (property == XCB_ATOM_NONE)
         return {};
     auto reply = xcb_get_property_reply(
@@ -85,8 +86,8 @@ QByteArray X11ActiveApplication::property(xcb_window_t window, xcb_atom_t proper
 WindowIdentity X11ActiveApplication::identify(xcb_window_t window) {
     const xcb_atom_t utf8 = atom("UTF8_STRING");
     auto text = [](const QByteArray& bytes) {
-        return QString::fromUtf8(bytes.left(bytes.indexOf('\0') < 0 ? bytes.size()
-                                                                    : bytes.indexOf('\0')));
+        return QString::fromUtf8(
+            bytes.left(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0')));
     };
     WindowIdentity identity;
     identity.kdeDesktopFile = text(property(window, atom("_KDE_NET_WM_DESKTOP_FILE"), utf8));
@@ -188,8 +189,8 @@ void X11ActiveApplication::watch(xcb_window_t window) {
         const uint32_t mask = (had | add) & ~remove;
         if (mask == had)
             return 0;
-        const xcb_void_cookie_t cookie = xcb_change_window_attributes_checked(
-            connection_, target, XCB_CW_EVENT_MASK, &mask);
+        const xcb_void_cookie_t cookie =
+            xcb_change_window_attributes_checked(connection_, target, XCB_CW_EVENT_MASK, &mask);
         xcb_discard_reply(connection_, cookie.sequence);
         return mask & ~had;
     };

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "windowsystem/ActiveApplication.h"
 #include "session/DesktopEntries.h"
+#include "windowsystem/ActiveApplication.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
@@ -44,10 +44,10 @@ private:
     xcb_atom_t activeWindowAtom_ = 0;
     xcb_atom_t stateAtom_ = 0;
     xcb_atom_t fullScreenAtom_ = 0;
-    xcb_window_t watched_ = 0; // the active window, whose state changes are selected
+    xcb_window_t watched_ = 0;    // the active window, whose state changes are selected
     uint32_t addedSelection_ = 0; // the events this connection selected on it
     bool fullScreen_ = false;
-    QRect activeFrame_; // of a full-screen active window, relative to the root
+    QRect activeFrame_;      // of a full-screen active window, relative to the root
     bool stale_ = true;      // the active window may be another one
     bool stateStale_ = true; // its _NET_WM_STATE may have changed
     QString cached_;

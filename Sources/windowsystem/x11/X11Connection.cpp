@@ -42,8 +42,8 @@ QRect x11MonitorGeometry(xcb_connection_t* connection, const QString& name, bool
         auto* monitors = xcb_randr_get_monitors_reply(
             connection, xcb_randr_get_monitors(connection, x11RootWindow(connection), 1), nullptr);
         if (monitors) {
-            for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors); it.rem && found.isNull();
-                 xcb_randr_monitor_info_next(&it)) {
+            for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors);
+                 it.rem && found.isNull(); xcb_randr_monitor_info_next(&it)) {
                 auto* atomName = xcb_get_atom_name_reply(
                     connection, xcb_get_atom_name(connection, it.data->name), nullptr);
                 if (!atomName)
@@ -67,7 +67,8 @@ QRect x11MonitorGeometry(xcb_connection_t* connection, const QString& name, bool
 std::vector<xcb_atom_t> x11AtomList(xcb_connection_t* connection, xcb_window_t window,
                                     xcb_atom_t property) {
     auto* reply = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window, property, XCB_ATOM_ATOM, 0, 64), nullptr);
+        connection, xcb_get_property(connection, 0, window, property, XCB_ATOM_ATOM, 0, 64),
+        nullptr);
     if (!reply)
         return {};
     const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));

@@ -26,15 +26,16 @@ X11PointerPosition::X11PointerPosition(QObject* parent) : PointerPosition(parent
     root_ = it.data->root;
 
     // Raw motion events need XInput 2.0.
-    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection_, &xcb_input_id);
+    const xcb_query_extension_reply_t* extension =
+        xcb_get_extension_data(connection_, &xcb_input_id);
     if (!extension || !extension->present)
         return;
     auto* version = xcb_input_xi_query_version_reply(
         connection_, xcb_input_xi_query_version(connection_, 2, 0), nullptr);
     if (version && version->major_version >= 2) {
         xinputOpcode_ = extension->major_opcode;
-        notifier_ = new QSocketNotifier(xcb_get_file_descriptor(connection_),
-                                        QSocketNotifier::Read, this);
+        notifier_ =
+            new QSocketNotifier(xcb_get_file_descriptor(connection_), QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, &X11PointerPosition::readEvents);
     }
     std::free(version);
@@ -122,7 +123,8 @@ void X11PointerPosition::readEvents() {
         if ((event->response_type & 0x7f) == XCB_GE_GENERIC) {
             auto* generic = reinterpret_cast<xcb_ge_generic_event_t*>(event);
             if (generic->extension == xinputOpcode_ &&
-                (generic->event_type == XCB_INPUT_RAW_MOTION || generic->event_type == XCB_INPUT_MOTION))
+                (generic->event_type == XCB_INPUT_RAW_MOTION ||
+                 generic->event_type == XCB_INPUT_MOTION))
                 movedNow = true;
         }
         std::free(event);

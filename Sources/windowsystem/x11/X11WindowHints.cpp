@@ -56,4 +56,3 @@ void applyFloatingWindowHints(QWidget* widget, bool mapped) {
     }
     xcb_flush(c);
 }
-

@@ -11,4 +11,3 @@ class QWidget;
 // WM_PROTOCOLS: the window never takes the focus, and should not offer to.
 // Does nothing on other platforms.
 void applyFloatingWindowHints(QWidget* window, bool mapped);
-

@@ -181,7 +181,8 @@ bool X11WindowKeeper::nativeEventFilter(const QByteArray& eventType, void* messa
         const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
         if (property->window == window &&
             property->atom == x11Atom(qtX11Connection(), "_NET_WM_STATE"))
-            QMetaObject::invokeMethod(this, &X11WindowKeeper::dropAttentionFlag, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &X11WindowKeeper::dropAttentionFlag,
+                                      Qt::QueuedConnection);
         if (property->window == window && pendingShow_ &&
             property->atom == x11Atom(qtX11Connection(), "_QUORVEL_TIME")) {
             // Qt takes the time from this event once the filters are done.
@@ -194,7 +195,8 @@ bool X11WindowKeeper::nativeEventFilter(const QByteArray& eventType, void* messa
         return false;
     }
     case XCB_CONFIGURE_NOTIFY: {
-        const xcb_window_t moved = reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window;
+        const xcb_window_t moved =
+            reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window;
         if (moved == window || (frame_ && moved == frame_))
             scheduleCheck();
         return false;
@@ -203,7 +205,8 @@ bool X11WindowKeeper::nativeEventFilter(const QByteArray& eventType, void* messa
         break;
     }
     xcb_connection_t* c = qtX11Connection();
-    const xcb_query_extension_reply_t* shape = c ? xcb_get_extension_data(c, &xcb_shape_id) : nullptr;
+    const xcb_query_extension_reply_t* shape =
+        c ? xcb_get_extension_data(c, &xcb_shape_id) : nullptr;
     if (shape && shape->present && type == shape->first_event + XCB_SHAPE_NOTIFY) {
         const auto* notify = reinterpret_cast<const xcb_shape_notify_event_t*>(event);
         if (clickThrough_ && frame_ && notify->affected_window == frame_ &&
@@ -270,7 +273,8 @@ void X11WindowKeeper::check(bool correct) {
     // window manager still placing the window, say): then the plain request
     // again.
     const QPoint offset = wanted - actual;
-    const bool frameOffset = std::abs(offset.x()) <= maxFrameOffset && std::abs(offset.y()) <= maxFrameOffset;
+    const bool frameOffset =
+        std::abs(offset.x()) <= maxFrameOffset && std::abs(offset.y()) <= maxFrameOffset;
     requested_ = requested_ && frameOffset ? *requested_ + offset : wanted;
     const uint32_t position[] = {uint32_t(requested_->x()), uint32_t(requested_->y())};
     xcb_configure_window(c, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);

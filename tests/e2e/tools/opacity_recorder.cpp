@@ -16,7 +16,8 @@
 namespace {
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    auto* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    auto* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
     const xcb_atom_t a = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return a;
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
                     if (notify->state == XCB_PROPERTY_DELETE) {
                         std::printf("%u deleted\n", notify->time);
                     } else if (auto* value = xcb_get_property_reply(
-                                   c, xcb_get_property(c, 0, window, opacity, XCB_ATOM_CARDINAL, 0, 1),
+                                   c,
+                                   xcb_get_property(c, 0, window, opacity, XCB_ATOM_CARDINAL, 0, 1),
                                    nullptr)) {
                         if (xcb_get_property_value_length(value) == 4)
                             std::printf("%u opacity %.3f\n", notify->time,
@@ -69,8 +71,9 @@ int main(int argc, char** argv) {
                 } else if (notify->atom == wmState) {
                     if (auto* value = xcb_get_property_reply(
                             c, xcb_get_property(c, 0, window, wmState, wmState, 0, 1), nullptr)) {
-                        const bool normal = xcb_get_property_value_length(value) >= 4 &&
-                                            *static_cast<uint32_t*>(xcb_get_property_value(value)) == 1;
+                        const bool normal =
+                            xcb_get_property_value_length(value) >= 4 &&
+                            *static_cast<uint32_t*>(xcb_get_property_value(value)) == 1;
                         std::printf("%u %s\n", notify->time, normal ? "mapped" : "withdrawn");
                         std::free(value);
                     } else {

@@ -10,11 +10,9 @@ TEST(LayerPlacement, AnchorsToTheCornerTheFrameIsIn) {
         QRect frame;
         std::uint32_t anchor;
     } cases[] = {
-        {{0, 0, 196, 64}, Top | Left},
-        {{1084, 0, 196, 64}, Top | Right},
+        {{0, 0, 196, 64}, Top | Left},      {{1084, 0, 196, 64}, Top | Right},
         {{1084, 24, 196, 64}, Top | Right}, // below a top panel
-        {{0, 736, 196, 64}, Bottom | Left},
-        {{1084, 736, 196, 64}, Bottom | Right},
+        {{0, 736, 196, 64}, Bottom | Left}, {{1084, 736, 196, 64}, Bottom | Right},
         {{0, 0, 1280, 64}, Top | Right}, // wider than half the screen: centre decides
     };
     for (const auto& c : cases)
@@ -54,13 +52,12 @@ TEST(LayerPlacement, BufferFillsTheSurfaceAtTheOutputsScale) {
         int bufferScale;
         bool usesViewport;
     } cases[] = {
-        {1, 0, false, {196, 64}, 1, false},
-        {2, 0, false, {392, 128}, 2, false},
-        {0, 0, false, {196, 64}, 1, false},      // a scale of 0 is taken as 1
-        {2, 180, true, {294, 96}, 1, true},      // 1.5: the fractional scale wins
-        {1, 150, true, {245, 80}, 1, true},      // 1.25: 196 × 1.25 = 245
-        {1, 126, true, {206, 67}, 1, true},      // 1.05: 205.8 and 67.2 round to nearest
-        {2, 180, false, {392, 128}, 2, false},   // no viewport: the integer scale
+        {1, 0, false, {196, 64}, 1, false},    {2, 0, false, {392, 128}, 2, false},
+        {0, 0, false, {196, 64}, 1, false},    // a scale of 0 is taken as 1
+        {2, 180, true, {294, 96}, 1, true},    // 1.5: the fractional scale wins
+        {1, 150, true, {245, 80}, 1, true},    // 1.25: 196 × 1.25 = 245
+        {1, 126, true, {206, 67}, 1, true},    // 1.05: 205.8 and 67.2 round to nearest
+        {2, 180, false, {392, 128}, 2, false}, // no viewport: the integer scale
     };
     for (const auto& c : cases) {
         const Buffer buffer = bufferFor(logical, c.integer, c.fractional120, c.viewport);

@@ -38,9 +38,8 @@ TEST(WaylandActiveApplication, AToplevelIsOnTheStatWindowsOutputWhereTheComposit
          }) {
         EXPECT_EQ(WaylandActiveApplication::isOnOutput(c.toplevel, c.output, c.outputRect),
                   c.expected)
-            << "outputs " << c.toplevel.outputs.size() << ", geometry x "
-            << c.toplevel.geometry.x() << ", stat window on the "
-            << (c.output == leftOutput ? "left" : "right");
+            << "outputs " << c.toplevel.outputs.size() << ", geometry x " << c.toplevel.geometry.x()
+            << ", stat window on the " << (c.output == leftOutput ? "left" : "right");
     }
 }
 
