@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Seeds one small fault at a time into the code that needs no display (flipped
+comparisons, swapped operators, constants off by one), rebuilds the unit
+tests, runs them, and reports which faults no test caught.
+
+    scripts/mutate.py [--build DIR] [--per-file N] [--seed S] [FILE...]
+
+The build folder must be configured already (scripts/build.sh). Each fault is
+taken back before the next; an interrupted run restores the file it was in.
+A fault that does not compile counts for nothing either way.
+"""
+import argparse
+import random
+import re
+import subprocess
+import sys
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+PURE = [
+    "Sources/kernel/CPULoad.cpp", "Sources/kernel/MemoryLoad.cpp",
+    "Sources/kernel/NetstatScanner.cpp", "Sources/kernel/ProcStat.cpp",
+    "Sources/graphs/PlotGeometry.cpp", "Sources/statwindow/StatWindowLayout.cpp",
+    "Sources/statwindow/FadeCurve.cpp", "Sources/settings/SettingsText.cpp",
+    "Sources/windowsystem/wayland/LayerPlacement.cpp", "netstat/NetDev.cpp",
+]
+TARGETS = ["graph_tests", "window_tests", "settings_tests", "netstat_tests"]
+# What each kind of token may become.
+SWAPS = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "==",
+         "+": "-", "-": "+", "&&": "||", "||": "&&"}
+TOKEN = re.compile(r"(?<![<>=!&|+\-])(<=|>=|==|!=|&&|\|\||<|>|\+|-)(?![<>=&|+\-])|\b(\d+)\b")
+
+
+def candidates(text):
+    """(offset, old, new) for each place a fault can go: code only, not
+    comments, strings, includes or templates' angle brackets."""
+    found = []
+    offset = 0
+    for line in text.splitlines(keepends=True):
+        code = line.split("//")[0]
+        stripped = code.strip()
+        if stripped.startswith("#") or '"' in code or "template" in code or "<Q" in code:
+            offset += len(line)
+            continue
+        for m in TOKEN.finditer(code):
+            if m.group(1):
+                old = m.group(1)
+                if old in ("<", ">") and re.search(r"\w<\w|>\(|::<|<\w+>", code):
+                    continue  # most likely a template argument list
+                found.append((offset + m.start(1), old, SWAPS[old]))
+            else:
+                old = m.group(2)
+                found.append((offset + m.start(2), old, str(int(old) + 1)))
+        offset += len(line)
+    return found
+
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          text=True, **kw)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default="build")
+    parser.add_argument("--per-file", type=int, default=4)
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("files", nargs="*", default=PURE)
+    args = parser.parse_args()
+    rng = random.Random(args.seed)
+    build_cmd = ["cmake", "--build", args.build, "-j2", "--target", *TARGETS]
+    if run(build_cmd).returncode != 0:
+        sys.exit("the unmutated tree does not build")
+    test_cmd = ["ctest", "--test-dir", args.build, "-j2", "--timeout", "60",
+                "-E", "^(desktop|wayland|package|install)"]
+    caught = survived = 0
+    for name in args.files:
+        path = ROOT / name
+        original = path.read_text()
+        places = candidates(original)
+        rng.shuffle(places)
+        try:
+            for offset, old, new in places[: args.per_file]:
+                path.write_text(original[:offset] + new + original[offset + len(old):])
+                line = original.count("\n", 0, offset) + 1
+                if run(build_cmd).returncode != 0:
+                    print(f"  {name}:{line} {old} -> {new}: does not build")
+                    continue
+                if run(test_cmd).returncode != 0:
+                    caught += 1
+                    print(f"  {name}:{line} {old} -> {new}: caught")
+                else:
+                    survived += 1
+                    print(f"  {name}:{line} {old} -> {new}: SURVIVED")
+        finally:
+            path.write_text(original)
+    run(build_cmd)
+    total = caught + survived
+    print(f"{caught} of {total} faults caught" + (f" ({100 * caught // total} %)" if total else ""))
+
+
+if __name__ == "__main__":
+    main()
