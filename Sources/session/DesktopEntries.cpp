@@ -227,3 +227,7 @@ QString DesktopEntries::idForWindow(const WindowIdentity& window) {
     }
     return {};
 }
+
+QString programOfProcess(quint64 pid) {
+    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid))).fileName();
+}

@@ -32,6 +32,10 @@ struct WindowIdentity {
     QString executable;       // file name of the program of _NET_WM_PID
 };
 
+// The file name of the program a running process runs (from /proc/<pid>/exe);
+// empty when it is gone or not ours to see.
+QString programOfProcess(quint64 pid);
+
 // The desktop entries of $XDG_DATA_HOME/applications and
 // $XDG_DATA_DIRS/*/applications, by id; an id found in an earlier directory
 // hides the same id in later ones. Rebuilt when those directories change.

@@ -25,13 +25,13 @@ inline const QString ShowNetGraph = QStringLiteral("ShowNetGraph");
 inline const QString ShowCPUGraph = QStringLiteral("ShowCPUGraph");
 inline const QString WindowPosition = QStringLiteral("WindowPosition");
 inline const QString AutoHideApplications = QStringLiteral("AutoHideApplications");
-// Additions: hiding under full-screen windows, the interfaces the network
-// graph counts (empty: every real one),
+// Additions: hiding under full-screen windows,
 inline const QString HideUnderFullScreen = QStringLiteral("HideUnderFullScreen");
-// the screen the stat window sits on, by output name (empty: the primary one),
+// the interfaces the network graph counts (empty: every real one),
 inline const QString NetInterfaces = QStringLiteral("NetInterfaces");
-// and the memory graph.
+// the screen the stat window sits on, by output name (empty: the primary one),
 inline const QString Screen = QStringLiteral("Screen");
+// and the memory graph.
 inline const QString ShowMemGraph = QStringLiteral("ShowMemGraph");
 inline const QString MemUsedFillColor = QStringLiteral("MemUsedFillColor");
 inline const QString MemCacheFillColor = QStringLiteral("MemCacheFillColor");

@@ -102,19 +102,6 @@ QRect FloatingWindow::deviceFrame() const {
     return scaled(frame_, devicePixelRatio());
 }
 
-void FloatingWindow::setFrameCenteredAt(const QPointF& point) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRectF screenFrame = screen->geometry();
-    const double bottom = screenFrame.bottom() + 1; // QRect's bottom() is inclusive
-    using StatWindowLayout::flipped;
-    const QRectF placed = StatWindowLayout::centeredFrame(flipped(QRectF(frame_), bottom),
-                                                          QPointF(point.x(), bottom - point.y()),
-                                                          flipped(screenFrame, bottom));
-    setFrame(flipped(placed, bottom).toRect());
-}
-
 // The window is shown without Qt's "show without activating": window managers
 // take that for a window that wants attention. It never takes the focus all
 // the same: it accepts no input and does not offer to take the focus.

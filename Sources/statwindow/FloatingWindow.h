@@ -50,10 +50,6 @@ public:
     QRect deviceFrame() const;
     // The screen the window is on, in device pixels.
     QRect deviceScreen() const;
-    // Moves the window, unresized, to be centred on point within the primary
-    // screen.
-    void setFrameCenteredAt(const QPointF& point);
-
     void orderFront();
     void orderOut();
     void setAlphaValue(float alpha);

@@ -26,23 +26,6 @@ QRectF flipped(const QRectF& rect, double referenceBottom) {
                   rect.height());
 }
 
-QRectF centeredFrame(const QRectF& frame, const QPointF& point, const QRectF& screen) {
-    float x = float(point.x()) + float(frame.width()) / -2.0f;
-    float y = float(point.y()) + float(frame.height()) / -2.0f;
-    const float sx = float(screen.x()), sy = float(screen.y());
-    const float sw = float(screen.width()), sh = float(screen.height());
-    const float w = float(frame.width()), h = float(frame.height());
-    if (x < sx)
-        x = sx;
-    if (y < sy)
-        y = sy;
-    if (x + w > sx + sw)
-        x = sx + sw - w;
-    if (y + h > sy + sh)
-        y = sy + sh - h;
-    return QRectF(x, y, w, h);
-}
-
 QPoint devicePosition(const QRect& frame, const QRect& screen, const QRect& deviceScreen,
                       qreal ratio, const QSize& deviceSize) {
     auto axis = [ratio](int start, int end, int screenStart, int screenEnd, int deviceStart,

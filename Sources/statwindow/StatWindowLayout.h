@@ -29,10 +29,6 @@ QRectF statWindowFrame(const QRectF& workArea, int nrView, int windowPosition);
 // conversion is its own inverse.
 QRectF flipped(const QRectF& rect, double referenceBottom);
 
-// The frame moved, not resized, so that it is centred on point as far as the
-// screen allows; low edges are clamped before high ones.
-QRectF centeredFrame(const QRectF& frame, const QPointF& point, const QRectF& screen);
-
 // Where, in device pixels, a window of deviceSize goes so that it sits where
 // frame puts it on a screen given in Qt's units (screen) and in device pixels
 // (deviceScreen), `ratio` device pixels to the unit. An edge of the frame on

@@ -38,19 +38,6 @@ TEST(StatWindowFrame, EveryCornerFromTheGraphCount) {
     EXPECT_EQ(flipped(QRectF(828, 682, 196, 64), 768), QRectF(828, 22, 196, 64));
 }
 
-TEST(CenteredFrame, ClampsLowEdgesFirst) {
-    const QRectF screen(0, 0, 1024, 768);
-    EXPECT_EQ(centeredFrame(QRectF(0, 0, 200, 100), QPointF(512, 384), screen),
-              QRectF(412, 334, 200, 100));
-    EXPECT_EQ(centeredFrame(QRectF(0, 0, 200, 100), QPointF(0, 0), screen), QRectF(0, 0, 200, 100));
-    // Wider than the screen: right edge on the screen's, origin left of it.
-    EXPECT_EQ(centeredFrame(QRectF(0, 0, 1100, 100), QPointF(512, 384), screen),
-              QRectF(-76, 334, 1100, 100));
-    // A point on another screen is pulled into this one.
-    EXPECT_EQ(centeredFrame(QRectF(0, 0, 200, 100), QPointF(1500, 900), screen),
-              QRectF(824, 668, 200, 100));
-}
-
 // 1280 × 800 device pixels at each ratio; Qt's screen is the device one
 // divided by the ratio and rounded (1.1: 1164 × 727 units).
 TEST(DevicePosition, EdgesStayOnTheScreensEdgesAtEveryRatio) {

@@ -5,9 +5,6 @@
 #include "plasma-window-management-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <wayland-client.h>
 
 // wlroots' foreign-toplevel list: a toplevel's properties arrive one by one
@@ -126,8 +123,7 @@ struct PlasmaWindowEvents {
     }
     static void pid(void* data, org_kde_plasma_window* window, uint32_t pid) {
         auto* self = static_cast<WaylandActiveApplication*>(data);
-        self->toplevels_[window].executable =
-            QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid))).fileName();
+        self->toplevels_[window].executable = programOfProcess(pid);
         self->changed();
     }
     static void unmapped(void* data, org_kde_plasma_window* window) {

@@ -172,18 +172,21 @@ org_kde_plasma_window_management* WaylandConnection::bindPlasmaWindows() const {
                          &org_kde_plasma_window_management_interface, plasmaWindows_.version));
 }
 
-QRect WaylandConnection::logicalRectOf(const wl_output* output) const {
+const WaylandConnection::Output* WaylandConnection::find(const wl_output* output) const {
     for (const Output& known : outputs_)
         if (known.output == output)
-            return known.logical;
-    return {};
+            return &known;
+    return nullptr;
+}
+
+QRect WaylandConnection::logicalRectOf(const wl_output* output) const {
+    const Output* known = find(output);
+    return known ? known->logical : QRect();
 }
 
 int WaylandConnection::scaleOf(const wl_output* output) const {
-    for (const Output& known : outputs_)
-        if (known.output == output)
-            return known.scale;
-    return 1;
+    const Output* known = find(output);
+    return known ? known->scale : 1;
 }
 
 void WaylandConnection::global(void* data, wl_registry* registry, quint32 name,

@@ -87,6 +87,7 @@ signals:
 private:
     WaylandConnection() = default;
     void readEvents();
+    const Output* find(const wl_output* output) const;
 
     static void global(void* data, wl_registry* registry, quint32 name, const char* interface,
                        quint32 version);

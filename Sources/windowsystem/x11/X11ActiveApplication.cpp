@@ -3,7 +3,6 @@
 #include "windowsystem/x11/X11Connection.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
 
 X11ActiveApplication::X11ActiveApplication(QObject* parent) : QObject(parent) {
@@ -100,8 +99,7 @@ WindowIdentity X11ActiveApplication::identify(xcb_window_t window) {
     if (pid.size() == 4) {
         quint32 value = 0;
         memcpy(&value, pid.constData(), 4);
-        identity.executable =
-            QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(value))).fileName();
+        identity.executable = programOfProcess(value);
     }
     return identity;
 }
