@@ -76,6 +76,10 @@ struct BadValue {
     const char* key;
     const char* stored;
 };
+// As the file would have it, in test listings and failures.
+void PrintTo(const BadValue& bad, std::ostream* out) {
+    *out << bad.key << '=' << bad.stored;
+}
 
 class UnusableStoredValue : public ::testing::TestWithParam<BadValue> {};
 
@@ -120,6 +124,9 @@ struct Spelling {
     QVariant expected;
     const char* logged; // a part of the one report, or "" for none
 };
+void PrintTo(const Spelling& spelling, std::ostream* out) {
+    *out << spelling.key << '=' << spelling.stored;
+}
 
 class ForgivingSpelling : public ::testing::TestWithParam<Spelling> {};
 
