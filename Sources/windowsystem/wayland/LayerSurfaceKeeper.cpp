@@ -96,8 +96,7 @@ LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayla
         // one; a change of scale, a name or another output plugged in keeps
         // it, drawn, where it is.
         if (chosenOutput() != surfaceOutput_) {
-            destroySurface();
-            createSurface();
+            remakeSurface();
             return;
         }
         // A new scale of its output comes as the output's event, not as a
@@ -162,8 +161,7 @@ void LayerSurfaceKeeper::placementChanged() {
     // To another corner: a new surface there. Moved, the old one's pixels
     // can stay on screen (sway 1.7 repaints only where the surface is now).
     if (anchorNow() != anchor_) {
-        destroySurface();
-        createSurface();
+        remakeSurface();
         return;
     }
     setLayerState();
@@ -177,8 +175,7 @@ void LayerSurfaceKeeper::setScreenName(const QString& name) {
     outputName_ = name;
     // A layer surface keeps its output for life: a new one goes to the other.
     if (surface_) {
-        destroySurface();
-        createSurface();
+        remakeSurface();
     }
 }
 
@@ -241,6 +238,13 @@ void LayerSurfaceKeeper::createSurface() {
     applyInputRegion();
     wl_surface_commit(surface_);
     wayland_.flush();
+}
+
+// A layer surface keeps its output and its place in the compositor's stack for
+// life; a new one is how it goes to another output or corner.
+void LayerSurfaceKeeper::remakeSurface() {
+    destroySurface();
+    createSurface();
 }
 
 // The output named, while it is there; else the first one the compositor

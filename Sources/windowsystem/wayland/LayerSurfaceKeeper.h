@@ -71,6 +71,7 @@ private:
 
     void createSurface();
     void destroySurface();
+    void remakeSurface();
     void setLayerState();
     void applyInputRegion();
     // The input region as it should be now, sent at once.
