@@ -80,6 +80,14 @@ UserDefaults::UserDefaults(QString filePath, QObject* parent)
             qOverload<>(&QTimer::start));
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, &reloadDelay_,
             qOverload<>(&QTimer::start));
+    // Changes a save could not write are tried again a while later, until a
+    // save works.
+    retrySave_.setSingleShot(true);
+    retrySave_.setInterval(saveRetryMs);
+    connect(&retrySave_, &QTimer::timeout, this, [this] {
+        saveUnsaved();
+        emit didChange();
+    });
 }
 
 UserDefaults& UserDefaults::standardUserDefaults() {
@@ -111,7 +119,6 @@ void UserDefaults::load(bool reportChange) {
     std::optional<SettingsText> text;
     QString why;
     const ReadResult result = readSettingsFile(filePath_, text, why);
-    notRegular_ = result == ReadResult::NotRegular;
     if (result == ReadResult::Missing || result == ReadResult::Read) {
         unreadable_ = false;
         reportedUnreadable_ = false;
@@ -135,7 +142,7 @@ void UserDefaults::load(bool reportChange) {
     reportedUnreadable_ = true;
     const QString using_ = reportChange ? QStringLiteral("keeping the settings read before")
                                         : QStringLiteral("using the default settings");
-    if (notRegular_)
+    if (result == ReadResult::NotRegular)
         systemLog(QStringLiteral("The settings file %1 is not read (%2); %3. It is left alone, and "
                                  "settings are not saved while it is there.")
                       .arg(filePath_, why, using_));
@@ -161,25 +168,28 @@ void UserDefaults::reportOnce(const QString& tag, const QString& message) const 
 // once while they stay in the file, the first few one by one and the rest in
 // one line; everything else in the file is used.
 void UserDefaults::reportProblems() const {
-    QStringList fresh; // tag, then message
+    struct Problem {
+        QString tag, message;
+    };
+    QList<Problem> fresh;
     for (const QString& problem : lineProblems_)
         if (!warned_.contains(u'#' + problem))
-            fresh << u'#' + problem
-                  << QStringLiteral("The settings file %1: %2; the line is ignored.")
-                         .arg(filePath_, problem);
+            fresh.append({u'#' + problem,
+                          QStringLiteral("The settings file %1: %2; the line is ignored.")
+                              .arg(filePath_, problem)});
     if (!registered_.isEmpty())
         for (auto it = stored_.cbegin(); it != stored_.cend(); ++it)
             if (!registered_.contains(it.key()) && !unsaved_.contains(it.key()) &&
                 !warned_.contains(it.key()))
-                fresh << it.key()
-                      << QStringLiteral("The settings file %1 holds \"%2\", which is not a "
-                                        "setting; it is kept in the file and ignored.")
-                             .arg(filePath_, it.key());
-    const qsizetype count = fresh.size() / 2;
+                fresh.append({it.key(),
+                              QStringLiteral("The settings file %1 holds \"%2\", which is not a "
+                                             "setting; it is kept in the file and ignored.")
+                                  .arg(filePath_, it.key())});
+    const qsizetype count = fresh.size();
     for (qsizetype i = 0; i < count; ++i) {
-        warned_.insert(fresh[2 * i]);
+        warned_.insert(fresh[i].tag);
         if (i < reportedProblems)
-            systemLog(fresh[2 * i + 1]);
+            systemLog(fresh[i].message);
     }
     if (count > reportedProblems)
         systemLog(QStringLiteral("The settings file %1: %2 more lines are ignored, unreported.")
@@ -304,14 +314,12 @@ bool UserDefaults::saveUnsaved() {
     for (auto it = unsaved_.cbegin(); it != unsaved_.cend(); ++it)
         text->setValue(it.key(), it.value());
 
-    std::optional<QString> failure;
-    if (read == ReadResult::NotRegular) {
-        failure = why + QStringLiteral(", so it is left alone");
-    } else {
-        QDir().mkpath(QFileInfo(filePath_).absolutePath());
-        failure = read == ReadResult::Unreadable ? replaceKeepingUnreadable(text->toBytes())
-                                                 : RegularFile::replace(filePath_, text->toBytes());
-    }
+    // Something that is not a regular file in the file's place is refused by
+    // the replacement itself, and left as it is.
+    QDir().mkpath(QFileInfo(filePath_).absolutePath());
+    const std::optional<QString> failure =
+        read == ReadResult::Unreadable ? replaceKeepingUnreadable(text->toBytes())
+                                       : RegularFile::replace(filePath_, text->toBytes());
 
     stored_ = text->values();
     lineProblems_ = text->problems();

@@ -79,7 +79,9 @@ public:
     bool fileIsUnreadable() const { return unreadable_; }
     // Why the last save failed; empty once a save worked.
     QString saveProblem() const { return saveProblem_; }
-    bool hasUnsavedChanges() const { return !unsaved_.isEmpty(); }
+    // How long after a failed save the changes are tried again (30 s; shorter
+    // in tests).
+    void setSaveRetryInterval(int milliseconds) { retrySave_.setInterval(milliseconds); }
 
     // Converts a value to the text the file stores, and back with the type of a
     // template value. Exposed for tests of the file format.
@@ -105,7 +107,6 @@ private:
     QMap<QString, QString> unsaved_; // changes no save has managed to write yet
     QString saveProblem_;
     QTimer retrySave_;
-    bool notRegular_ = false;
     QStringList lineProblems_; // the file's lines that cannot be read
     bool unreadable_ = false;
     bool reportedUnreadable_ = false;

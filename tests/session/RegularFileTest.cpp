@@ -4,6 +4,7 @@
 #include "settings/UserDefaults.h"
 
 #include <QDir>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -123,7 +124,7 @@ void inSmallFileSystem(const std::function<void(const QString& folder)>& body) {
             ::_exit(77);
         if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             ::mount("quorvel-test", QFile::encodeName(dir.path()).constData(), "tmpfs", 0,
-                    "size=64k") != 0)
+                    "size=256k") != 0)
             ::_exit(77);
         body(dir.path());
         ::_exit(::testing::Test::HasFailure() ? 1 : 0);
@@ -214,6 +215,17 @@ TEST(UserDefaults, AFailedSaveIsReportedAndTheChangeIsSavedWithTheNextSave) {
         EXPECT_EQ(reread.integerForKey(SettingsKeys::NetScale), 5);
         EXPECT_FALSE(reread.boolForKey(SettingsKeys::AutoHide));
         EXPECT_EQ(reread.stringArrayForKey(SettingsKeys::AutoHideApplications).size(), 2000);
+
+        // Unsaved again, and nothing else asks for a save: the retry writes it.
+        fillUp(folder);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(defaults.setObject(7, SettingsKeys::NetScale));
+        QFile::remove(folder + "/filler");
+        defaults.setSaveRetryInterval(50);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return defaults.saveProblem().isEmpty(); }, 3000))
+            << defaults.saveProblem().toStdString();
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("saved to"), std::string::npos);
+        EXPECT_TRUE(readFileBytes(path).contains("NetScale=7\n"));
     });
 }
 
