@@ -174,17 +174,17 @@ void UserDefaults::reportProblems() const {
     QList<Problem> fresh;
     for (const QString& problem : lineProblems_)
         if (!warned_.contains(u'#' + problem))
-            fresh.append({u'#' + problem,
-                          QStringLiteral("The settings file %1: %2; the line is ignored.")
-                              .arg(filePath_, problem)});
+            fresh.append(
+                {u'#' + problem, QStringLiteral("The settings file %1: %2; the line is ignored.")
+                                     .arg(filePath_, problem)});
     if (!registered_.isEmpty())
         for (auto it = stored_.cbegin(); it != stored_.cend(); ++it)
             if (!registered_.contains(it.key()) && !unsaved_.contains(it.key()) &&
                 !warned_.contains(it.key()))
-                fresh.append({it.key(),
-                              QStringLiteral("The settings file %1 holds \"%2\", which is not a "
-                                             "setting; it is kept in the file and ignored.")
-                                  .arg(filePath_, it.key())});
+                fresh.append(
+                    {it.key(), QStringLiteral("The settings file %1 holds \"%2\", which is not a "
+                                              "setting; it is kept in the file and ignored.")
+                                   .arg(filePath_, it.key())});
     const qsizetype count = fresh.size();
     for (qsizetype i = 0; i < count; ++i) {
         warned_.insert(fresh[i].tag);
@@ -317,9 +317,9 @@ bool UserDefaults::saveUnsaved() {
     // Something that is not a regular file in the file's place is refused by
     // the replacement itself, and left as it is.
     QDir().mkpath(QFileInfo(filePath_).absolutePath());
-    const std::optional<QString> failure =
-        read == ReadResult::Unreadable ? replaceKeepingUnreadable(text->toBytes())
-                                       : RegularFile::replace(filePath_, text->toBytes());
+    const std::optional<QString> failure = read == ReadResult::Unreadable
+                                               ? replaceKeepingUnreadable(text->toBytes())
+                                               : RegularFile::replace(filePath_, text->toBytes());
 
     stored_ = text->values();
     lineProblems_ = text->problems();

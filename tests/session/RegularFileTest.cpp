@@ -4,8 +4,8 @@
 #include "settings/UserDefaults.h"
 
 #include <QDir>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
