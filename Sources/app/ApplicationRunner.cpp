@@ -50,13 +50,13 @@ int runApplication(int argc, char** argv) {
     // compositor's output names, which "Screen" and the layer surface share.
     if (WindowSystem::start() != WindowSystem::Kind::Wayland)
         preferX11();
+    // A file-size limit makes a write that crosses it fail (the settings stay
+    // as they were) instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The stat window is small and repainted once a second. Through shared
     // memory each paint costs Qt a round trip to the X server (it waits until
     // the server has read the previous image) and a wake-up of its event
     // thread; sending the few kilobytes over the socket costs less.
-    // A file-size limit makes a write that crosses it fail (the settings stay
-    // as they were) instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
     if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM"))
         qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
@@ -82,14 +82,8 @@ int runApplication(int argc, char** argv) {
         singleCopy = std::make_unique<SingleCopy>(runtimeDirectory);
     // Decided before the settings are read, so that nothing in the settings
     // file can keep a second start from handing over to the running copy.
-    if (singleCopy && !singleCopy->claim()) {
-        systemLog(QStringLiteral("Another copy is running."));
-        if (singleCopy->sendReopen(1000))
-            return 0;
-        systemLog(QStringLiteral("It cannot be asked to show itself: %1.")
-                      .arg(singleCopy->whyUnreachable()));
-        return 1;
-    }
+    if (singleCopy && !singleCopy->claim())
+        return singleCopy->handOverToRunningCopy() ? 0 : 1;
 
     auto ui = MainInterface::load(UserDefaults::standardUserDefaults(), singleCopy.get());
     if (!ui)

@@ -65,8 +65,7 @@ QVController::~QVController() {
 
 bool QVController::init(SingleCopy* singleCopy) {
     if (singleCopy && !singleCopy->claim()) {
-        systemLog(QStringLiteral("Another copy is running."));
-        singleCopy->sendReopen(1000);
+        singleCopy->handOverToRunningCopy();
         return false;
     }
     SettingsKeys::registerDefaultDefaults(defaults_);

@@ -159,14 +159,19 @@ QString SingleCopy::socketPath() const {
     return directory_ + QStringLiteral("/quorvel.socket");
 }
 
-QString SingleCopy::whyUnreachable() const {
+bool SingleCopy::handOverToRunningCopy() {
+    systemLog(QStringLiteral("Another copy is running."));
+    if (sendReopen(1000))
+        return true;
     const QString path = socketPath();
     struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return QStringLiteral("it has no socket at %1").arg(path);
-    if (!S_ISSOCK(info.st_mode))
-        return QStringLiteral("%1 is not a socket").arg(path);
-    return QStringLiteral("it does not answer at %1").arg(path);
+    const QString why = ::lstat(QFile::encodeName(path).constData(), &info) != 0
+                            ? QStringLiteral("it has no socket at %1").arg(path)
+                        : !S_ISSOCK(info.st_mode)
+                            ? QStringLiteral("%1 is not a socket").arg(path)
+                            : QStringLiteral("it does not answer at %1").arg(path);
+    systemLog(QStringLiteral("It cannot be asked to show itself: %1.").arg(why));
+    return false;
 }
 
 bool SingleCopy::sendReopen(int timeoutMs) {

@@ -37,8 +37,9 @@ public:
     // Asks the running copy to reopen; retries until timeoutMs, as the running
     // copy may have won the lock but not be listening yet.
     bool sendReopen(int timeoutMs);
-    // After sendReopen() failed: what stands in the way, for the user.
-    QString whyUnreachable() const;
+    // For a copy that is not the running one: says so, asks the running copy
+    // to reopen, and says why when that fails. True when it was asked.
+    bool handOverToRunningCopy();
 
     // $XDG_RUNTIME_DIR when it is a private directory of this user, else
     // /run/user/<uid> when that is, else a private directory of ours under
