@@ -101,11 +101,8 @@ LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayla
         }
         // A new scale of its output comes as the output's event, not as a
         // new entry of the surface.
-        if (const int scale = wayland_.scaleOf(surfaceOutput_);
-            surfaceOutput_ && scale != integerScale_) {
-            integerScale_ = scale;
-            contentChanged();
-        }
+        if (surfaceOutput_)
+            takeScale(wayland_.scaleOf(surfaceOutput_));
         placementChanged();
     });
 }
@@ -174,9 +171,16 @@ void LayerSurfaceKeeper::setScreenName(const QString& name) {
         return;
     outputName_ = name;
     // A layer surface keeps its output for life: a new one goes to the other.
-    if (surface_) {
+    if (surface_)
         remakeSurface();
-    }
+}
+
+// The output's integer scale; a new one is drawn at once.
+void LayerSurfaceKeeper::takeScale(int scale) {
+    if (scale == integerScale_)
+        return;
+    integerScale_ = scale;
+    contentChanged();
 }
 
 void LayerSurfaceKeeper::contentChanged() {
@@ -194,11 +198,7 @@ void LayerSurfaceKeeper::createSurface() {
         [](void* data, wl_surface*, wl_output* output) {
             auto* self = static_cast<LayerSurfaceKeeper*>(data);
             self->wayland_.setStatWindowOutput(output);
-            const int scale = self->wayland_.scaleOf(output);
-            if (scale != self->integerScale_) {
-                self->integerScale_ = scale;
-                self->contentChanged();
-            }
+            self->takeScale(self->wayland_.scaleOf(output));
         },
         [](void*, wl_surface*, wl_output*) {}};
     wl_surface_add_listener(surface_, &surfaceListener, this);
@@ -235,7 +235,6 @@ void LayerSurfaceKeeper::createSurface() {
     // 0: moved clear of panels' exclusive zones, reserving none itself.
     zwlr_layer_surface_v1_set_exclusive_zone(layer_, 0);
     setLayerState();
-    applyInputRegion();
     wl_surface_commit(surface_);
     wayland_.flush();
 }
@@ -290,8 +289,7 @@ void LayerSurfaceKeeper::setLayerState() {
     anchor_ = anchorNow();
     zwlr_layer_surface_v1_set_size(layer_, quint32(size.width()), quint32(size.height()));
     zwlr_layer_surface_v1_set_anchor(layer_, anchor_);
-    if (sensing_ && !entryTaken_)
-        applyInputRegion(); // the band follows the corner
+    applyInputRegion(); // the band follows the window's size
 }
 
 void LayerSurfaceKeeper::applyInputRegion() {

@@ -81,6 +81,7 @@ private:
     void dropBuffers();
     void pointerCameOn(wl_surface* surface);
     wl_output* chosenOutput() const;
+    void takeScale(int scale);
     std::uint32_t anchorNow() const;
     static void bufferReleased(void* data, wl_buffer* buffer);
 

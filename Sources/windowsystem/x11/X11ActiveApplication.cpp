@@ -51,10 +51,9 @@ bool X11ActiveApplication::nativeEventFilter(const QByteArray& eventType, void* 
         // which the server may give to a new window, is no longer watched.
         auto* notify = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
         if (watched_ && notify->window == watched_) {
-            watched_ = XCB_WINDOW_NONE;
-            addedSelection_ = 0;
-            fullScreen_ = false;
-            activeFrame_ = QRect();
+            addedSelection_ = 0; // gone with the window
+            watch(XCB_WINDOW_NONE);
+            readState(XCB_WINDOW_NONE);
             cached_.clear();
             stale_ = stateStale_ = false;
             notifyChange();
