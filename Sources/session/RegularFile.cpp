@@ -55,14 +55,19 @@ QString replacementTarget(const QString& path) {
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
+// The folder a path is in ("." for a bare name) and the name in it.
+std::pair<QByteArray, QByteArray> splitPath(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return {".", path};
+    return {slash == 0 ? QByteArray("/") : path.left(slash), path.mid(slash + 1)};
+}
+
 // A new file in the target's folder, created with O_EXCL so that nothing
 // another program put there is ever written into.
-int createTemporary(const QByteArray& target, QByteArray& name) {
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash >= 0 ? target.left(slash + 1) : QByteArray();
-    const QByteArray base = target.mid(slash + 1);
+int createTemporary(const QByteArray& folder, const QByteArray& base, QByteArray& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + '.' + base + ".new-" + QByteArray::number(::getpid()) + '-' +
+        name = folder + "/." + base + ".new-" + QByteArray::number(::getpid()) + '-' +
                QByteArray::number(attempt);
         // 0666 less the umask, as for any file the user's programs make.
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -159,8 +164,9 @@ std::optional<QString> replace(const QString& path, const QByteArray& bytes, Wri
     if (exists && !S_ISREG(old.st_mode))
         return notRegularText(old.st_mode) + QStringLiteral(", so it is left alone");
 
+    const auto [folder, base] = splitPath(target);
     QByteArray temporary;
-    Descriptor fd(createTemporary(target, temporary));
+    Descriptor fd(createTemporary(folder, base, temporary));
     if (fd.get() < 0)
         return errnoText(errno);
     auto fail = [&temporary](const QString& why) -> std::optional<QString> {
@@ -180,8 +186,6 @@ std::optional<QString> replace(const QString& path, const QByteArray& bytes, Wri
     if (::rename(temporary.constData(), target.constData()) != 0)
         return fail(errnoText(errno));
 
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash > 0 ? target.left(slash) : QByteArray(slash == 0 ? "/" : ".");
     Descriptor directory(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() >= 0)
         ::fsync(directory.get()); // the rename itself; a folder that cannot be synced still has it

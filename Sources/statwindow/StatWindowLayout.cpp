@@ -11,13 +11,12 @@ QRectF _graphRect(int n) {
 QRectF statWindowFrame(const QRectF& workArea, int nrView, int windowPosition) {
     if (nrView <= 0)
         return {};
-    const QRectF& s = workArea;
     const float w = (graphSize + spacing) * float(nrView) - spacing;
     const float h = graphSize;
     const bool top = windowPosition == 0 || windowPosition == 1;
     const bool left = windowPosition == 0 || windowPosition == 2;
-    const float y = top ? float(s.top() + s.height()) - h : float(s.top());
-    const float x = left ? float(s.left()) : float(s.left() + s.width()) - w;
+    const float y = top ? float(workArea.top() + workArea.height()) - h : float(workArea.top());
+    const float x = left ? float(workArea.left()) : float(workArea.left() + workArea.width()) - w;
     return QRectF(x, y, w, h);
 }
 
