@@ -33,10 +33,15 @@ screenshot_wayland() {
 eval "$(declare -f fail | sed '1s/^fail/fail_without_screenshot/')"
 fail() { screenshot_wayland "failed-$QUORVEL_COMPOSITOR"; fail_without_screenshot "$@"; }
 
-brightness() { # x y, on the compositor's output as the nested display shows it
+rgb() { # x y: red, green and blue of a pixel of the compositor's output as the nested display shows it
   import -display "$xdisplay" -window root "$work/pixel.png"
   convert "$work/pixel.png" -crop "1x1+$1+$2" -depth 8 txt:- |
-    awk -F'[()]' 'NR == 2 {split($2, c, ","); print int((c[1] + c[2] + c[3]) / 3)}'
+    awk -F'[()]' 'NR == 2 {split($2, c, ","); print int(c[1]), int(c[2]), int(c[3])}'
+}
+brightness() { # x y
+  local r g b
+  read -r r g b <<<"$(rgb "$1" "$2")"
+  echo $(((r + g + b) / 3))
 }
 # The stat window (dark) with the native window (white) around it: dark just
 # inside its left and bottom edges, white just outside. (The desktop's own dark
@@ -254,10 +259,9 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   pointer 300 400; sleep 0.5
   notify-send "Quorvel test" "A notification in the corner"
   notification_shown() { # beside the stat window, where only the notification is
-    local x=$((screen_w - $(px 250))) y=$((top + $(px 25)))
-    import -display "$xdisplay" -window root "$work/notification.png"
-    convert "$work/notification.png" -crop "1x1+$x+$y" -depth 8 txt:- |
-      awk -F'[()]' 'NR == 2 {split($2, c, ","); blue = c[3] > c[1] + 40} END {exit !blue}'
+    local r g b
+    read -r r g b <<<"$(rgb $((screen_w - $(px 250))) $((top + $(px 25))))"
+    [ -n "$b" ] && [ "$b" -gt $((r + 40)) ]
   }
   wait_for 3000 notification_shown || fail "sway: no notification"
   screenshot_wayland "wayland-sway-notification"
@@ -320,10 +324,9 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   # sway's background (#204060) is not.
   DISPLAY="$xdisplay" xdotool windowmove "$second" 0 0 windowraise "$second"
   grey() { # x y: not the background
-    import -display "$xdisplay" -window root "$work/corner.png"
-    convert "$work/corner.png" -crop "1x1+$1+$2" -depth 8 txt:- |
-      awk -F'[()]' 'NR == 2 {split($2, c, ","); d = (c[1] - 32) ^ 2 + (c[2] - 64) ^ 2 + (c[3] - 96) ^ 2}
-                    END {exit !(d > 100)}'
+    local r g b
+    read -r r g b <<<"$(rgb "$1" "$2")"
+    [ -n "$r" ] && (((r - 32) ** 2 + (g - 64) ** 2 + (b - 96) ** 2 > 100))
   }
   in_corner() { # position: the window just inside the corner, the background beside it
     local x_in x_out y_in y_out
