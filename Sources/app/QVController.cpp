@@ -323,14 +323,10 @@ void QVController::_setupStatWindow() {
     if (screen != watchedScreen_)
         watchPrimaryScreen(); // the chosen screen came, went or was chosen
     statWindow->setScreenName(screen->name());
-    // Placement works in y-up coordinates with the screen's bottom edge at
-    // y = 0; Qt's screen coordinates grow downwards. The work area is the
-    // screen less the panels the desktop keeps clear (_NET_WORKAREA on X11).
-    const QRectF screenFrame = screen->geometry();
-    const double bottom = screenFrame.top() + screenFrame.height();
+    // The work area is the screen less the panels the desktop keeps clear
+    // (_NET_WORKAREA on X11).
     const QRectF frame = StatWindowLayout::statWindowFrame(
-        StatWindowLayout::flipped(screen->availableGeometry(), bottom), nrView,
-        defaults_.integerForKey(SettingsKeys::WindowPosition));
+        screen->availableGeometry(), nrView, defaults_.integerForKey(SettingsKeys::WindowPosition));
 
     if (frame.isNull()) {
         // No graph to show: the window stays out of sight until one comes back.
@@ -338,7 +334,7 @@ void QVController::_setupStatWindow() {
         statWindow->orderOut();
         return;
     }
-    statWindow->setFrame(StatWindowLayout::flipped(frame, bottom).toRect());
+    statWindow->setFrame(frame.toRect());
     // Drawn at the pixel ratio of the screen the window is on.
     for (GraphView* view : contentView->findChildren<GraphView*>(Qt::FindDirectChildrenOnly))
         view->setScreenRatio(screen->devicePixelRatio());

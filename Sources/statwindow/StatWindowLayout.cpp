@@ -15,14 +15,9 @@ QRectF statWindowFrame(const QRectF& workArea, int nrView, int windowPosition) {
     const float h = graphSize;
     const bool top = windowPosition == 0 || windowPosition == 1;
     const bool left = windowPosition == 0 || windowPosition == 2;
-    const float y = top ? float(workArea.top() + workArea.height()) - h : float(workArea.top());
+    const float y = top ? float(workArea.top()) : float(workArea.top() + workArea.height()) - h;
     const float x = left ? float(workArea.left()) : float(workArea.left() + workArea.width()) - w;
     return QRectF(x, y, w, h);
-}
-
-QRectF flipped(const QRectF& rect, double referenceBottom) {
-    return QRectF(rect.x(), referenceBottom - rect.y() - rect.height(), rect.width(),
-                  rect.height());
 }
 
 QPoint devicePosition(const QRect& frame, const QRect& screen, const QRect& deviceScreen,

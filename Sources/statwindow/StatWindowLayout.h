@@ -3,11 +3,8 @@
 #include <QRectF>
 #include <QStringList>
 
-// Where the stat window and its graphs go. These functions work in the stat
-// window's own frame of reference: screen units with y growing upwards from the
-// bottom of the primary screen (so the layout reads the way one describes it:
-// "top" corners touch the top of the work area). flipped()
-// converts to and from Qt's y-down coordinates.
+// Where the stat window and its graphs go, in Qt's screen units (y grows
+// downwards), and whether it should be out of sight.
 namespace StatWindowLayout {
 
 constexpr float graphSize = 64.0f;
@@ -23,11 +20,6 @@ QRectF _graphRect(int n);
 // tray or clock. Null when there are no graphs: the window has no size then
 // and stays out of sight.
 QRectF statWindowFrame(const QRectF& workArea, int nrView, int windowPosition);
-
-// Mirrors a rectangle between y-up and y-down coordinates that share the
-// horizontal line y = 0 at `referenceBottom` (y-down) / 0 (y-up). The
-// conversion is its own inverse.
-QRectF flipped(const QRectF& rect, double referenceBottom);
 
 // Where, in device pixels, a window of deviceSize goes so that it sits where
 // frame puts it on a screen given in Qt's units (screen) and in device pixels

@@ -1,5 +1,4 @@
 #include "statwindow/StatWindowLayout.h"
-#include "statwindow/FadeCurve.h"
 
 #include <gtest/gtest.h>
 
@@ -10,32 +9,28 @@ using namespace StatWindowLayout;
 TEST(StatWindowFrame, EveryCornerFromTheGraphCount) {
     EXPECT_EQ(_graphRect(2), QRectF(132, 0, 64, 64)) << "slots are 66 apart";
     struct Case {
-        QRectF workArea; // y up
+        QRectF workArea;
         int graphs, corner;
-        QRectF frame; // y up
+        QRectF frame;
     };
-    // A 1024 x 768 screen with a 22-unit panel at the top.
-    const QRectF underTopPanel(0, 0, 1024, 746);
-    // And a 30-unit dock along the bottom, a 48-unit one at the left.
-    const QRectF betweenPanels(48, 30, 976, 716);
+    // A 1024 x 768 screen with a 22-unit panel at the top; then also a 30-unit
+    // dock along the bottom and a 48-unit one at the left.
+    const QRectF underTopPanel(0, 22, 1024, 746), betweenPanels(48, 22, 976, 716);
     for (const Case& c : {
-             // Two processors and the network graph.
-             Case{underTopPanel, 3, 1, QRectF(828, 682, 196, 64)},
-             Case{underTopPanel, 5, 0, QRectF(0, 682, 328, 64)},
-             Case{underTopPanel, 5, 2, QRectF(0, 0, 328, 64)},
-             Case{underTopPanel, 5, 3, QRectF(696, 0, 328, 64)},
-             Case{underTopPanel, 5, 7, QRectF(696, 0, 328, 64)}, // unknown: bottom right
-             Case{underTopPanel, 5, -1, QRectF(696, 0, 328, 64)},
-             Case{betweenPanels, 5, 0, QRectF(48, 682, 328, 64)},
-             Case{betweenPanels, 5, 2, QRectF(48, 30, 328, 64)},
-             Case{betweenPanels, 5, 3, QRectF(696, 30, 328, 64)},
-             Case{QRectF(1024, 100, 800, 600), 1, 1, QRectF(1760, 636, 64, 64)},
+             Case{underTopPanel, 3, 1, QRectF(828, 22, 196, 64)},
+             Case{underTopPanel, 5, 0, QRectF(0, 22, 328, 64)},
+             Case{underTopPanel, 5, 2, QRectF(0, 704, 328, 64)},
+             Case{underTopPanel, 5, 3, QRectF(696, 704, 328, 64)},
+             Case{underTopPanel, 5, 7, QRectF(696, 704, 328, 64)}, // unknown: bottom right
+             Case{underTopPanel, 5, -1, QRectF(696, 704, 328, 64)},
+             Case{betweenPanels, 5, 0, QRectF(48, 22, 328, 64)},
+             Case{betweenPanels, 5, 2, QRectF(48, 674, 328, 64)},
+             Case{betweenPanels, 5, 3, QRectF(696, 674, 328, 64)},
+             Case{QRectF(1024, 100, 800, 600), 1, 3, QRectF(1760, 636, 64, 64)},
              Case{underTopPanel, 0, 1, QRectF()}, // no graphs, no frame
          })
         EXPECT_EQ(statWindowFrame(c.workArea, c.graphs, c.corner), c.frame)
             << c.graphs << " graphs, corner " << c.corner;
-    // In Qt's coordinates the top-right frame is 22 below the top.
-    EXPECT_EQ(flipped(QRectF(828, 682, 196, 64), 768), QRectF(828, 22, 196, 64));
 }
 
 // 1280 × 800 device pixels at each ratio; Qt's screen is the device one
@@ -92,22 +87,6 @@ TEST(HideDecision, PointerOrAnExactlyListedApplicationHides) {
          })
         EXPECT_EQ(shouldHideStatWindow(c.autoHide, c.pointerIn, c.active, c.list), c.hide)
             << c.autoHide << c.pointerIn << " " << c.active.toStdString();
-}
-
-TEST(FadeCurve, ThirdsThenAnExactEndAndALateTickEndsIt) {
-    const double tick = FadeCurve::tickInterval;
-    EXPECT_EQ(FadeCurve::tick(tick, true).action, FadeCurve::Tick::Action::SetAlpha);
-    EXPECT_EQ(FadeCurve::tick(tick, true).alpha, 0.33333334f);
-    EXPECT_EQ(FadeCurve::tick(2 * tick, true).alpha, 0.6666667f);
-    EXPECT_EQ(FadeCurve::tick(3 * tick, true).action, FadeCurve::Tick::Action::EndShown);
-    EXPECT_EQ(FadeCurve::tick(3 * tick, true).alpha, 1.0f);
-    EXPECT_EQ(FadeCurve::tick(tick, false).alpha, 0.6666666f);
-    EXPECT_NEAR(FadeCurve::tick(2 * tick, false).alpha, 1.0f / 3.0f, 1e-6f);
-    const auto last = FadeCurve::tick(3 * tick, false);
-    EXPECT_EQ(last.action, FadeCurve::Tick::Action::EndOrderedOut);
-    EXPECT_EQ(last.alpha, 1.0f) << "alpha restored for the next showing";
-    EXPECT_EQ(FadeCurve::tick(0.5, true).action, FadeCurve::Tick::Action::EndShown);
-    EXPECT_EQ(FadeCurve::tick(0.5, false).action, FadeCurve::Tick::Action::EndOrderedOut);
 }
 
 } // namespace
