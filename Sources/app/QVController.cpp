@@ -11,6 +11,7 @@
 #include "session/SystemLog.h"
 #include "session/WorkingSet.h"
 #include "settings/DefaultsController.h"
+#include "settings/ListEdits.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 #include "statwindow/FloatingWindow.h"
@@ -507,7 +508,7 @@ void QVController::_didEndOpenSheet(const QStringList& chosenPaths, int returnCo
     QStringList entries;
     for (const QString& path : chosenPaths)
         entries << (desktopEntries ? desktopEntries->idForFile(path) : QFileInfo(path).fileName());
-    defaults_.appendListEntries(SettingsKeys::AutoHideApplications, entries);
+    ListEdits::append(defaults_, SettingsKeys::AutoHideApplications, entries);
     _pollTimerHandler();
 }
 
@@ -544,7 +545,7 @@ void QVController::_didEndRemoveAleartSheet(int returnCode) {
     const int row = appTable ? appTable->currentIndex().row() : -1;
     if (row < 0 || row >= autoHideAppArray_.size())
         return;
-    defaults_.removeListEntry(SettingsKeys::AutoHideApplications, row);
+    ListEdits::removeEntry(defaults_, SettingsKeys::AutoHideApplications, row);
     _pollTimerHandler();
 }
 

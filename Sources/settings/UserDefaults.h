@@ -1,16 +1,18 @@
 #pragma once
 
-// settings/: the user's settings. The file's text kept line by line
-// (SettingsText), the typed settings read from it and saved to it
-// (UserDefaults), the keys and their defaults (SettingsKeys), the pending
-// edits of the preferences (DefaultsController) and the colour codec.
+// settings/: the user's settings. The file on disk (SettingsFile), its text
+// kept line by line (SettingsText), the typed settings read from it and saved
+// to it (UserDefaults, with StoredValue's spelling and ListEdits' entry-wise
+// edits), the keys and their defaults (SettingsKeys), the pending edits of the
+// preferences (DefaultsController) and the colour codec.
 
-#include <QFileSystemWatcher>
 #include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QTimer>
+
+#include "settings/SettingsFile.h"
 #include <QVariant>
 
 #include <functional>
@@ -20,8 +22,8 @@
 // for every key the user has not set.
 //
 // Values are bool, int, double, QString or QStringList. The file stores them as
-// text; a stored value is read back with the type of the key's registered default,
-// forgiving in spelling (yes/no, on/off, 3.0 for 3, blanks around list entries).
+// text (StoredValue); a stored value is read back with the type of the key's
+// registered default.
 // A stored value that does not convert, or that the validator rejects, reads as
 // the registered default and is reported once; in a list only the bad entry is
 // skipped. Lines of the file that cannot be read and keys that are not settings
@@ -65,28 +67,22 @@ public:
     bool setObject(const QVariant& value, const QString& key);
     bool setObjects(const QVariantMap& values);
 
-    // Edits a list setting entry by entry, starting from the file as it is at
-    // that moment: the entries the edit does not touch stay as the file has
-    // them, unusable ones included. removeListEntry's index counts the usable
-    // entries, as stringArrayForKey() lists them.
-    bool appendListEntries(const QString& key, const QStringList& entries);
-    bool removeListEntry(const QString& key, int index);
+    // The key's text as the file (or an unsaved change) has it, unconverted.
+    std::optional<QString> storedText(const QString& key) const;
+    QVariant registeredValue(const QString& key) const { return registered_.value(key); }
+    // Whether the validator takes value for key.
+    bool isUsable(const QString& key, const QVariant& value) const;
 
     // Reads the file now instead of at the next change notice.
     void reloadNow();
 
-    QString filePath() const { return filePath_; }
+    QString filePath() const { return file_.path(); }
     bool fileIsUnreadable() const { return unreadable_; }
     // Why the last save failed; empty once a save worked.
     QString saveProblem() const { return saveProblem_; }
     // How long after a failed save the changes are tried again (30 s; shorter
     // in tests).
     void setSaveRetryInterval(int milliseconds) { retrySave_.setInterval(milliseconds); }
-
-    // Converts a value to the text the file stores, and back with the type of a
-    // template value. Exposed for tests of the file format.
-    static QString toStoredText(const QVariant& value);
-    static std::optional<QVariant> fromStoredText(const QString& text, const QVariant& like);
 
 signals:
     void didChange();
@@ -98,10 +94,8 @@ private:
     void reportOnce(const QString& tag, const QString& message) const;
     void reportProblems() const;
     bool saveUnsaved();
-    std::optional<QString> replaceKeepingUnreadable(const QByteArray& bytes);
-    QStringList storedListEntries(const QString& key);
 
-    QString filePath_;
+    SettingsFile file_;
     QVariantMap registered_;
     QMap<QString, QString> stored_;  // the file's values as text, with unsaved_ on top
     QMap<QString, QString> unsaved_; // changes no save has managed to write yet
@@ -112,6 +106,4 @@ private:
     bool reportedUnreadable_ = false;
     Validator validator_;
     mutable QSet<QString> warned_; // what was reported already
-    QFileSystemWatcher watcher_;
-    QTimer reloadDelay_;
 };

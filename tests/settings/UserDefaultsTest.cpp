@@ -1,5 +1,6 @@
 #include "settings/UserDefaults.h"
 #include "TestSupport.h"
+#include "settings/ListEdits.h"
 #include "settings/NSUserDefaults-QVExt.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsText.h"
@@ -204,17 +205,17 @@ TEST(UserDefaults, ListEditsTouchOnlyTheirEntry) {
         "[General]\nAutoHideApplications=a.desktop; kde/bad.desktop ;b.desktop\n");
     UserDefaults& d = settings.defaults();
     ASSERT_EQ(d.stringArrayForKey(AutoHideApplications), (QStringList{"a.desktop", "b.desktop"}));
-    d.appendListEntries(AutoHideApplications, {"c.desktop"});
+    ListEdits::append(d, AutoHideApplications, {"c.desktop"});
     EXPECT_TRUE(
         readFileBytes(settings.filePath())
             .contains("AutoHideApplications=a.desktop;kde/bad.desktop;b.desktop;c.desktop;\n"));
-    d.removeListEntry(AutoHideApplications, 1); // b.desktop, the second usable entry
+    ListEdits::removeEntry(d, AutoHideApplications, 1); // b.desktop, the second usable entry
     EXPECT_TRUE(readFileBytes(settings.filePath())
                     .contains("AutoHideApplications=a.desktop;kde/bad.desktop;c.desktop;\n"));
     // An edit made by hand a moment ago is the base of the next one, even
     // before the change notice arrives.
     writeFileBytes(settings.filePath(), "[General]\nAutoHideApplications=x.desktop;\n");
-    d.appendListEntries(AutoHideApplications, {"y.desktop"});
+    ListEdits::append(d, AutoHideApplications, {"y.desktop"});
     EXPECT_EQ(d.stringArrayForKey(AutoHideApplications), (QStringList{"x.desktop", "y.desktop"}));
 }
 

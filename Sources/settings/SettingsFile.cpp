@@ -1,0 +1,90 @@
+#include "settings/SettingsFile.h"
+
+#include "session/RegularFile.h"
+#include "session/SystemLog.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+SettingsFile::SettingsFile(QString path, QObject* parent)
+    : QObject(parent), path_(std::move(path)) {
+    // Editors save by writing a new file and renaming it over the old one, which
+    // drops the file from a watch; the folder's watch sees those too. A burst of
+    // notices is one change.
+    settle_.setSingleShot(true);
+    settle_.setInterval(100);
+    connect(&settle_, &QTimer::timeout, this, &SettingsFile::changedByOthers);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, &settle_, qOverload<>(&QTimer::start));
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, &settle_,
+            qOverload<>(&QTimer::start));
+    watch();
+}
+
+void SettingsFile::watch() {
+    const QFileInfo info(path_);
+    QDir().mkpath(info.absolutePath());
+    if (!watcher_.directories().contains(info.absolutePath()))
+        watcher_.addPath(info.absolutePath());
+    if (info.exists() && !watcher_.files().contains(info.absoluteFilePath()))
+        watcher_.addPath(info.absoluteFilePath());
+}
+
+SettingsFile::Contents SettingsFile::read() {
+    watch();
+    RegularFile::ReadResult file = RegularFile::read(path_);
+    Contents contents{State::Unreadable, std::nullopt, file.error};
+    switch (file.status) {
+    case RegularFile::ReadStatus::Missing:
+        contents.state = State::Missing;
+        break;
+    case RegularFile::ReadStatus::NotRegular:
+        contents.state = State::NotRegular;
+        break;
+    case RegularFile::ReadStatus::Read:
+        contents.text = SettingsText::parse(file.bytes, &contents.why);
+        if (contents.text)
+            contents.state = State::Read;
+        break;
+    case RegularFile::ReadStatus::TooLarge:
+    case RegularFile::ReadStatus::Failed:
+        break;
+    }
+    return contents;
+}
+
+std::optional<QString> SettingsFile::replace(const QByteArray& bytes, bool keepAside) {
+    // Something that is not a regular file in the file's place is refused by
+    // the replacement itself, and left as it is.
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    const auto failure =
+        keepAside ? replaceKeepingAside(bytes) : RegularFile::replace(path_, bytes);
+    watch();
+    settle_.stop(); // our own write is not someone else's change
+    return failure;
+}
+
+// A second name for the old file (a hard link, which takes no room on a full
+// disk) is made first, so that a replacement that fails leaves it where it was.
+std::optional<QString> SettingsFile::replaceKeepingAside(const QByteArray& bytes) {
+    const QString backup = path_ + QStringLiteral(".unreadable-") +
+                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QByteArray original = QFile::encodeName(path_);
+    const QByteArray kept = QFile::encodeName(backup);
+    const bool linked = ::link(original.constData(), kept.constData()) == 0;
+    if (!linked && ::rename(original.constData(), kept.constData()) != 0)
+        return QStringLiteral("the unreadable file cannot be kept aside as %1").arg(backup);
+    const auto failure = RegularFile::replace(path_, bytes);
+    if (failure) {
+        if (linked)
+            ::unlink(kept.constData());
+        else
+            ::rename(kept.constData(), original.constData());
+        return failure;
+    }
+    systemLog(QStringLiteral("The unreadable settings file was kept as %1.").arg(backup));
+    return std::nullopt;
+}
