@@ -15,9 +15,9 @@
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 #include "statwindow/FloatingWindow.h"
+#include "statwindow/HoverWatch.h"
 #include "statwindow/StatWindowLayout.h"
 #include "windowsystem/ActiveApplication.h"
-#include "windowsystem/PointerPosition.h"
 #include "windowsystem/WindowSystem.h"
 
 #include <QApplication>
@@ -34,12 +34,6 @@
 #include <QTimer>
 
 namespace {
-
-constexpr int pollIntervalMs = 100;
-// How long the stat window stays away for a pointer that came onto it, where
-// the pointer cannot be followed once it has gone: long enough to click what
-// lies beneath, short enough that it is soon back.
-constexpr int hoverReturnMs = 2000;
 
 // Takes a graph out of the stat window and deletes it; taking the network
 // graph out stops its helper.
@@ -97,31 +91,15 @@ void QVController::applicationDidFinishLaunching() {
             &QVController::applicationDidChangeScreenParameters, Qt::QueuedConnection);
     watchPrimaryScreen();
 
-    if (statWindow->seesPointer()) {
-        pointer_ = WindowSystem::makePointerPosition(this);
-        connect(pointer_, &PointerPosition::moved, this, [this] {
-            // Moved, even if sampling finds it where it was last seen.
-            returnedAt_.reset();
-            startSampling();
-        });
-    }
-    statWindow->setPointerEntryHandler([this] { pointerCameOnWindow(); });
-    hoverReturn_ = new QTimer(this);
-    hoverReturn_->setSingleShot(true);
-    hoverReturn_->setInterval(hoverReturnMs);
-    connect(hoverReturn_, &QTimer::timeout, this, &QVController::hoverTimeIsUp);
-    pollTimer_ = new QTimer(this);
-    pollTimer_->setInterval(pollIntervalMs);
-    connect(pollTimer_, &QTimer::timeout, this, &QVController::_pollTimerHandler);
+    hover_ = new HoverWatch(*statWindow, this);
+    connect(hover_, &HoverWatch::mayHaveChanged, this, &QVController::_pollTimerHandler);
     if (activeApplication) {
         // Reported from inside X event handling; decided once that is done.
         activeApplication->setChangeHandler([this] {
             QMetaObject::invokeMethod(this, &QVController::_pollTimerHandler, Qt::QueuedConnection);
         });
     }
-    // A pointer moved by a program (a warp) gives no notice of its own; it is
-    // looked at on the graphs' sampling ticks, which wake Quorvel anyway.
-    GraphView::setSampleTickHandler([this] { lookAtRestingPointer(); });
+    GraphView::setSampleTickHandler([this] { hover_->lookAtRestingPointer(); });
     launched_ = true;
     updatePolling();
     releaseCodeLater();
@@ -139,54 +117,15 @@ void QVController::releaseCodeLater() {
     codeRelease_->start();
 }
 
-void QVController::lookAtRestingPointer() {
-    if (!pointer_ || !pollTimer_ || pollTimer_->isActive() ||
-        !defaults_.boolForKey(SettingsKeys::AutoHide))
-        return;
-    // Two graph kinds may tick together: one look is enough.
-    if (restingLook_.isValid() && restingLook_.elapsed() < 500)
-        return;
-    restingLook_.start();
-    // Asked without waiting: the answer comes while the graphs are painted.
-    pointer_->askDevicePosition([this](QPoint position) {
-        if (position != lastPointer_ && pollTimer_ && !pollTimer_->isActive()) {
-            startSampling();
-            _pollTimerHandler();
-        }
-    });
-}
-
-// The decision depends on the pointer only while "AutoHide" is on, and only
-// while the pointer moves: then it is sampled ten times a second. Once it has
-// rested for half a second, sampling stops until the X server reports the next
-// movement. Everything else the decision depends on (the active application,
-// the settings, the auto-hide list, the window's place) reports its changes,
-// and the decision is made again then. So a Quorvel left alone does not wake up
-// for this at all.
+// The decision depends on the pointer only while "AutoHide" is on.
+// Everything else it depends on (the active application, the settings, the
+// auto-hide list, the window's place) reports its changes, and the decision is
+// made again then.
 void QVController::updatePolling() {
-    if (!pollTimer_)
+    if (!hover_)
         return;
-    if (!statWindow->seesPointer()) {
-        const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
-        statWindow->setSensesPointer(autoHide);
-        if (!autoHide) {
-            pointerCameOn_ = false;
-            hoverReturn_->stop();
-        }
-        _pollTimerHandler();
-        return;
-    }
-    if (defaults_.boolForKey(SettingsKeys::AutoHide))
-        startSampling();
-    else
-        pollTimer_->stop();
+    hover_->setWatching(defaults_.boolForKey(SettingsKeys::AutoHide));
     _pollTimerHandler();
-}
-
-void QVController::startSampling() {
-    stillTicks_ = 0;
-    if (!pollTimer_->isActive())
-        pollTimer_->start();
 }
 
 // The screen "Screen" names while it is connected, else the primary one: the
@@ -346,61 +285,9 @@ void QVController::_setupStatWindow() {
     }
 }
 
-// Where the pointer cannot be followed over other windows, the stat window
-// gets out of the way when the pointer comes onto it and is back a while later
-// (hoverReturnMs); a pointer still there hides it again at its next movement.
-// - Wayland: the window cannot see the pointer at all; it senses the pointer
-//   coming onto it and lets clicks through again at once.
-// - Xwayland: X sees the pointer only over X windows. Once it goes onto a
-//   native window, X keeps its last position, which may be on the stat
-//   window; a position that has not changed for hoverReturnMs counts as gone.
-bool QVController::pointerInStatWindow() {
-    if (!statWindow->seesPointer())
-        return pointerCameOn_;
-    // Both in device pixels, and the window where it really is: a window
-    // manager may have put it elsewhere than asked.
-    const QPoint pointer =
-        pointer_ ? pointer_->devicePosition() : PointerPosition::qtDevicePosition();
-    bool inWindow = statWindow->deviceFrame().contains(pointer);
-    const bool moved = pointer != lastPointer_;
-    stillTicks_ = moved ? 0 : stillTicks_ + 1;
-    lastPointer_ = pointer;
-    constexpr int restingTicks = 5;
-    if (stillTicks_ >= restingTicks && pointer_ && pointer_->canNoticeMotion() && pollTimer_ &&
-        pollTimer_->isActive()) {
-        pollTimer_->stop();
-        pointer_->armMotionNotice();
-        // A movement between the last sample and the server taking the
-        // request would go unnoticed; one more sample after it closes that gap.
-        if (pointer_->devicePosition() != lastPointer_)
-            startSampling();
-    }
-    if (WindowSystem::current() == WindowSystem::Kind::Xwayland && hoverReturn_) {
-        if (returnedAt_ && pointer != *returnedAt_)
-            returnedAt_.reset();
-        if (returnedAt_)
-            inWindow = false;
-        else if (inWindow && (moved || !hoverReturn_->isActive()))
-            hoverReturn_->start();
-    }
-    return inWindow;
-}
-
-void QVController::pointerCameOnWindow() {
-    pointerCameOn_ = true;
-    hoverReturn_->start();
-    _pollTimerHandler();
-}
-
-void QVController::hoverTimeIsUp() {
-    pointerCameOn_ = false;
-    returnedAt_ = lastPointer_;
-    _pollTimerHandler();
-}
-
 void QVController::_pollTimerHandler() {
     const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
-    const bool pointerInWindow = autoHide && pointerInStatWindow();
+    const bool pointerInWindow = autoHide && hover_ && hover_->pointerInWindow();
     const QString appName = activeApplication ? activeApplication->activeDesktopEntry() : QString();
     // Out of the way of a full-screen window in front on the stat window's
     // screen, as of a listed application.

@@ -7,28 +7,22 @@
 
 #include "preferences/PrefWindowDelegate.h"
 
-#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QObject>
-#include <QPoint>
 #include <QPointer>
 #include <QStringList>
 #include <QVariant>
-
-#include <memory>
-#include <optional>
 
 class ActiveApplication;
 class CPUGraphView;
 class DefaultsController;
 class DesktopEntries;
 class FloatingWindow;
+class HoverWatch;
 class MemGraphView;
 class NetGraphView;
-class PointerPosition;
 class QMenu;
-#include <QFileDialog>
-#include <QMessageBox>
-
 class QScreen;
 class QSystemTrayIcon;
 class QTableView;
@@ -118,28 +112,14 @@ private:
     // Follows the geometry of the stat window's screen.
     void watchPrimaryScreen();
     void updatePolling();
-    void startSampling();
-    void lookAtRestingPointer();
-    bool pointerInStatWindow();
-    void pointerCameOnWindow();
-    void hoverTimeIsUp();
     void releaseCodeLater();
     void loadAutoHideList(bool always);
     QString displayName(const QString& entry) const;
 
     UserDefaults& defaults_;
     QSystemTrayIcon* statusItem_ = nullptr;
-    QTimer* pollTimer_ = nullptr;
     QTimer* codeRelease_ = nullptr;
-    PointerPosition* pointer_ = nullptr;
-    QPoint lastPointer_;
-    int stillTicks_ = 0;
-    // Where the pointer cannot be followed over other windows (see
-    // pointerInStatWindow()).
-    QTimer* hoverReturn_ = nullptr;
-    bool pointerCameOn_ = false;
-    std::optional<QPoint> returnedAt_;
-    QElapsedTimer restingLook_;
+    HoverWatch* hover_ = nullptr;
     QList<CPUGraphView*> cpuViews_;
     bool hasCPUViews_ = false;
     NetGraphView* netView_ = nullptr;

@@ -1,9 +1,9 @@
 #pragma once
 
 // statwindow/: the stat window itself: where it goes (StatWindowLayout, in
-// plain arithmetic), how it fades (FadeCurve) and the window that holds the
-// graphs (FloatingWindow), which hands the window system's part to a keeper
-// from windowsystem/.
+// plain arithmetic), how it fades (FadeCurve), whether the pointer is on it
+// (HoverWatch) and the window that holds the graphs (FloatingWindow), which
+// hands the window system's part to a keeper from windowsystem/.
 
 #include <QWidget>
 
