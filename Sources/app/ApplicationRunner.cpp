@@ -48,7 +48,9 @@ int runApplication(int argc, char** argv) {
     // Wayland session (its Wayland plugin where installed, else xcb): the
     // preferences are then native windows, and the screens have the
     // compositor's output names, which "Screen" and the layer surface share.
-    if (WindowSystem::start() != WindowSystem::Kind::Wayland)
+    // It lives until the application object and every window have gone.
+    const std::unique_ptr<WindowSystem::Started> windowSystem = WindowSystem::start();
+    if (windowSystem->kind() != WindowSystem::Kind::Wayland)
         preferX11();
     // A file-size limit makes a write that crosses it fail (the settings stay
     // as they were) instead of ending the program.

@@ -14,11 +14,9 @@ namespace WindowSystem {
 
 namespace {
 
+// What the living Started holds, for the makers.
 Kind chosen = Kind::X11;
-std::unique_ptr<WaylandConnection>& connection() {
-    static std::unique_ptr<WaylandConnection> kept;
-    return kept;
-}
+WaylandConnection* liveConnection = nullptr;
 
 // A Wayland session, or one forced to be taken for one.
 bool waylandWanted(const Session& session) {
@@ -57,7 +55,18 @@ QString name(Kind kind) {
     return {};
 }
 
-Kind start() {
+Started::Started(Kind kind, std::unique_ptr<WaylandConnection> wayland)
+    : kind_(kind), wayland_(std::move(wayland)) {
+    chosen = kind_;
+    liveConnection = wayland_.get();
+}
+
+Started::~Started() {
+    chosen = Kind::X11;
+    liveConnection = nullptr;
+}
+
+std::unique_ptr<Started> start() {
     Session session;
     session.forced = qEnvironmentVariable("QUORVEL_WINDOW_SYSTEM");
     session.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
@@ -67,26 +76,27 @@ Kind start() {
         systemLog(QStringLiteral("QUORVEL_WINDOW_SYSTEM=%1 is not one of wayland, xwayland or "
                                  "x11; ignored.")
                       .arg(session.forced));
+    std::unique_ptr<WaylandConnection> connection;
     if (wantsWayland(session)) {
-        connection() = WaylandConnection::connect();
-        session.hasLayerShell = connection() && connection()->layerShell();
+        connection = WaylandConnection::connect();
+        session.hasLayerShell = connection && connection->layerShell();
     }
-    chosen = choose(session);
-    QString line = QStringLiteral("Window system: %1").arg(name(chosen));
-    if (chosen == Kind::Wayland) {
-        line += WaylandActiveApplication::canWatch(*connection())
+    const Kind kind = choose(session);
+    QString line = QStringLiteral("Window system: %1").arg(name(kind));
+    if (kind == Kind::Wayland) {
+        line += WaylandActiveApplication::canWatch(*connection)
                     ? QStringLiteral(" (layer shell; active windows known)")
                     : QStringLiteral(" (layer shell; the compositor does not tell the active "
                                      "window)");
-    } else if (chosen == Kind::Xwayland) {
-        line += connection() ? QStringLiteral(" (the compositor has no layer shell)")
-                             : QStringLiteral(" (no Wayland compositor answered)");
+    } else if (kind == Kind::Xwayland) {
+        line += connection ? QStringLiteral(" (the compositor has no layer shell)")
+                           : QStringLiteral(" (no Wayland compositor answered)");
     }
     // Only the Wayland choice talks to the compositor from here on.
-    if (chosen != Kind::Wayland)
-        connection().reset();
+    if (kind != Kind::Wayland)
+        connection.reset();
     systemLog(line + u'.');
-    return chosen;
+    return std::make_unique<Started>(kind, std::move(connection));
 }
 
 Kind current() {
@@ -94,7 +104,7 @@ Kind current() {
 }
 
 WindowKeeper* makeKeeper(QWidget* window, WindowKeeper::Target target) {
-    if (WaylandConnection* wayland = connection().get()) {
+    if (WaylandConnection* wayland = liveConnection) {
         wayland->attachToEventLoop();
         return new LayerSurfaceKeeper(window, *wayland);
     }
@@ -102,7 +112,7 @@ WindowKeeper* makeKeeper(QWidget* window, WindowKeeper::Target target) {
 }
 
 std::unique_ptr<ActiveApplication> makeActiveApplication() {
-    WaylandConnection* wayland = connection().get();
+    WaylandConnection* wayland = liveConnection;
     if (wayland && WaylandActiveApplication::canWatch(*wayland)) {
         wayland->attachToEventLoop();
         return std::make_unique<WaylandActiveApplication>(*wayland);

@@ -10,12 +10,13 @@
 
 #include <memory>
 
+#include "windowsystem/WindowKeeper.h"
+
 class ActiveApplication;
 class PointerPosition;
 class QObject;
 class QWidget;
-
-#include "windowsystem/WindowKeeper.h"
+class WaylandConnection;
 
 // Which window system the stat window uses, chosen once at start from the
 // session Quorvel finds:
@@ -43,9 +44,28 @@ Kind choose(const Session& session);
 bool wantsWayland(const Session& session);
 QString name(Kind kind);
 
-// Makes the choice (connecting to the compositor when there is one), logs it,
-// and keeps the connection. Called once, before the application object exists.
-Kind start();
+// The window system chosen at start and, when it is Wayland, the connection to
+// the compositor that the stat window's layer surface and the window list use.
+// The makers below use it while it lives, so it is made before the application
+// object and the windows and must end after them; ending it closes the
+// connection. Without one (in tests) they make the X11 kinds.
+class Started {
+public:
+    Started(Kind kind, std::unique_ptr<WaylandConnection> wayland);
+    ~Started();
+    Started(const Started&) = delete;
+    Started& operator=(const Started&) = delete;
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+    std::unique_ptr<WaylandConnection> wayland_;
+};
+
+// Makes the choice (connecting to the compositor when there is one) and logs
+// it. Called once, before the application object exists.
+[[nodiscard]] std::unique_ptr<Started> start();
+// The choice of the Started that lives, X11 when none does.
 Kind current();
 
 // The keeper belongs to window (as a child object).
