@@ -2,9 +2,7 @@
 
 #include "graphs/SampleClock.h"
 #include "session/SystemLog.h"
-#include "settings/NSUserDefaults-QVExt.h"
 #include "settings/SettingsKeys.h"
-#include "settings/UserDefaults.h"
 
 #include <cstdio>
 
@@ -68,14 +66,8 @@ void CPUGraphView::_drawGraph() {
     if (!load)
         return;
 
+    std::vector<StackedSample> samples;
     for (GraphElement& element : cpuGraphElements_)
-        appendToHistory(element.dataArray, (*load).*element.cpuInfoKey);
-
-    // Colours are read once per redraw: a changed colour shows at the next tick.
-    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    std::vector<StackedSeries> series;
-    for (const GraphElement& element : cpuGraphElements_)
-        series.push_back({&element.dataArray,
-                          QVExtensions::unarchivedObjectForKey(defaults, element.fillColor)});
-    drawStackedColumns(series);
+        samples.push_back({&element.dataArray, (*load).*element.cpuInfoKey, element.fillColor});
+    appendAndDrawStacked(samples);
 }

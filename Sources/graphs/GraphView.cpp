@@ -61,6 +61,17 @@ void GraphView::appendToHistory(std::deque<float>& history, float sample) const 
         history.pop_front();
 }
 
+void GraphView::appendAndDrawStacked(const std::vector<StackedSample>& samples) {
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    std::vector<StackedSeries> series;
+    for (const StackedSample& sample : samples) {
+        appendToHistory(*sample.history, sample.share);
+        series.push_back(
+            {sample.history, QVExtensions::unarchivedObjectForKey(defaults, sample.colorKey)});
+    }
+    drawStackedColumns(series);
+}
+
 void GraphView::drawStackedColumns(const std::vector<StackedSeries>& series) {
     const std::size_t n = series.empty() ? 0 : series.front().shares->size();
     QVariantList style;

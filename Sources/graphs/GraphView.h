@@ -80,6 +80,15 @@ protected:
     };
     // Draws the columns, then shows the image.
     void drawStackedColumns(const std::vector<StackedSeries>& series);
+    // One new sample of each stacked quantity: appended to its history, then
+    // all drawn with the colours stored under their keys (read at each tick,
+    // so a changed colour shows at the next one).
+    struct StackedSample {
+        std::deque<float>* history;
+        float share;
+        QString colorKey;
+    };
+    void appendAndDrawStacked(const std::vector<StackedSample>& samples);
     // Draws count one-unit columns (0 the oldest kept) with drawColumn, in
     // `passes` passes over them, then shows the image. style stands for all
     // else the drawing depends on (colours, scale): while it stays the same

@@ -3,9 +3,7 @@
 #include "graphs/SampleClock.h"
 #include "kernel/ProcFile.h"
 #include "session/SystemLog.h"
-#include "settings/NSUserDefaults-QVExt.h"
 #include "settings/SettingsKeys.h"
-#include "settings/UserDefaults.h"
 
 #include <cerrno>
 #include <cstring>
@@ -59,12 +57,6 @@ void MemGraphView::_drawGraph() {
     const auto use = _getMemoryUse();
     if (!use)
         return;
-    appendToHistory(history_[0], use->used);
-    appendToHistory(history_[1], use->cache);
-    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    drawStackedColumns(
-        {{&history_[0],
-          QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemUsedFillColor)},
-         {&history_[1],
-          QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::MemCacheFillColor)}});
+    appendAndDrawStacked({{&history_[0], use->used, SettingsKeys::MemUsedFillColor},
+                          {&history_[1], use->cache, SettingsKeys::MemCacheFillColor}});
 }
