@@ -43,7 +43,7 @@ xdotool windowactivate "$xev_id" 2>/dev/null || true
 xdotool windowraise "$xev_id"
 sleep 0.5
 read -r x y w h <<<"$(stat_geometry)"
-light=$(pixel_brightness $((x + w - 3)) $((y + 3)))
+light=$(brightness $((x + w - 3)) $((y + 3)))
 [ "$light" -lt 200 ] || fail "$QUORVEL_WM: under the raised window (brightness $light)"
 
 # A click on it reaches the window beneath (below the title bar of its frame).
@@ -56,16 +56,16 @@ wait_for 2000 grep -q ButtonPress "$work/xev.log" || fail "$QUORVEL_WM: the clic
 workspace() {
   if [ "$QUORVEL_WM" = i3 ]; then i3-msg -q workspace "$(($1 + 1))"; else xdotool set_desktop "$1"; fi
 }
-if [ "$QUORVEL_WM" != i3 ] && [ "$(xprop -root _NET_NUMBER_OF_DESKTOPS | awk '{print $NF}')" = 1 ]; then
+root_number() { xprop -root "$1" | awk '{print $NF}'; }
+if [ "$QUORVEL_WM" != i3 ] && [ "$(root_number _NET_NUMBER_OF_DESKTOPS)" = 1 ]; then
   xdotool set_num_desktops 2 # KWin starts with one
-  sleep 0.3
+  wait_for 2000 eval '[ "$(root_number _NET_NUMBER_OF_DESKTOPS)" = 2 ]' || fail "$QUORVEL_WM: one workspace"
 fi
 workspace 1
-sleep 0.5
-[ "$(xprop -root _NET_CURRENT_DESKTOP | awk '{print $NF}')" = 1 ] || fail "$QUORVEL_WM: no second workspace"
+wait_for 2000 eval '[ "$(root_number _NET_CURRENT_DESKTOP)" = 1 ]' || fail "$QUORVEL_WM: no second workspace"
 stat_window_mapped || fail "$QUORVEL_WM: gone from the second workspace"
 workspace 0
-sleep 0.3
+wait_for 2000 eval '[ "$(root_number _NET_CURRENT_DESKTOP)" = 0 ]' || fail "$QUORVEL_WM: not back on the first workspace"
 
 # Never focused, never demanding attention (checked again after the fades,
 # each of which maps the window anew).
@@ -83,10 +83,10 @@ well_mannered first
 away_x=$((screen_w / 2)) away_y=$((screen_h - 100))
 xdotool mousemove "$away_x" "$away_y"
 set_setting AutoHide true
-sleep 1
+sleep 1 # the setting is read and the resting pointer no longer sampled
 xdotool mousemove_relative -- $((x + 10 - away_x)) $((y + 10 - away_y))
 wait_for 1000 stat_window_unmapped || fail "$QUORVEL_WM: still shown under the pointer at $(xdotool getmouselocation), window $(stat_geometry)"
-sleep 1
+sleep 1 # resting
 stat_window_unmapped || fail "$QUORVEL_WM: came back while the pointer rests there"
 xdotool mousemove_relative -- $((away_x - x - 10)) $((away_y - y - 10))
 wait_for 1000 stat_window_mapped || fail "$QUORVEL_WM: not back after the pointer left"

@@ -93,19 +93,28 @@ set_setting() { # key value: edits the file as a text editor would
   fi
 }
 
+# Screenshots, and pixels read from them, are of $SCREEN_DISPLAY: the desktop's
+# own display, or the X display a Wayland compositor is nested in.
+screen_display() { echo "${SCREEN_DISPLAY:-$DISPLAY}"; }
 screenshot() { # name
   if [ -n "${QUORVEL_SCREENSHOTS:-}" ]; then
     mkdir -p "$QUORVEL_SCREENSHOTS"
-    import -window root "$QUORVEL_SCREENSHOTS/$1.png"
+    import -display "$(screen_display)" -window root "$QUORVEL_SCREENSHOTS/$1.png"
   fi
 }
-
-# The brightness (0–255, the mean of red, green and blue) of one pixel of a
-# screenshot of the whole screen.
-pixel_brightness() { # x y
-  import -window root "$work/pixel.png"
+rgb() { # x y: red, green and blue (0–255) of one pixel
+  import -display "$(screen_display)" -window root "$work/pixel.png"
   convert "$work/pixel.png" -crop "1x1+$1+$2" -depth 8 txt:- |
-    awk -F'[()]' 'NR == 2 {split($2, c, ","); print int((c[1] + c[2] + c[3]) / 3)}'
+    awk -F'[()]' 'NR == 2 {split($2, c, ","); print int(c[1]), int(c[2]), int(c[3])}'
+}
+brightness() { # x y: the mean of red, green and blue
+  local r g b
+  read -r r g b <<<"$(rgb "$1" "$2")"
+  echo $(((r + g + b) / 3))
+}
+mean_brightness() { # x y width height: of a rectangle, in grey
+  import -display "$(screen_display)" -window root "$work/mean.png"
+  convert "$work/mean.png" -crop "$3x$4+$1+$2" -colorspace Gray -format '%[fx:int(mean * 255)]' info:
 }
 
 # Device pixels of a length in Qt's units at the scale in force: QT_SCALE_FACTOR

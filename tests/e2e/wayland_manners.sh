@@ -12,6 +12,7 @@
 source "$(dirname "$0")/lib.sh"
 CLICK_TARGET="$2"
 xdisplay="$QUORVEL_X_DISPLAY"
+SCREEN_DISPLAY="$xdisplay"
 # Sizes in the output's pixels at its scale (QUORVEL_WAYLAND_SCALE).
 px() { awk -v n="$1" -v s="${QUORVEL_WAYLAND_SCALE:-1}" 'BEGIN {printf "%d", n * s + 0.5}'; }
 width=$(px $(( 66 * $(graph_count) - 2 ))) height=$(px 64)
@@ -24,25 +25,9 @@ app_id=quorvel-click-target
 printf '[Desktop Entry]\nType=Application\nName=Click Target\nExec=click_target\n' \
   >"$XDG_DATA_HOME/applications/$app_id.desktop"
 
-screenshot_wayland() {
-  [ -n "${QUORVEL_SCREENSHOTS:-}" ] || return 0
-  mkdir -p "$QUORVEL_SCREENSHOTS"
-  import -display "$xdisplay" -window root "$QUORVEL_SCREENSHOTS/$1.png"
-}
 # A failure leaves a screenshot where screenshots are kept.
 eval "$(declare -f fail | sed '1s/^fail/fail_without_screenshot/')"
-fail() { screenshot_wayland "failed-$QUORVEL_COMPOSITOR"; fail_without_screenshot "$@"; }
-
-rgb() { # x y: red, green and blue of a pixel of the compositor's output as the nested display shows it
-  import -display "$xdisplay" -window root "$work/pixel.png"
-  convert "$work/pixel.png" -crop "1x1+$1+$2" -depth 8 txt:- |
-    awk -F'[()]' 'NR == 2 {split($2, c, ","); print int(c[1]), int(c[2]), int(c[3])}'
-}
-brightness() { # x y
-  local r g b
-  read -r r g b <<<"$(rgb "$1" "$2")"
-  echo $(((r + g + b) / 3))
-}
+fail() { screenshot "failed-$QUORVEL_COMPOSITOR"; fail_without_screenshot "$@"; }
 # The stat window (dark) with the native window (white) around it: dark just
 # inside its left and bottom edges, white just outside. (The desktop's own dark
 # background, before the native window is up, must not pass for it.)
@@ -97,7 +82,7 @@ if [ -n "$layer_shell" ]; then
 else
   grep -q "Window system: Xwayland" "$log" || fail "not on the Xwayland path: $(cat "$log")"
 fi
-screenshot_wayland "wayland-$QUORVEL_COMPOSITOR-${QUORVEL_WAYLAND_SCALE:-1}"
+screenshot "wayland-$QUORVEL_COMPOSITOR-${QUORVEL_WAYLAND_SCALE:-1}"
 # In its corner at its size (the check shown() makes).
 shown || fail "$QUORVEL_COMPOSITOR: not ${width}x$height pixels in the corner (edges: $(edges))"
 
@@ -175,13 +160,6 @@ if [ -n "$layer_shell" ]; then
   wait_for 3000 shown || fail "$QUORVEL_COMPOSITOR: back in sight after the list emptied? no"
 fi
 
-# The mean brightness of the stat window's place: its titles make it more
-# than that of a dark background alone.
-mean_brightness() { # x y width height
-  import -display "$xdisplay" -window root "$work/mean.png"
-  convert "$work/mean.png" -crop "$3x$4+$1+$2" -colorspace Gray -format '%[fx:int(mean * 255)]' info:
-}
-
 if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
   # On a second virtual desktop (reached over KWin's D-Bus): the native window
   # stays on the first, the stat window is there too.
@@ -190,7 +168,7 @@ if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
   kwin_call /KWin org.kde.KWin.setCurrentDesktop int32:2
   sleep 0.5
   mean=$(mean_brightness $((screen_w - width)) 0 "$width" "$(px 12)")
-  screenshot_wayland "wayland-kwin-desktop2"
+  screenshot "wayland-kwin-desktop2"
   [ "$mean" -gt 20 ] ||
     fail "kwin: not on the second virtual desktop (mean brightness $mean)"
   [ "$(brightness 300 400)" -lt 100 ] || fail "kwin: the desktop did not change"
@@ -246,7 +224,7 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
       [ "$(brightness $((screen_w - $(px 15))) $(px 45))" -gt 200 ]
   }
   wait_for 3000 menu_over_window || fail "sway: the tray menu is covered by the stat window"
-  screenshot_wayland "wayland-sway-tray-menu"
+  screenshot "wayland-sway-tray-menu"
   pointer $((screen_w - $(px 90))) $(px 32); sleep 0.2; click
   prefs_open() { swaymsg -t get_tree | grep -q '"name": "Preferences — Quorvel"'; }
   wait_for 3000 prefs_open || fail "sway: \"Preferences\" in the tray menu could not be clicked"
@@ -264,7 +242,7 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
     [ -n "$b" ] && [ "$b" -gt $((r + 40)) ]
   }
   wait_for 3000 notification_shown || fail "sway: no notification"
-  screenshot_wayland "wayland-sway-notification"
+  screenshot "wayland-sway-notification"
   before=$(presses)
   pointer $((screen_w - $(px 100))) $((top + $(px 25))); sleep 0.2; click
   wait_for 3000 eval '! notification_shown' ||
@@ -316,7 +294,7 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   on_second() { [ "$(brightness $((screen_w - 3)) $((400 + top + 3)))" -lt "$(brightness $((screen_w - width - 30)) $((400 + top + 30)))" ]; }
   set_setting Screen X11-2
   wait_for 3000 on_second || fail "sway: not on the output \"Screen\" names"
-  screenshot_wayland "wayland-sway-second-output"
+  screenshot "wayland-sway-second-output"
   shown && fail "sway: still on the first output as well"
 
   # In every corner of the second output: its X window moved over the first
@@ -338,7 +316,7 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
     set_setting WindowPosition "$position"
     wait_for 3000 in_corner "$position" || fail "sway: not in corner $position of the second output"
   done
-  screenshot_wayland "wayland-sway-second-output-bottom-right"
+  screenshot "wayland-sway-second-output-bottom-right"
   set_setting WindowPosition 1
   DISPLAY="$xdisplay" xdotool windowmove "$second" 0 400
   wait_for 3000 on_second || fail "sway: not back in the top-right corner of the second output"
