@@ -1,7 +1,6 @@
 #include "graphs/MemGraphView.h"
 #include "RenderSupport.h"
 #include "TestSupport.h"
-#include "kernel/MemoryLoad.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
@@ -15,29 +14,6 @@ namespace {
 QByteArray fixture(const char* name) {
     QFile file(QStringLiteral(QUORVEL_FIXTURES "/meminfo/") + QLatin1String(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-TEST(MemoryLoad, SharesFromMeminfo) {
-    const struct {
-        QByteArray text;
-        float used, cache;
-    } cases[] = {
-        {fixture("half-used"), 0.5f, 0.25f},
-        // Before MemAvailable: free + buffers + cache stand in for it.
-        {fixture("no-available"), 0.5f, 0.25f},
-        // Cache the kernel counts as available stacks only up to the total.
-        {fixture("cache-overlaps"), 0.9f, 0.1f},
-        {"MemTotal: 100 kB\nMemAvailable: 0 kB\n", 1.0f, 0.0f},
-    };
-    for (const auto& c : cases) {
-        const auto use = memoryUseOf(c.text);
-        ASSERT_TRUE(use) << c.text.constData();
-        EXPECT_NEAR(use->used, c.used, 1e-6) << c.text.constData();
-        EXPECT_NEAR(use->cache, c.cache, 1e-6) << c.text.constData();
-    }
-    for (const char* broken :
-         {"", "MemFree: 5 kB\n", "MemTotal: 0 kB\n", "MemTotal: lots\n", "XMemTotal: 100 kB\n"})
-        EXPECT_FALSE(memoryUseOf(QByteArray(broken))) << broken;
 }
 
 class MemGraphTest : public ::testing::Test {

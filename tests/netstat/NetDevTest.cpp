@@ -33,12 +33,18 @@ TEST(NetDev, ParsesInterfaceLinesAndSkipsHeadings) {
     EXPECT_EQ(s.at("eth0").collisions, 2u);
     EXPECT_FALSE(netdev::parseNetDev("Inter-|   Receive\n face |bytes\n"));
     EXPECT_FALSE(netdev::parseNetDev(""));
-    // A name holding ':' is split at the last one; a short line is skipped.
+    // A name holding ':' is split at the last one; a counter may abut the
+    // colon; blanks before a name go, however many; a short line and one
+    // without a name are skipped.
     const auto odd = netdev::parseNetDev("eth0:1: 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n"
-                                         "bad: 1 2 3\n");
+                                         " wlan0:7 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n"
+                                         "bad: 1 2 3\n"
+                                         " : 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n");
     ASSERT_TRUE(odd);
     EXPECT_EQ(odd->count("eth0:1"), 1u);
-    EXPECT_EQ(odd->count("bad"), 0u);
+    ASSERT_EQ(odd->count("wlan0"), 1u);
+    EXPECT_EQ(odd->at("wlan0").rxBytes, 7u);
+    EXPECT_EQ(odd->size(), 2u);
 }
 
 TEST(NetDev, RatesOverRealInterfacesWithoutLoopback) {

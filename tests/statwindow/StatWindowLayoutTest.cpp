@@ -52,6 +52,8 @@ TEST(DevicePosition, EdgesStayOnTheScreensEdgesAtEveryRatio) {
              // lands on 1280, the bottom on 800.
              Case{1.1, QRect(0, 0, 1164, 727), QRect(968, 663, 196, 64), {216, 70}, {1064, 730}},
              Case{1.5, QRect(0, 0, 853, 533), QRect(0, 0, 196, 64), {294, 96}, {0, 0}},
+             // Touching no edge: scaled from the near edges.
+             Case{1.5, QRect(0, 0, 853, 533), QRect(100, 100, 196, 64), {294, 96}, {150, 150}},
              // Below a 24-pixel panel (16 units at 1.5): scaled from the top.
              Case{1.5, QRect(0, 0, 853, 533), QRect(657, 16, 196, 64), {294, 96}, {986, 24}},
          }) {

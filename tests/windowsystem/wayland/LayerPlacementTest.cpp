@@ -10,10 +10,12 @@ TEST(LayerPlacement, AnchorsToTheCornerTheFrameIsIn) {
         QRect frame;
         std::uint32_t anchor;
     } cases[] = {
-        {{0, 0, 196, 64}, Top | Left},      {{1084, 0, 196, 64}, Top | Right},
+        {{0, 0, 196, 64}, Top | Left},         {{1084, 0, 196, 64}, Top | Right},
         {{1084, 24, 196, 64}, Top | Right}, // below a top panel
-        {{0, 736, 196, 64}, Bottom | Left}, {{1084, 736, 196, 64}, Bottom | Right},
-        {{0, 0, 1280, 64}, Top | Right}, // wider than half the screen: centre decides
+        {{0, 736, 196, 64}, Bottom | Left},    {{1084, 736, 196, 64}, Bottom | Right},
+        {{0, 0, 1280, 64}, Top | Right},       // wider than half the screen: centre decides
+        {{542, 368, 196, 64}, Bottom | Right}, // centred exactly: right and bottom
+        {{541, 367, 196, 64}, Top | Left},     // a unit less: left and top
     };
     for (const auto& c : cases)
         EXPECT_EQ(anchorFor(c.frame, screen), c.anchor) << c.frame.x() << "," << c.frame.y();
@@ -58,6 +60,7 @@ TEST(LayerPlacement, BufferFillsTheSurfaceAtTheOutputsScale) {
         {1, 150, true, {245, 80}, 1, true},    // 1.25: 196 × 1.25 = 245
         {1, 126, true, {206, 67}, 1, true},    // 1.05: 205.8 and 67.2 round to nearest
         {2, 180, false, {392, 128}, 2, false}, // no viewport: the integer scale
+        {2, 0, true, {392, 128}, 2, false},    // no fractional scale told yet
     };
     for (const auto& c : cases) {
         const Buffer buffer = bufferFor(logical, c.integer, c.fractional120, c.viewport);
