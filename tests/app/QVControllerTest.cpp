@@ -91,13 +91,6 @@ TEST_F(ControllerTest, CPUGraphsOffAndOnAreNewViewsAndNoGraphsHidesTheWindow) {
     EXPECT_EQ(ui->statWindow().geometry().size(), QSize(64, 64));
 }
 
-TEST_F(ControllerTest, TerminationStopsTheNetworkHelper) {
-    launch();
-    ASSERT_NE(controller().netView(), nullptr);
-    controller().applicationWillTerminate();
-    EXPECT_EQ(controller().netView(), nullptr);
-}
-
 // With the tray icon turned off, the preferences are the only way back to it:
 // while they are open the icon is there, one icon only, and closing them
 // applies the setting as it then stands.
