@@ -33,6 +33,7 @@ void GraphView::allocateImage(qreal screenRatio) {
                                                       : screenRatio);
     graphImage_.fill(Qt::transparent);
     drawnColumns_ = 0;
+    painted_ = false;
 }
 
 void GraphView::setScreenRatio(qreal ratio) {
@@ -104,8 +105,9 @@ void GraphView::drawColumns(std::size_t count, const QVariantList& style, int pa
     const bool wholePixels = pixelsPerUnit > 0 && qFuzzyCompare(ratio, qreal(pixelsPerUnit));
     const bool oneMore = count == drawnColumns_ + 1;
     const bool scrolled = count == drawnColumns_ && int(count) == capacity && count > 0;
+    const bool incremental = wholePixels && style == drawnStyle_ && (oneMore || scrolled);
     std::size_t first = 0;
-    if (wholePixels && style == drawnStyle_ && (oneMore || scrolled)) {
+    if (incremental) {
         if (scrolled)
             scrollGraphArea(pixelsPerUnit);
         first = count - 1;
@@ -121,7 +123,10 @@ void GraphView::drawColumns(std::size_t count, const QVariantList& style, int pa
         for (std::size_t c = first; c < count; ++c)
             drawColumn(painter, c, pass);
     painter.end();
-    imageDrawn();
+    if (incremental)
+        columnDrawn(count - 1, scrolled);
+    else
+        imageDrawn();
 }
 
 // Moves the graph area's columns one unit to the left (the oldest drops off)
@@ -142,9 +147,29 @@ void GraphView::scrollGraphArea(int pixelsPerUnit) {
 }
 
 void GraphView::imageDrawn() {
+    painted_ = false;
     update();
     if (auto* floating = qobject_cast<FloatingWindow*>(window()))
-        floating->contentChanged();
+        floating->contentChanged(true);
+}
+
+// Only the column is painted anew. A scroll moves the rest of the plot in the
+// window's own copy, which on X11 Qt hands to the server as a copy of what it
+// already has, so a tick sends a column (a few hundred bytes) instead of the
+// whole window. That holds only while the window's copy is what the image was
+// before this change: after a change not painted yet, everything is.
+void GraphView::columnDrawn(std::size_t column, bool scrolled) {
+    if (!painted_)
+        return imageDrawn();
+    const int top = qRound(topMargin());
+    const int capacity = PlotGeometry::capacity(float(imageSize().width()));
+    const int height = qRound(imageSize().height()) - top;
+    if (scrolled)
+        scroll(-1, 0, QRect(1, top, capacity, height)); // repaints the column it uncovers
+    else
+        update(QRect(int(column) + 1, top, 1, height));
+    if (auto* floating = qobject_cast<FloatingWindow*>(window()))
+        floating->contentChanged(false);
 }
 
 void GraphView::sampleTicked() {
@@ -209,6 +234,7 @@ void GraphView::removeFromSuperview() {
 void GraphView::viewWillMoveToWindow(QWidget*) {}
 
 void GraphView::paintEvent(QPaintEvent*) {
+    painted_ = true;
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     const QColor background = QVExtensions::unarchivedObjectForKey(

@@ -67,6 +67,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     // After new drawing into the image: the view and its window show it.
     void imageDrawn();
+    // The same after drawing only column `column` anew, either added beside the
+    // others or (scrolled) after the others moved one unit to the left.
+    void columnDrawn(std::size_t column, bool scrolled);
 
     // Appends a sample to a history, dropping the oldest once it holds a
     // sample for every column the graph has.
@@ -111,6 +114,9 @@ private:
     qreal screenRatio_ = 1.0;
     // What drawColumns() last drew, for drawing only the newest column.
     std::size_t drawnColumns_ = 0;
+    // Whether what the image held was painted before it changed again, so the
+    // window's copy of the view can be moved instead of painted anew.
+    bool painted_ = false;
     QVariantList drawnStyle_;
     QString graphTitle_;
     QImage graphImage_;

@@ -122,8 +122,8 @@ float FloatingWindow::alphaValue() const {
     return alpha_;
 }
 
-void FloatingWindow::contentChanged() {
-    keeper_->contentChanged();
+void FloatingWindow::contentChanged(bool everything) {
+    keeper_->contentChanged(everything);
 }
 
 bool FloatingWindow::seesPointer() const {

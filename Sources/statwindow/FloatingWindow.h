@@ -63,9 +63,10 @@ public:
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
-    // The graphs drew anew: a window system that does not show this widget
-    // itself draws the window again.
-    void contentChanged();
+    // The graphs drew anew, all of it or (everything false) a part they
+    // marked themselves: a window system that does not show this widget itself
+    // draws the window again.
+    void contentChanged(bool everything);
     // Where the window system cannot tell where the pointer is, the window
     // reports the pointer coming onto it instead (see WindowKeeper).
     bool seesPointer() const;

@@ -27,9 +27,9 @@ public:
     virtual void setClickThrough(bool on) = 0;
     // The wanted place or size changed.
     virtual void placementChanged() = 0;
-    // The window's content was drawn anew; only keepers that draw the window
-    // themselves care.
-    virtual void contentChanged() {}
+    // The window's content was drawn anew: all of it, or (everything false)
+    // only a part that the widgets marked themselves.
+    virtual void contentChanged(bool everything) { (void)everything; }
     // The output the window belongs on, where the window system places it by
     // output (a Wayland layer surface) rather than by position.
     virtual void setScreenName(const QString&) {}

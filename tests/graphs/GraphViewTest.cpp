@@ -6,8 +6,11 @@
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
+#include <QBackingStore>
 #include <QGuiApplication>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QTest>
 
 #include <cmath>
 
@@ -103,14 +106,32 @@ TEST(GraphView, ImageCoversTheViewInWholePixelsAtAnyRatio) {
     }
 }
 
-// A graph that draws stacked columns it is handed.
+// A graph that draws stacked columns it is handed, and notes how much of it
+// each paint covered.
 class StackedGraph : public GraphView {
 public:
     using GraphView::GraphView;
     void draw(const std::deque<float>& low, const std::deque<float>& high, QColor second) {
         drawStackedColumns({{&low, Qt::red}, {&high, second}});
     }
+    QRect lastPainted;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        lastPainted = event->rect();
+        GraphView::paintEvent(event);
+    }
 };
+
+// Fractional heights, so that edges are antialiased.
+void tick(int n, std::deque<float>& low, std::deque<float>& high) {
+    low.push_back(float((n * 37) % 100) / 250.0f);
+    high.push_back(float((n * 53) % 100) / 300.0f);
+    if (low.size() > 62) {
+        low.pop_front();
+        high.pop_front();
+    }
+}
 
 TEST(GraphView, ColumnsDrawnOneATimeAsTheGraphScrollsMatchAFullDrawing) {
     TestSettings settings;
@@ -118,20 +139,47 @@ TEST(GraphView, ColumnsDrawnOneATimeAsTheGraphScrollsMatchAFullDrawing) {
         StackedGraph ticking(QRect(0, 0, 64, 64));
         ticking.setScreenRatio(ratio);
         std::deque<float> low, high;
-        for (int tick = 0; tick < 150; ++tick) {
-            low.push_back(float((tick * 37) % 100) / 250.0f); // fractional tops
-            high.push_back(float((tick * 53) % 100) / 300.0f);
-            if (low.size() > 62) {
-                low.pop_front();
-                high.pop_front();
-            }
-            ticking.draw(low, high, tick < 120 ? Qt::blue : Qt::green);
+        for (int n = 0; n < 150; ++n) {
+            tick(n, low, high);
+            ticking.draw(low, high, n < 120 ? Qt::blue : Qt::green);
         }
         StackedGraph whole(QRect(0, 0, 64, 64));
         whole.setScreenRatio(ratio);
         whole.draw(low, high, Qt::green);
         EXPECT_EQ(ticking.graphImage(), whole.graphImage()) << "ratio " << ratio;
     }
+}
+
+// Also run with QT_SCALE_FACTOR 1.5 and 2 (see tests/CMakeLists.txt). The
+// window's own copy of the graph, kept up to date a column at a time (its
+// other columns moved, not painted), is what painting it whole gives.
+TEST(GraphView, WindowShowsWhatAFullRedrawShows) {
+    TestSettings settings;
+    QWidget window;
+    window.setAttribute(Qt::WA_TranslucentBackground);
+    window.resize(130, 64);
+    auto* graphs = new StackedGraph(QRect(0, 0, 64, 64), &window);
+    auto* second = new StackedGraph(QRect(66, 0, 64, 64), &window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    std::deque<float> low, high;
+    const qreal ratio = window.devicePixelRatio();
+    const bool wholePixels = ratio == std::floor(ratio);
+    for (int n = 0; n < 100; ++n) {
+        tick(n, low, high);
+        graphs->draw(low, high, Qt::blue);
+        second->draw(high, low, Qt::green);
+        QCoreApplication::processEvents();
+        if (wholePixels && n > 0) {
+            EXPECT_EQ(graphs->lastPainted.width(), 1) << "tick " << n << ", ratio " << ratio;
+        }
+    }
+    auto shown = [&] { return static_cast<QImage*>(window.backingStore()->paintDevice())->copy(); };
+    const QImage ticked = shown();
+    graphs->repaint();
+    second->repaint();
+    EXPECT_EQ(graphs->lastPainted, QRect(0, 0, 64, 64));
+    EXPECT_EQ(ticked, shown()) << "ratio " << ratio;
 }
 
 } // namespace

@@ -180,10 +180,10 @@ void LayerSurfaceKeeper::takeScale(int scale) {
     if (scale == integerScale_)
         return;
     integerScale_ = scale;
-    contentChanged();
+    contentChanged(true);
 }
 
-void LayerSurfaceKeeper::contentChanged() {
+void LayerSurfaceKeeper::contentChanged(bool) {
     if (configured_ && !drawSoon_->isActive())
         drawSoon_->start();
 }
@@ -211,7 +211,7 @@ void LayerSurfaceKeeper::createSurface() {
                 auto* self = static_cast<LayerSurfaceKeeper*>(data);
                 if (int(scale) != self->fractionalScale120_) {
                     self->fractionalScale120_ = int(scale);
-                    self->contentChanged();
+                    self->contentChanged(true);
                 }
             }};
         wp_fractional_scale_v1_add_listener(fractional_, &fractionalListener, this);

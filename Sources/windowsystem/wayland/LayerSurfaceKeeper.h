@@ -53,7 +53,7 @@ public:
     void setClickThrough(bool on) override;
     void placementChanged() override;
     void setScreenName(const QString& name) override;
-    void contentChanged() override;
+    void contentChanged(bool everything) override;
     // A Wayland client is not told where its surface is.
     QRect deviceFrame() const override { return {}; }
 

@@ -124,9 +124,10 @@ void X11WindowKeeper::placementChanged() {
 // X server, which then takes the processor from Quorvel: three graphs cost
 // four switches a second. Marking the whole window, gaps included, makes it
 // one rectangle, one image and one write; painting the gaps costs nothing
-// next to that.
-void X11WindowKeeper::contentChanged() {
-    if (window_->isVisible())
+// next to that. A graph that only added a column marks just that column (a few
+// hundred bytes), and the server moves what it has (see GraphView).
+void X11WindowKeeper::contentChanged(bool everything) {
+    if (everything && window_->isVisible())
         window_->update();
 }
 

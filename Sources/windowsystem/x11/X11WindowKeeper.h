@@ -56,8 +56,9 @@ public:
     void cancelShow();
     // The wanted place changed: look again, with corrections allowed again.
     void placementChanged() override;
-    // The graphs drew: the whole window is painted again (see the source).
-    void contentChanged() override;
+    // The graphs drew everything: the whole window is painted again (see the
+    // source).
+    void contentChanged(bool everything) override;
     // Where the window is, in device pixels; null until it was first seen.
     QRect deviceFrame() const override { return deviceFrame_; }
     // The screen's RandR monitor.
