@@ -61,6 +61,7 @@ void UserDefaults::load(bool reportChange) {
         lineProblems_ = text ? text->problems() : QStringList();
         const bool changed = values != stored_;
         stored_ = values;
+        read_.clear();
         reportProblems();
         if (changed && reportChange)
             emit didChange();
@@ -137,6 +138,7 @@ void UserDefaults::registerDefaults(const QVariantMap& values) {
         registered_.insert(it.key(), StoredValue::isList(it.value())
                                          ? QVariant(it.value().toStringList())
                                          : it.value());
+    read_.clear();
     reportProblems();
 }
 
@@ -147,6 +149,15 @@ void UserDefaults::reportUnusable(const QString& key, const QString& text) const
 }
 
 QVariant UserDefaults::objectForKey(const QString& key) const {
+    const auto known = read_.constFind(key);
+    if (known != read_.cend())
+        return *known;
+    const QVariant value = readObject(key);
+    read_.insert(key, value);
+    return value;
+}
+
+QVariant UserDefaults::readObject(const QString& key) const {
     const QVariant fallback = registered_.value(key);
     const auto stored = stored_.constFind(key);
     if (stored == stored_.cend())
@@ -236,6 +247,7 @@ bool UserDefaults::saveUnsaved() {
         file_.replace(text->toBytes(), contents.state == SettingsFile::State::Unreadable);
 
     stored_ = text->values();
+    read_.clear();
     lineProblems_ = text->problems();
     if (failure) {
         // The changes stay in memory and are tried again, in a while or with

@@ -6,6 +6,7 @@
 // edits), the keys and their defaults (SettingsKeys), the pending edits of the
 // preferences (DefaultsController) and the colour codec.
 
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QSet>
@@ -51,7 +52,10 @@ public:
     static QString defaultFilePath();
 
     void registerDefaults(const QVariantMap& values);
-    void setValidator(Validator validator) { validator_ = std::move(validator); }
+    void setValidator(Validator validator) {
+        validator_ = std::move(validator);
+        read_.clear();
+    }
 
     QVariant objectForKey(const QString& key) const;
     bool boolForKey(const QString& key) const;
@@ -89,6 +93,7 @@ signals:
 
 private:
     void load(bool reportChange);
+    QVariant readObject(const QString& key) const;
     void watchFile();
     void reportUnusable(const QString& key, const QString& text) const;
     void reportOnce(const QString& tag, const QString& message) const;
@@ -106,4 +111,7 @@ private:
     bool reportedUnreadable_ = false;
     Validator validator_;
     mutable QSet<QString> warned_; // what was reported already
+    // What objectForKey() answered, until the values, defaults or validator
+    // change: the graphs read their colours at every tick.
+    mutable QHash<QString, QVariant> read_;
 };
