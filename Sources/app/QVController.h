@@ -65,6 +65,9 @@ public:
 
     // Stat window.
     void _setupStatWindow();
+    // Decides again whether the stat window should be out of sight (pointer,
+    // listed application, full screen) and fades it out or in; called whenever
+    // something the decision depends on may have changed.
     void _pollTimerHandler();
 
     // Tray icon.
