@@ -9,9 +9,11 @@
 #include "statwindow/FloatingWindow.h"
 #include "windowsystem/ActiveApplication.h"
 #include "windowsystem/WindowSystem.h"
+#include "windowsystem/gnome/ShellCompanion.h"
 
 #include <QApplication>
 #include <QMenu>
+#include <QSystemTrayIcon>
 
 std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, SingleCopy* singleCopy) {
     std::unique_ptr<MainInterface> ui(new MainInterface);
@@ -29,13 +31,25 @@ std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, Singl
 
     ui->statusMenu_ = std::make_unique<QMenu>();
     QMenu& menu = *ui->statusMenu_;
-    QObject::connect(menu.addAction(QObject::tr("Preferences…")), &QAction::triggered, &controller,
-                     &QVController::showPrefWindow);
-    QObject::connect(menu.addAction(QObject::tr("About Quorvel")), &QAction::triggered, &controller,
-                     &QVController::showAboutPanel);
+    QAction* preferences = menu.addAction(QObject::tr("Preferences…"));
+    QObject::connect(preferences, &QAction::triggered, &controller, &QVController::showPrefWindow);
+    QAction* about = menu.addAction(QObject::tr("About Quorvel"));
+    QObject::connect(about, &QAction::triggered, &controller, &QVController::showAboutPanel);
     menu.addSeparator();
-    QObject::connect(menu.addAction(QObject::tr("Quit Quorvel")), &QAction::triggered, qApp,
-                     &QCoreApplication::quit);
+    QAction* quit = menu.addAction(QObject::tr("Quit Quorvel"));
+    QObject::connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    // On GNOME, where no tray shows the icon, the same menu from the top bar
+    // (by the Shell companion); the tray, when there is one, is where it lives.
+    if (ShellCompanion* companion = WindowSystem::shellCompanion()) {
+        companion->setTopBarMenuWanted(!QSystemTrayIcon::isSystemTrayAvailable());
+        QObject::connect(companion, &ShellCompanion::menuActivated, &menu,
+                         [preferences, about, quit](const QString& action) {
+                             QAction* chosen = action == u"preferences" ? preferences
+                                               : action == u"about"     ? about
+                                                                        : quit;
+                             chosen->trigger();
+                         });
+    }
 
     ui->desktopEntries_ = std::make_unique<DesktopEntries>();
     ui->activeApplication_ = WindowSystem::makeActiveApplication();

@@ -2,6 +2,7 @@
 
 #include "statwindow/FloatingWindow.h"
 #include "windowsystem/PointerPosition.h"
+#include "windowsystem/PointerPresence.h"
 #include "windowsystem/WindowSystem.h"
 
 #include <QTimer>
@@ -12,8 +13,8 @@ constexpr int restingSamples = 5;
 } // namespace
 
 HoverWatch::HoverWatch(FloatingWindow& window, QObject* parent)
-    : QObject(parent), window_(window), sampling_(new QTimer(this)),
-      hoverReturn_(new QTimer(this)) {
+    : QObject(parent), window_(window), presence_(WindowSystem::pointerPresence()),
+      sampling_(new QTimer(this)), hoverReturn_(new QTimer(this)) {
     sampling_->setInterval(samplingIntervalMs);
     connect(sampling_, &QTimer::timeout, this, &HoverWatch::mayHaveChanged);
     hoverReturn_->setSingleShot(true);
@@ -24,16 +25,33 @@ HoverWatch::HoverWatch(FloatingWindow& window, QObject* parent)
         connect(pointer_, &PointerPosition::moved, this, [this] {
             // Moved, even if sampling finds it where it was last seen.
             returnedAt_.reset();
-            if (watching_)
+            if (watching_ && !presenceReported())
                 startSampling();
         });
     }
     window_.setPointerEntryHandler([this] { pointerCameOn(); });
+    if (presence_) {
+        connect(presence_, &PointerPresence::pointerPresenceChanged, this, [this] {
+            // Reports that start or stop hand the watch to the other way.
+            setWatching(watching_);
+            emit mayHaveChanged();
+        });
+    }
+}
+
+bool HoverWatch::presenceReported() const {
+    return presence_ && presence_->reportsPointer();
 }
 
 void HoverWatch::setWatching(bool on) {
     watching_ = on;
-    if (!window_.seesPointer()) {
+    if (presence_)
+        presence_->setPointerWanted(on);
+    if (presenceReported()) {
+        sampling_->stop();
+        hoverReturn_->stop();
+        returnedAt_.reset();
+    } else if (!window_.seesPointer()) {
         window_.setSensesPointer(on);
         if (!on) {
             pointerCameOn_ = false;
@@ -53,7 +71,7 @@ void HoverWatch::startSampling() {
 }
 
 void HoverWatch::lookAtRestingPointer() {
-    if (!pointer_ || !watching_ || sampling_->isActive())
+    if (!pointer_ || !watching_ || sampling_->isActive() || presenceReported())
         return;
     // Two graph kinds may tick together: one look is enough.
     if (restingLook_.isValid() && restingLook_.elapsed() < 500)
@@ -72,6 +90,8 @@ void HoverWatch::lookAtRestingPointer() {
 // window, X keeps its last position, which may be on the stat window; a
 // position that has not changed for hoverReturnMs counts as gone.
 bool HoverWatch::pointerInWindow() {
+    if (presenceReported())
+        return presence_->pointerInside();
     if (!window_.seesPointer())
         return pointerCameOn_;
     // Both in device pixels, and the window where it really is: a window

@@ -8,6 +8,7 @@
 
 class FloatingWindow;
 class PointerPosition;
+class PointerPresence;
 class QTimer;
 
 // Whether the pointer is on the stat window, for "AutoHide", at the least cost
@@ -19,7 +20,8 @@ class QTimer;
 // wake up for this at all. Where it cannot (Wayland, or over native windows on
 // Xwayland), the window gets out of the way when the pointer comes onto it and
 // is back hoverReturnMs later; a pointer still there hides it again at its next
-// movement.
+// movement. Where the window system reports the pointer coming and going (GNOME
+// with the Shell companion), its report is the answer and nothing is sampled.
 class HoverWatch : public QObject {
     Q_OBJECT
 public:
@@ -47,7 +49,10 @@ private:
     void pointerCameOn();
     void hoverTimeIsUp();
 
+    bool presenceReported() const;
+
     FloatingWindow& window_;
+    PointerPresence* presence_;
     bool watching_ = false;
     QTimer* sampling_;
     PointerPosition* pointer_ = nullptr;

@@ -1,6 +1,8 @@
 #include "windowsystem/WindowSystem.h"
 
 #include "session/SystemLog.h"
+#include "windowsystem/gnome/ShellActiveApplication.h"
+#include "windowsystem/gnome/ShellCompanion.h"
 #include "windowsystem/wayland/LayerSurfaceKeeper.h"
 #include "windowsystem/wayland/WaylandActiveApplication.h"
 #include "windowsystem/wayland/WaylandConnection.h"
@@ -8,6 +10,9 @@
 #include "windowsystem/x11/X11PointerPosition.h"
 #include "windowsystem/x11/X11WindowKeeper.h"
 
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QPointer>
 #include <QWidget>
 
 namespace WindowSystem {
@@ -117,11 +122,25 @@ std::unique_ptr<ActiveApplication> makeActiveApplication() {
         wayland->attachToEventLoop();
         return std::make_unique<WaylandActiveApplication>(*wayland);
     }
+    if (ShellCompanion* companion = shellCompanion())
+        return std::make_unique<ShellActiveApplication>(*companion,
+                                                        std::make_unique<X11ActiveApplication>());
     return std::make_unique<X11ActiveApplication>();
 }
 
 PointerPosition* makePointerPosition(QObject* parent) {
     return new X11PointerPosition(parent);
+}
+
+ShellCompanion* shellCompanion() {
+    static QPointer<ShellCompanion> companion;
+    if (!companion && chosen == Kind::Xwayland && QCoreApplication::instance())
+        companion = new ShellCompanion(QDBusConnection::sessionBus(), QCoreApplication::instance());
+    return companion;
+}
+
+PointerPresence* pointerPresence() {
+    return shellCompanion();
 }
 
 } // namespace WindowSystem

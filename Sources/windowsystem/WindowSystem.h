@@ -3,8 +3,9 @@
 // windowsystem/: the window systems behind small interfaces: the keeper of the
 // stat window (WindowKeeper), the active application (ActiveApplication) and
 // the pointer (PointerPosition), with x11/ (X11 and Xwayland) and wayland/
-// (the layer shell and the compositors' window lists) beside them. WindowSystem
-// picks one at start.
+// (the layer shell and the compositors' window lists) and gnome/ (GNOME through
+// Xwayland, with Quorvel's Shell companion) beside them. WindowSystem picks one
+// at start.
 
 #include <QString>
 
@@ -14,6 +15,8 @@
 
 class ActiveApplication;
 class PointerPosition;
+class PointerPresence;
+class ShellCompanion;
 class QObject;
 class QWidget;
 class WaylandConnection;
@@ -74,5 +77,12 @@ std::unique_ptr<ActiveApplication> makeActiveApplication();
 // The pointer's position for the hover test, where the window system lets it
 // be followed over other windows (see WindowKeeper::seesPointer()).
 PointerPosition* makePointerPosition(QObject* parent);
+// On Xwayland (GNOME), the client of Quorvel's GNOME Shell companion, made at
+// the first call, which needs the application object; it lives as long as
+// that does. Null elsewhere.
+ShellCompanion* shellCompanion();
+// Where the window system reports the pointer coming onto the stat window and
+// leaving it: the companion, on Xwayland. Null elsewhere.
+PointerPresence* pointerPresence();
 
 } // namespace WindowSystem

@@ -44,6 +44,9 @@ X11WindowKeeper::X11WindowKeeper(QWidget* window, Target target)
     if (qtX11Connection())
         QCoreApplication::instance()->installNativeEventFilter(this);
     window_->installEventFilter(this);
+    // The mark (WM_WINDOW_ROLE) by which the GNOME Shell companion knows the
+    // stat window among Quorvel's windows.
+    window_->setWindowRole(QStringLiteral("quorvel-stat-window"));
 }
 
 bool X11WindowKeeper::eventFilter(QObject* watched, QEvent* event) {
