@@ -25,6 +25,9 @@ packages=(
   # what a sway session has beside it: a panel with a tray, a notification
   # daemon, and a program that sends it a notification
   waybar mako-notifier libnotify-bin
+  # GNOME Shell, where Quorvel's companion extension runs, gjs for the tests of
+  # its logic, and ESLint for its style
+  gnome-shell gjs eslint
 )
 
 missing=()

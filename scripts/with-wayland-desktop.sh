@@ -5,13 +5,18 @@
 # command's exit status is this script's.
 #
 # QUORVEL_COMPOSITOR picks it: sway (run as an unprivileged user: it refuses
-# root), kwin (KDE Plasma's kwin_wayland) or mutter (GNOME's, which starts its
-# own Xwayland). The command sees:
+# root), kwin (KDE Plasma's kwin_wayland), mutter (GNOME's window manager,
+# which starts its own Xwayland) or gnome-shell (the whole GNOME Shell, with
+# its top bar; QUORVEL_GNOME_EXTENSIONS lists the extensions it has enabled,
+# found where users' are: on XDG_DATA_DIRS). The command sees:
 #   WAYLAND_DISPLAY   the compositor's socket, as an absolute path
 #   QUORVEL_X_DISPLAY the Xvfb the compositor is nested in (input, screenshots)
 #   DISPLAY           the session's Xwayland where the compositor has one
-#                     ready (mutter), else unset
-#   DBUS_SESSION_BUS_ADDRESS  the session bus (kwin, sway)
+#                     ready (mutter, gnome-shell), else unset
+#   DBUS_SESSION_BUS_ADDRESS  the session bus (kwin, sway, gnome-shell)
+#   QUORVEL_SHELL_DATA_HOME   where GNOME Shell looks for the user's desktop
+#                     entries (gnome-shell; QUORVEL_SHELL_APPLICATIONS, id=program
+#                     pairs, are installed there before it starts)
 #   QUORVEL_COMPOSITOR_PID    the compositor's process (sway)
 # KWin checks permissions as in a real session: its restricted interfaces go
 # only to programs whose desktop entry (found on XDG_DATA_DIRS) asks for them.
@@ -40,6 +45,10 @@ cleanup() {
   # (a session bus, Xwayland) down with it.
   for p in "${pids[@]}"; do kill -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  # A failure in GNOME Shell shows what its extensions said.
+  if [ "$status" -ne 0 ] && [ "$QUORVEL_COMPOSITOR" = gnome-shell ]; then
+    grep -E 'Quorvel companion|JS ERROR|JS WARNING' "$session/compositor.log" >&2 || true
+  fi
   rm -rf "$session"
   exit "$status"
 }
@@ -137,6 +146,40 @@ CONF
     pids+=($!)
     socket="$runtime/wayland-quorvel"
     ;;
+  gnome-shell)
+    # Where logind does not answer (a container) the shell dies in its login
+    # manager unless /run/systemd looks empty: it runs in a mount namespace of
+    # its own with empty folders there, and a system bus of its own.
+    # Services the bus starts (dconf, which keeps the shell's settings) see the
+    # session's home.
+    HOME="$session" XDG_RUNTIME_DIR="$runtime" start_session_bus
+    export QUORVEL_SHELL_DATA_HOME="$session/data"
+    mkdir -p "$QUORVEL_SHELL_DATA_HOME/applications"
+    # The applications installed before the session starts (the shell is slow
+    # to notice entries that appear later): QUORVEL_SHELL_APPLICATIONS lists
+    # id=program pairs.
+    for pair in ${QUORVEL_SHELL_APPLICATIONS:-}; do
+      printf '[Desktop Entry]\nType=Application\nName=%s\nExec=%s\n' "${pair%%=*}" "${pair#*=}" \
+        >"$QUORVEL_SHELL_DATA_HOME/applications/${pair%%=*}.desktop"
+    done
+    enabled=$(printf "'%s'," ${QUORVEL_GNOME_EXTENSIONS:-})
+    env HOME="$session" XDG_RUNTIME_DIR="$runtime" gsettings set org.gnome.shell enabled-extensions "[${enabled%,}]"
+    mkdir -p /run/dbus
+    setsid env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
+      DISPLAY="$QUORVEL_X_DISPLAY" MUTTER_DEBUG_DUMMY_MODE_SPECS="${width}x$height" \
+      XDG_DATA_HOME="$QUORVEL_SHELL_DATA_HOME" XDG_CURRENT_DESKTOP=GNOME \
+      XDG_DATA_DIRS="${XDG_DATA_DIRS:-/usr/local/share:/usr/share}" \
+      DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
+      unshare -m --propagation private sh -c '
+        [ -d /run/systemd ] && mount -t tmpfs none /run/systemd
+        mount -t tmpfs none /run/dbus
+        dbus-daemon --system --nofork & bus=$!
+        for i in $(seq 100); do [ -S /run/dbus/system_bus_socket ] && break; sleep 0.05; done
+        gnome-shell --nested --wayland --wayland-display wayland-quorvel
+        kill $bus' >"$session/compositor.log" 2>&1 &
+    pids+=($!)
+    socket="$runtime/wayland-quorvel"
+    ;;
   *) echo "unknown compositor QUORVEL_COMPOSITOR=$QUORVEL_COMPOSITOR" >&2; exit 2 ;;
 esac
 
@@ -156,7 +199,7 @@ if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
   done
   DISPLAY="$QUORVEL_X_DISPLAY" xdotool windowmove "$(tail -1 <<<"$outputs")" 0 $((height - 100))
 fi
-if [ "$QUORVEL_COMPOSITOR" = mutter ]; then
+if [ "$QUORVEL_COMPOSITOR" = mutter ] || [ "$QUORVEL_COMPOSITOR" = gnome-shell ]; then
   # Mutter names its Xwayland display in its log.
   for i in $(seq 200); do
     xdisplay=$(grep -o 'Using public X11 display :[0-9]*' "$session/compositor.log" | grep -o ':[0-9]*' || true)
@@ -170,4 +213,14 @@ if [ "$QUORVEL_COMPOSITOR" = mutter ]; then
   export XAUTHORITY
 fi
 sleep 1 # the first output and seat are announced after the socket appears
+if [ "$QUORVEL_COMPOSITOR" = gnome-shell ]; then
+  # The shell starts in the overview; a user's first Escape leaves it.
+  for i in $(seq 100); do
+    grep -q 'GNOME Shell started' "$session/compositor.log" && break
+    sleep 0.1
+  done
+  sleep 1
+  DISPLAY="$QUORVEL_X_DISPLAY" xdotool key Escape
+  sleep 0.5
+fi
 "$@"

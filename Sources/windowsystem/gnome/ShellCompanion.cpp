@@ -100,6 +100,8 @@ void ShellCompanion::registerWithCompanion() {
         QString::fromLatin1(busName), QString::fromLatin1(objectPath),
         QString::fromLatin1(interfaceName), QStringLiteral("Register"));
     call << topBarMenuWanted_ << pointerWanted_;
+    topBarMenuAsked_ = topBarMenuWanted_;
+    pointerAsked_ = pointerWanted_;
     const int registration = ++registrations_;
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call, registerTimeoutMs), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
@@ -148,6 +150,9 @@ void ShellCompanion::registered(QDBusPendingCallWatcher* call) {
         pointerInside_ = inside;
         emit pointerPresenceChanged();
     }
+    // Wishes that changed while the answer was on its way.
+    if (topBarMenuAsked_ != topBarMenuWanted_ || pointerAsked_ != pointerWanted_)
+        registerWithCompanion();
 }
 
 void ShellCompanion::gone() {

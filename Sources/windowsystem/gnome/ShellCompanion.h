@@ -69,6 +69,9 @@ private:
     bool present_ = false;
     bool topBarMenuWanted_ = false;
     bool pointerWanted_ = false;
+    // What the registration that was sent last asked for.
+    bool topBarMenuAsked_ = false;
+    bool pointerAsked_ = false;
     bool pointerInside_ = false;
     Focus focus_;
     // Which registration answered last: an answer that comes after a newer

@@ -2,6 +2,7 @@
 // Target", with the app id given as its first argument. It prints each button
 // press and each time it gains or loses the keyboard focus, one line each,
 // flushed, so a test can tell which clicks reached it and who took the keyboard.
+// F11 turns full screen on and off, as in most applications.
 #include <QApplication>
 #include <QMouseEvent>
 #include <QWidget>
@@ -15,6 +16,13 @@ protected:
     void mousePressEvent(QMouseEvent* event) override {
         const QPoint at = event->position().toPoint();
         std::printf("press %d %d\n", at.x(), at.y());
+        std::fflush(stdout);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() != Qt::Key_F11)
+            return QWidget::keyPressEvent(event);
+        setWindowState(windowState() ^ Qt::WindowFullScreen);
+        std::printf("key F11\n");
         std::fflush(stdout);
     }
     void focusInEvent(QFocusEvent*) override {

@@ -280,6 +280,7 @@ export class Companion {
             this._menuButton = new PanelMenu.Button(0.0, 'Quorvel', false);
             this._menuButton.add_child(new St.Icon({
                 icon_name: 'utilities-system-monitor-symbolic',
+                fallback_icon_name: 'org.quorvel.Quorvel',
                 style_class: 'system-status-icon',
             }));
             for (const [label, action] of MENU_ITEMS) {
