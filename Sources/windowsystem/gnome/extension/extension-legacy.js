@@ -1,7 +1,7 @@
 // The companion's entry point for GNOME 43 and 44, which load extensions as
 // scripts with imports.*. The build installs it as extension.js, beside a
 // companion.js made from the shared module.
-/* exported init */
+// init is what GNOME 43 and 44 call.
 const {Gio, GLib, Shell, St} = imports.gi;
 const Main = imports.ui.main;
 const PanelMenu = imports.ui.panelMenu;
