@@ -154,6 +154,8 @@ CONF
     # session's home.
     HOME="$session" XDG_RUNTIME_DIR="$runtime" start_session_bus
     export QUORVEL_SHELL_DATA_HOME="$session/data"
+    # What a GNOME session tells its programs.
+    export XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland
     mkdir -p "$QUORVEL_SHELL_DATA_HOME/applications"
     # The applications installed before the session starts (the shell is slow
     # to notice entries that appear later): QUORVEL_SHELL_APPLICATIONS lists

@@ -49,6 +49,20 @@ std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, Singl
                                                                         : quit;
                              chosen->trigger();
                          });
+        // On GNOME, what the companion would add, for as long as it is not there.
+        if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(u"GNOME", Qt::CaseInsensitive)) {
+            QObject::connect(
+                companion, &ShellCompanion::presenceChanged, ui->prefWindow_.get(),
+                [window = ui->prefWindow_.get()](bool present) {
+                    window->setWindowSystemNote(
+                        present ? QString()
+                                : QObject::tr("On GNOME, Quorvel's Shell companion lets clicks "
+                                              "through to every window and tells Quorvel about "
+                                              "native applications: turn it on with "
+                                              "“gnome-extensions enable %1”, then log out and in.")
+                                      .arg(QString::fromLatin1(ShellCompanion::extensionUuid)));
+                });
+        }
     }
 
     ui->desktopEntries_ = std::make_unique<DesktopEntries>();

@@ -198,6 +198,11 @@ void PrefWindow::showValues() {
 
 // A save that failed is said where it was asked for, and stays said until a
 // save works: the settings keep the change and write it at the next chance.
+void PrefWindow::setWindowSystemNote(const QString& note) {
+    ui_->windowSystemNote->setText(note);
+    ui_->windowSystemNote->setVisible(!note.isEmpty());
+}
+
 void PrefWindow::showSaveProblems() {
     QStringList problems;
     if (const QString why = defaultController_.saveProblem(); !why.isEmpty())

@@ -37,6 +37,8 @@ public:
     void setAutostartEntry(AutostartEntry* entry);
     // The control bound to a setting.
     QWidget* control(const QString& key) const;
+    // A line on what the desktop lets Quorvel do (empty: none).
+    void setWindowSystemNote(const QString& note);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -21,10 +21,17 @@ while read -r f; do
     ./usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml) ;;
     ./usr/share/icons/hicolor/scalable/apps/org.quorvel.Quorvel.svg) ;;
     ./usr/share/man/man1/quorvel.1*) ;;
+    ./usr/share/gnome-shell/extensions/quorvel-companion@quorvel.org/*.js) ;;
+    ./usr/share/gnome-shell/extensions/quorvel-companion@quorvel.org/metadata.json) ;;
     *) fail "unexpected file in the package: $f" ;;
   esac
 done <"$work/files"
-[ "$(wc -l <"$work/files")" -ge 6 ] || fail "files missing: $(cat "$work/files")"
+[ "$(wc -l <"$work/files")" -ge 9 ] || fail "files missing: $(cat "$work/files")"
+# The GNOME Shell companion, in the form Debian 12's GNOME 43 loads.
+companion="./usr/share/gnome-shell/extensions/quorvel-companion@quorvel.org"
+for f in extension.js companion.js metadata.json; do
+  grep -qx "$companion/$f" "$work/files" || fail "the companion's $f is not in the package"
+done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for d in libqt6widgets6 libqt6svg6 qt6-qpa-plugins libc6; do
@@ -42,6 +49,8 @@ grep -qx "Exec=/usr/bin/quorvel" "$root/usr/share/applications/org.quorvel.Quorv
   fail "the desktop entry's Exec is not /usr/bin/quorvel"
 appstreamcli validate --no-net --explain "$root/usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml" ||
   fail "AppStream data"
+grep -q '"uuid": "quorvel-companion@quorvel.org"' "$root/$companion/metadata.json" ||
+  fail "the companion's metadata does not name its uuid"
 
 # The program finds its helper relative to itself: run it offscreen and see
 # which helper it starts.

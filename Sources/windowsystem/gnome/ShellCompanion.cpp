@@ -127,7 +127,10 @@ void ShellCompanion::registered(QDBusPendingCallWatcher* call) {
             systemLog(QStringLiteral("The GNOME Shell companion did not take Quorvel (%1: %2).")
                           .arg(error, reply.errorMessage()));
         }
-        gone();
+        if (present_)
+            gone();
+        else
+            emit presenceChanged(false);
         return;
     }
     const std::optional<Focus> focus = focusFrom(reply);

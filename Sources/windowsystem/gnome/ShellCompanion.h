@@ -48,6 +48,7 @@ public:
     void setPointerWanted(bool wanted) override;
 
 signals:
+    // Also when a first try to register found no companion.
     void presenceChanged(bool present);
     void focusChanged();
     // "preferences", "about" or "quit".
