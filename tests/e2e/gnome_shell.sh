@@ -74,14 +74,29 @@ fi
 wait_for 3000 grep -q "Window system: Xwayland with the GNOME Shell companion" "$log" ||
   fail "Quorvel did not find the companion"
 pointer 300 400; click
-wait_for 2000 eval '[ "$(tail -1 "$work/target.log")" = focus ] || grep -q "^press" "$work/target.log"' ||
-  fail "the native window did not take the first click"
+wait_for 3000 eval '[ "$(presses)" -ge 1 ]' || fail "the native window did not take the first click"
 
-# A click on the stat window reaches the native window, which keeps the keyboard.
-before=$(presses) unfocus_before=$(unfocused)
-pointer "$middle_x" "$middle_y"; sleep 0.3; click
-wait_for 2000 eval '[ "$(presses)" -gt "$before" ]' ||
-  fail "the click on the stat window did not reach the native window"
+# A click on the stat window reaches the native window, which keeps the
+# keyboard. (The native window is maximised from the screen's left edge, so
+# its own x is the screen's: the press must be inside the stat window's
+# columns, not a late one from elsewhere.) The shell picks what lies under the
+# pointer when it moves: a button that comes before it has taken the last
+# motion goes where the pointer was. So the pointer settles, and moves once
+# more, before the click. (Seen with GNOME Shell 43: for the first second or
+# two after the stat window appears, the shell lets clicks through it even
+# without the companion; after that only the companion does. Users click
+# later, and so does this test.)
+sleep 3
+unfocus_before=$(unfocused) lines_before=$(wc -l <"$work/target.log")
+pointer "$middle_x" "$middle_y"; sleep 1
+pointer $((middle_x + 1)) "$middle_y"; sleep 0.5; click
+pressed_on_stat_window() {
+  tail -n +$((lines_before + 1)) "$work/target.log" |
+    awk -v left="$x" -v right=$((x + w)) '$1 == "press" && $2 >= left - 2 && $2 < right {n++}
+                                          END {exit !n}'
+}
+wait_for 2000 pressed_on_stat_window ||
+  fail "the click on the stat window did not reach the native window: $(grep press "$work/target.log")"
 sleep 0.3
 [ "$(unfocused)" -eq "$unfocus_before" ] || fail "the native window lost the keyboard"
 shown || fail "AutoHide off, yet the pointer hid it"
