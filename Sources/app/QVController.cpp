@@ -3,7 +3,9 @@
 #include "app/ApplicationInfo.h"
 #include "graphs/CPUGraphView.h"
 #include "graphs/GraphView.h"
+#include "graphs/DiskGraphView.h"
 #include "graphs/MemGraphView.h"
+#include "graphs/TempGraphView.h"
 #include "graphs/NetGraphView.h"
 #include "preferences/ColorWell.h"
 #include "session/DesktopEntries.h"
@@ -158,6 +160,10 @@ void QVController::applicationWillTerminate() {
         takeOutGraph(netView_);
     if (memView_)
         takeOutGraph(memView_);
+    if (diskView_)
+        takeOutGraph(diskView_);
+    if (tempView_)
+        takeOutGraph(tempView_);
 }
 
 bool QVController::applicationShouldHandleReopen() {
@@ -234,6 +240,12 @@ void QVController::_setupStatWindow() {
 
     placeGraph(defaults_.boolForKey(SettingsKeys::ShowNetGraph), netView_, contentView, nrView);
     placeGraph(defaults_.boolForKey(SettingsKeys::ShowMemGraph), memView_, contentView, nrView);
+    placeGraph(defaults_.boolForKey(SettingsKeys::ShowDiskGraph), diskView_, contentView, nrView);
+    // A machine without a temperature sensor (many virtual ones) has no
+    // temperature graph, whatever the setting says; the preferences say why.
+    placeGraph(defaults_.boolForKey(SettingsKeys::ShowTempGraph) &&
+                   (tempView_ || !TempGraphView::sensors().empty()),
+               tempView_, contentView, nrView);
 
     if (defaults_.boolForKey(SettingsKeys::ShowCPUGraph)) {
         if (!hasCPUViews_) {

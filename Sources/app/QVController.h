@@ -20,7 +20,9 @@ class DefaultsController;
 class DesktopEntries;
 class FloatingWindow;
 class HoverWatch;
+class DiskGraphView;
 class MemGraphView;
+class TempGraphView;
 class NetGraphView;
 class QMenu;
 class QScreen;
@@ -95,6 +97,8 @@ public:
     bool isHidden() const { return isHidden_; }
     NetGraphView* netView() const { return netView_; }
     MemGraphView* memView() const { return memView_; }
+    DiskGraphView* diskView() const { return diskView_; }
+    TempGraphView* tempView() const { return tempView_; }
     const QList<CPUGraphView*>& cpuViews() const { return cpuViews_; }
     bool hasCPUViews() const { return hasCPUViews_; }
     QMessageBox* removeAlert() const { return removeAlert_; }
@@ -127,6 +131,8 @@ private:
     bool hasCPUViews_ = false;
     NetGraphView* netView_ = nullptr;
     MemGraphView* memView_ = nullptr;
+    DiskGraphView* diskView_ = nullptr;
+    TempGraphView* tempView_ = nullptr;
     QStringList autoHideAppArray_;
     bool isHidden_ = false;
     bool statWindowEmpty_ = false;

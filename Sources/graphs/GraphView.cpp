@@ -73,6 +73,36 @@ void GraphView::appendAndDrawStacked(const std::vector<StackedSample>& samples) 
     drawStackedColumns(series);
 }
 
+void GraphView::drawHangingAndRising(const std::deque<float>& hanging,
+                                     const std::deque<float>& rising,
+                                     const QString& hangingColorKey,
+                                     const QString& risingColorKey, const QString& scaleKey) {
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const float scale = float(defaults.integerForKey(scaleKey));
+    const float plotHeight = PlotGeometry::plotHeight(float(imageSize().height()), topMargin());
+    // All hanging bars, then all rising ones over them.
+    const QColor colors[2] = {QVExtensions::unarchivedObjectForKey(defaults, hangingColorKey),
+                              QVExtensions::unarchivedObjectForKey(defaults, risingColorKey)};
+    const std::deque<float>* series[2] = {&hanging, &rising};
+    drawColumns(std::min(hanging.size(), rising.size()), {colors[0], colors[1], scale}, 2,
+                [&](QPainter& painter, std::size_t c, int pass) {
+                    if (!colors[pass].isValid())
+                        return; // no colour to draw this series with
+                    const bool fromTop = pass == 0;
+                    const float x = PlotGeometry::columnCenter(int(c));
+                    const double h =
+                        PlotGeometry::netBarLength((*series[pass])[c], scale, plotHeight);
+                    const float start = fromTop ? plotHeight : 1.0f;
+                    const float end = float(fromTop ? double(plotHeight) - h : 1.0 + h);
+                    // The one-unit, flat-ended stroke from start to end, as a filled
+                    // rectangle (much cheaper to draw, the same pixels).
+                    if (end != start)
+                        painter.fillRect(QRectF(QPointF(x - 0.5, std::min(start, end)),
+                                                QPointF(x + 0.5, std::max(start, end))),
+                                         colors[pass]);
+                });
+}
+
 void GraphView::drawStackedColumns(const std::vector<StackedSeries>& series) {
     const std::size_t n = series.empty() ? 0 : series.front().shares->size();
     QVariantList style;
@@ -216,6 +246,16 @@ void GraphView::setTitle(const QString& title) {
     painter.setPen(color);
     const qreal lineBoxBottom = topMargin() + 1.0; // y = H − topMargin − 1, counted from the top
     painter.drawText(QPointF(1.0, lineBoxBottom - painter.fontMetrics().descent()), title);
+}
+
+void GraphView::retitle(const QString& title) {
+    {
+        QPainter painter(&graphImage_);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(QRectF(0, 0, imageSize().width(), topMargin()), Qt::transparent);
+    }
+    setTitle(title);
+    imageDrawn();
 }
 
 void GraphView::addToContentView(QWidget* contentView) {

@@ -34,6 +34,9 @@ public:
     void clearGraph();
     virtual float topMargin() const { return 12.0f; }
     void setTitle(const QString& title);
+    // A title that changes while the graph runs: the old one is cleared first
+    // and the view shows the new one.
+    void retitle(const QString& title);
     bool isOpaque() const { return true; }
 
     const QImage& graphImage() const { return graphImage_; }
@@ -92,6 +95,13 @@ protected:
         QString colorKey;
     };
     void appendAndDrawStacked(const std::vector<StackedSample>& samples);
+    // Two rates per column on a logarithmic scale (the setting under scaleKey:
+    // that many decades fill half the graph area): the first hangs from the
+    // top, the second rises from the baseline over it, in the colours stored
+    // under their keys. Then shows the image.
+    void drawHangingAndRising(const std::deque<float>& hanging, const std::deque<float>& rising,
+                              const QString& hangingColorKey, const QString& risingColorKey,
+                              const QString& scaleKey);
     // Draws count one-unit columns (0 the oldest kept) with drawColumn, in
     // `passes` passes over them, then shows the image. style stands for all
     // else the drawing depends on (colours, scale): while it stays the same

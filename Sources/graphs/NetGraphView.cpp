@@ -1,10 +1,8 @@
 #include "graphs/NetGraphView.h"
 
-#include "graphs/PlotGeometry.h"
 #include "graphs/SampleClock.h"
 #include "kernel/NetstatScanner.h"
 #include "session/SystemLog.h"
-#include "settings/NSUserDefaults-QVExt.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
@@ -176,31 +174,6 @@ void NetGraphView::_readFromNetstat(const QByteArray& chunk) {
 }
 
 void NetGraphView::_drawGraph() {
-    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    const QSizeF size = imageSize();
-    const float scale = float(defaults.integerForKey(SettingsKeys::NetScale));
-    const float plotHeight = PlotGeometry::plotHeight(float(size.height()), topMargin());
-
-    // All incoming bars, then all outgoing ones over them.
-    const QColor colors[2] = {
-        QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::NetIncomingFillColor),
-        QVExtensions::unarchivedObjectForKey(defaults, SettingsKeys::NetOutgoingFillColor)};
-    const std::deque<float>* series[2] = {&inBpsArray_, &outBpsArray_};
-    drawColumns(std::min(inBpsArray_.size(), outBpsArray_.size()), {colors[0], colors[1], scale}, 2,
-                [&](QPainter& painter, std::size_t c, int pass) {
-                    if (!colors[pass].isValid())
-                        return; // no colour to draw this series with
-                    const bool fromTop = pass == 0;
-                    const float x = PlotGeometry::columnCenter(int(c));
-                    const double h =
-                        PlotGeometry::netBarLength((*series[pass])[c], scale, plotHeight);
-                    const float start = fromTop ? plotHeight : 1.0f;
-                    const float end = float(fromTop ? double(plotHeight) - h : 1.0 + h);
-                    // The one-unit, flat-ended stroke from start to end, as a filled
-                    // rectangle (much cheaper to draw, the same pixels).
-                    if (end != start)
-                        painter.fillRect(QRectF(QPointF(x - 0.5, std::min(start, end)),
-                                                QPointF(x + 0.5, std::max(start, end))),
-                                         colors[pass]);
-                });
+    drawHangingAndRising(inBpsArray_, outBpsArray_, SettingsKeys::NetIncomingFillColor,
+                         SettingsKeys::NetOutgoingFillColor, SettingsKeys::NetScale);
 }

@@ -98,8 +98,9 @@ void PrefWindow::bindControls() {
             connect(real, &QDoubleSpinBox::valueChanged, this,
                     [edit, key](double v) { edit(key, v); });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget);
-                   combo && key == SettingsKeys::Screen) {
-            // A name: the item's data ("" for the primary screen).
+                   combo && (key == SettingsKeys::Screen || key == SettingsKeys::TempSensor)) {
+            // A name: the item's data ("" for the primary screen or the
+            // processor's sensors).
             connect(combo, &QComboBox::activated, this,
                     [edit, key, combo](int v) { edit(key, combo->itemData(v).toString()); });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
@@ -131,6 +132,30 @@ void PrefWindow::showScreens(QComboBox* combo, const QString& chosen) {
     if (!chosen.isEmpty() && combo->findData(chosen) < 0)
         combo->addItem(tr("%1 (not connected)").arg(chosen), chosen);
     combo->setCurrentIndex(std::max(0, combo->findData(chosen)));
+}
+
+// The processor's own (the default), each sensor there is, and the one the
+// setting names if it is not there.
+void PrefWindow::showSensors(QComboBox* combo, const QString& chosen) {
+    combo->clear();
+    combo->addItem(tr("The processor's (the hottest)"), QString());
+    for (const QString& id : std::as_const(sensorIds_))
+        combo->addItem(id, id);
+    if (!chosen.isEmpty() && combo->findData(chosen) < 0)
+        combo->addItem(tr("%1 (not there now)").arg(chosen), chosen);
+    combo->setCurrentIndex(std::max(0, combo->findData(chosen)));
+}
+
+void PrefWindow::setTemperatureSensors(const QStringList& ids) {
+    sensorIds_ = ids;
+    const bool any = !ids.isEmpty();
+    ui_->ShowTempGraph->setEnabled(any);
+    ui_->TempSensor->setEnabled(any);
+    ui_->tempNote->setText(any ? QString()
+                               : tr("This machine has no temperature sensor the kernel shows "
+                                    "(none in /sys/class/hwmon; usual in virtual machines)."));
+    ui_->tempNote->setVisible(!any);
+    showValues();
 }
 
 // The interfaces there are now, and those the setting names that are not
@@ -187,6 +212,9 @@ void PrefWindow::showValues() {
         else if (auto* combo = qobject_cast<QComboBox*>(widget);
                  combo && key == SettingsKeys::Screen)
             showScreens(combo, value.toString());
+        else if (auto* combo = qobject_cast<QComboBox*>(widget);
+                 combo && key == SettingsKeys::TempSensor)
+            showSensors(combo, value.toString());
         else if (auto* combo = qobject_cast<QComboBox*>(widget))
             // Any position beyond the four named ones means bottom right.
             combo->setCurrentIndex(value.toInt() >= 0 && value.toInt() <= 2 ? value.toInt() : 3);

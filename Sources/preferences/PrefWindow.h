@@ -39,6 +39,9 @@ public:
     QWidget* control(const QString& key) const;
     // A line on what the desktop lets Quorvel do (empty: none).
     void setWindowSystemNote(const QString& note);
+    // The temperature sensors to choose from (by id); with none, the
+    // temperature graph is not offered and the window says why.
+    void setTemperatureSensors(const QStringList& ids);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -49,6 +52,7 @@ private:
     void showValues();
     void showTickList(QListWidget* list, const QStringList& ticked);
     void showScreens(QComboBox* combo, const QString& chosen);
+    void showSensors(QComboBox* combo, const QString& chosen);
     void takeTypedValues();
     void updateRemoveButton();
     void showAutostart();
@@ -58,4 +62,5 @@ private:
     DefaultsController& defaultController_;
     PrefWindowDelegate* delegate_ = nullptr;
     AutostartEntry* autostart_ = nullptr;
+    QStringList sensorIds_;
 };

@@ -34,13 +34,21 @@ QStringList all() {
             ShowMemGraph,
             MemUsedFillColor,
             MemCacheFillColor,
+            ShowDiskGraph,
+            DiskReadFillColor,
+            DiskWriteFillColor,
+            DiskScale,
+            ShowTempGraph,
+            TempFillColor,
+            TempSensor,
             Screen};
 }
 
 bool isColorKey(const QString& key) {
     return key == CPUUserFillColor || key == CPUSystemFillColor || key == CPUNiceFillColor ||
            key == BackgroundFillColor || key == TextColor || key == NetIncomingFillColor ||
-           key == NetOutgoingFillColor || key == MemUsedFillColor || key == MemCacheFillColor;
+           key == NetOutgoingFillColor || key == MemUsedFillColor || key == MemCacheFillColor ||
+           key == DiskReadFillColor || key == DiskWriteFillColor || key == TempFillColor;
 }
 
 std::optional<NumberRange> rangeOf(const QString& key) {
@@ -50,7 +58,7 @@ std::optional<NumberRange> rangeOf(const QString& key) {
         return NumberRange{0.05, 3600.0};
     if (key == NetInterval)
         return NumberRange{1, 3600};
-    if (key == NetScale)
+    if (key == NetScale || key == DiskScale)
         return NumberRange{1, 20};
     return std::nullopt;
 }

@@ -31,10 +31,19 @@ inline const QString HideUnderFullScreen = QStringLiteral("HideUnderFullScreen")
 inline const QString NetInterfaces = QStringLiteral("NetInterfaces");
 // the screen the stat window sits on, by output name (empty: the primary one),
 inline const QString Screen = QStringLiteral("Screen");
-// and the memory graph.
+// the memory graph,
 inline const QString ShowMemGraph = QStringLiteral("ShowMemGraph");
 inline const QString MemUsedFillColor = QStringLiteral("MemUsedFillColor");
 inline const QString MemCacheFillColor = QStringLiteral("MemCacheFillColor");
+// the disk graph (its scale in decades, as "NetScale"),
+inline const QString ShowDiskGraph = QStringLiteral("ShowDiskGraph");
+inline const QString DiskReadFillColor = QStringLiteral("DiskReadFillColor");
+inline const QString DiskWriteFillColor = QStringLiteral("DiskWriteFillColor");
+inline const QString DiskScale = QStringLiteral("DiskScale");
+// and the temperature graph (its sensor by id; empty: the CPU's own).
+inline const QString ShowTempGraph = QStringLiteral("ShowTempGraph");
+inline const QString TempFillColor = QStringLiteral("TempFillColor");
+inline const QString TempSensor = QStringLiteral("TempSensor");
 
 QStringList all();
 bool isColorKey(const QString& key);

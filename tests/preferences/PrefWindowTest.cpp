@@ -402,3 +402,26 @@ TEST_F(PreferencesTest, ChosenDesktopFilesAreKnownByTheirIdsOrPathsAndHideTheirW
 }
 
 } // namespace
+
+namespace {
+
+// Without a sensor the temperature graph is not offered and the window says
+// why; with some, each can be chosen and the choice waits for Apply.
+TEST_F(PreferencesTest, TemperatureSensorsAreOfferedWhereThereAreAny) {
+    PrefWindow& window = ui->prefWindow();
+    auto* show = window.findChild<QCheckBox*>(SettingsKeys::ShowTempGraph);
+    auto* sensor = window.findChild<QComboBox*>(SettingsKeys::TempSensor);
+    window.setTemperatureSensors({});
+    EXPECT_FALSE(show->isEnabled());
+    EXPECT_TRUE(window.findChild<QLabel*>("tempNote")->text().contains("no temperature sensor"));
+    window.setTemperatureSensors({"k10temp/Tctl", "nvme/Composite"});
+    EXPECT_TRUE(show->isEnabled());
+    ASSERT_EQ(sensor->count(), 3);
+    sensor->setCurrentIndex(2);
+    emit sensor->activated(2);
+    EXPECT_EQ(defaults().stringForKey(SettingsKeys::TempSensor), "");
+    controller().applyPrefChanges();
+    EXPECT_EQ(defaults().stringForKey(SettingsKeys::TempSensor), "nvme/Composite");
+}
+
+} // namespace

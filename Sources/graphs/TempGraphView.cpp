@@ -1,0 +1,89 @@
+#include "graphs/TempGraphView.h"
+
+#include "graphs/SampleClock.h"
+#include "kernel/ProcFile.h"
+#include "session/SystemLog.h"
+#include "settings/SettingsKeys.h"
+#include "settings/UserDefaults.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+QString& sensorRoot() {
+    static QString root = QStringLiteral("/sys/class/hwmon");
+    return root;
+}
+
+} // namespace
+
+TempGraphView::TempGraphView(const QRect& frame, QWidget* parent) : GraphView(frame, parent) {
+    setTitle(tr("Temperature"));
+    chooseSensors();
+    connect(&UserDefaults::standardUserDefaults(), &UserDefaults::didChange, this, [this] {
+        if (UserDefaults::standardUserDefaults().stringForKey(SettingsKeys::TempSensor) !=
+            chosenSetting_)
+            chooseSensors();
+    });
+}
+
+TempGraphView::~TempGraphView() {
+    if (sampleInterval_ > 0)
+        SampleClock::remove(this, sampleInterval_);
+}
+
+void TempGraphView::setSensorRoot(const QString& root) {
+    sensorRoot() = root;
+}
+
+std::vector<TemperatureSensor> TempGraphView::sensors() {
+    return temperatureSensors(sensorRoot());
+}
+
+void TempGraphView::chooseSensors() {
+    chosenSetting_ = UserDefaults::standardUserDefaults().stringForKey(SettingsKeys::TempSensor);
+    const std::vector<TemperatureSensor> all = sensors();
+    std::vector<TemperatureSensor> chosen;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(chosen),
+                 [this](const TemperatureSensor& s) { return s.id == chosenSetting_; });
+    if (chosen.empty()) {
+        // A sensor that is gone (another machine's settings, a module not
+        // loaded) leaves the processor's in its place.
+        if (!chosenSetting_.isEmpty())
+            systemLog(QStringLiteral("No temperature sensor %1; the graph shows the "
+                                     "processor's.")
+                          .arg(chosenSetting_));
+        chosen = processorSensors(all);
+    }
+    inputs_.clear();
+    for (const TemperatureSensor& sensor : chosen)
+        inputs_.push_back(std::make_unique<ProcFile>(sensor.inputPath.toStdString()));
+}
+
+void TempGraphView::viewWillMoveToWindow(QWidget* window) {
+    SampleClock::followWindow(this, window, sampleInterval_);
+    GraphView::viewWillMoveToWindow(window);
+}
+
+void TempGraphView::sampleTick() {
+    std::optional<float> hottestNow;
+    for (const auto& input : inputs_) {
+        const std::string* text = input->read();
+        const std::optional<float> celsius =
+            text ? celsiusOf(QByteArrayView(text->data(), qsizetype(text->size()))) : std::nullopt;
+        if (celsius && (!hottestNow || *celsius > *hottestNow))
+            hottestNow = celsius;
+    }
+    // A tick without a reading adds nothing and keeps the last picture.
+    if (!hottestNow)
+        return;
+    const int degrees = int(std::lround(*hottestNow));
+    if (degrees != shownDegrees_) {
+        shownDegrees_ = degrees;
+        retitle(tr("%1 °C").arg(degrees));
+    }
+    const float share = std::clamp((*hottestNow - coolest) / (hottest - coolest), 0.0f, 1.0f);
+    appendAndDrawStacked({{&history_, share, SettingsKeys::TempFillColor}});
+}

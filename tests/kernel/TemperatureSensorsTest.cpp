@@ -1,0 +1,52 @@
+#include "kernel/TemperatureSensors.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList ids(const std::vector<TemperatureSensor>& sensors) {
+    QStringList out;
+    for (const TemperatureSensor& s : sensors)
+        out << s.id;
+    return out;
+}
+
+// Recorded trees of /sys/class/hwmon: which sensors there are (in the
+// folders' numeric order, labels where the driver gives them) and which the
+// graph shows by default.
+TEST(TemperatureSensors, ProcessorSensorsOfRecordedMachines) {
+    struct Case {
+        const char* tree;
+        QStringList all;
+        QStringList processor;
+    };
+    const Case cases[] = {
+        {"coretemp",
+         {"acpitz/temp1", "coretemp/Package id 0", "coretemp/Core 0", "coretemp/Core 1",
+          "nvme/Composite", "coretemp/Package id 1"},
+         {"coretemp/Package id 0", "coretemp/Package id 1"}},
+        {"k10temp", {"k10temp/Tctl", "k10temp/Tccd1", "amdgpu/edge"}, {"k10temp/Tctl"}},
+        {"other",
+         {"acpitz/temp1", "acpitz/temp2", "iwlwifi_1/temp1"},
+         {"acpitz/temp1", "acpitz/temp2", "iwlwifi_1/temp1"}},
+        {"none", {}, {}},
+        {"missing-folder", {}, {}},
+    };
+    for (const Case& c : cases) {
+        const auto all = temperatureSensors(fixturePath(QStringLiteral("hwmon/") + c.tree));
+        EXPECT_EQ(ids(all), c.all) << c.tree;
+        EXPECT_EQ(ids(processorSensors(all)), c.processor) << c.tree;
+    }
+}
+
+TEST(TemperatureSensors, ReadsMillidegrees) {
+    const std::pair<const char*, std::optional<float>> cases[] = {
+        {"47250\n", 47.25f}, {"-5000", -5.0f}, {"0", 0.0f},         {"garbage", std::nullopt},
+        {"", std::nullopt},  {"12.5", std::nullopt}, {"999999999", std::nullopt},
+    };
+    for (const auto& [text, celsius] : cases)
+        EXPECT_EQ(celsiusOf(QByteArrayView(text)), celsius) << text;
+}
+
+} // namespace
