@@ -22,11 +22,12 @@ seeds() {
     fuzz_property_list) echo resources ;;
     fuzz_reopen_request) echo tests/fixtures/fuzz/reopen ;;
     fuzz_settings_text) echo tests/fixtures/fuzz/settings ;;
+    fuzz_node_metrics) echo tests/fixtures/node_exporter ;;
   esac
 }
 
 for target in fuzz_netstat_chunk fuzz_proc_stat fuzz_net_dev fuzz_property_list \
-              fuzz_reopen_request fuzz_settings_text; do
+              fuzz_reopen_request fuzz_settings_text fuzz_node_metrics; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   echo "== $target: ${seconds}s"

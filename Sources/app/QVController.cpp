@@ -2,12 +2,14 @@
 
 #include "app/ApplicationInfo.h"
 #include "graphs/CPUGraphView.h"
-#include "graphs/GraphView.h"
 #include "graphs/DiskGraphView.h"
+#include "graphs/GraphView.h"
 #include "graphs/MemGraphView.h"
-#include "graphs/TempGraphView.h"
 #include "graphs/NetGraphView.h"
+#include "graphs/RemoteGraphView.h"
+#include "graphs/TempGraphView.h"
 #include "preferences/ColorWell.h"
+#include "remote/RemoteHost.h"
 #include "session/DesktopEntries.h"
 #include "session/SingleCopy.h"
 #include "session/SystemLog.h"
@@ -164,6 +166,7 @@ void QVController::applicationWillTerminate() {
         takeOutGraph(diskView_);
     if (tempView_)
         takeOutGraph(tempView_);
+    remoteHosts_.clear();
 }
 
 bool QVController::applicationShouldHandleReopen() {
@@ -268,6 +271,7 @@ void QVController::_setupStatWindow() {
         qDeleteAll(std::exchange(cpuViews_, {}));
         hasCPUViews_ = false;
     }
+    placeRemoteHosts(contentView, nrView);
 
     QScreen* screen = statWindowScreen();
     if (!screen)
@@ -294,6 +298,38 @@ void QVController::_setupStatWindow() {
         statWindowEmpty_ = false;
         if (launched_ && !isHidden_)
             statWindow->orderFront();
+    }
+}
+
+// The machines "RemoteHosts" names, each a group of graphs after the local
+// ones; a machine that stays in the list keeps its group and its history.
+void QVController::placeRemoteHosts(QWidget* contentView, int& nrView) {
+    QList<QUrl> wanted;
+    for (const QString& entry : defaults_.stringArrayForKey(SettingsKeys::RemoteHosts)) {
+        const QUrl url(entry);
+        if (!wanted.contains(url))
+            wanted << url;
+    }
+    if (wanted.size() > maxRemoteHosts) {
+        systemLog(QStringLiteral("\"RemoteHosts\" names %1 machines; the first %2 are shown.")
+                      .arg(wanted.size())
+                      .arg(maxRemoteHosts));
+        wanted.resize(maxRemoteHosts);
+    }
+    std::vector<std::unique_ptr<RemoteHost>> kept;
+    for (const QUrl& url : std::as_const(wanted)) {
+        auto found = std::find_if(remoteHosts_.begin(), remoteHosts_.end(),
+                                  [&url](const auto& host) { return host && host->url() == url; });
+        kept.push_back(found != remoteHosts_.end() ? std::move(*found)
+                                                   : std::make_unique<RemoteHost>(url));
+    }
+    remoteHosts_ = std::move(kept); // the machines no longer named go with their graphs
+    for (const auto& host : remoteHosts_) {
+        for (RemoteGraphView* view : host->views()) {
+            view->setGeometry(StatWindowLayout::_graphRect(nrView++).toRect());
+            if (view->parentWidget() != contentView)
+                view->addToContentView(contentView);
+        }
     }
 }
 

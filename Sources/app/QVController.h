@@ -14,6 +14,9 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+#include <vector>
+
 class ActiveApplication;
 class CPUGraphView;
 class DefaultsController;
@@ -23,6 +26,7 @@ class HoverWatch;
 class DiskGraphView;
 class MemGraphView;
 class TempGraphView;
+class RemoteHost;
 class NetGraphView;
 class QMenu;
 class QScreen;
@@ -99,6 +103,9 @@ public:
     MemGraphView* memView() const { return memView_; }
     DiskGraphView* diskView() const { return diskView_; }
     TempGraphView* tempView() const { return tempView_; }
+    // At most this many other machines are shown (each is four graphs).
+    static constexpr int maxRemoteHosts = 8;
+    const std::vector<std::unique_ptr<RemoteHost>>& remoteHosts() const { return remoteHosts_; }
     const QList<CPUGraphView*>& cpuViews() const { return cpuViews_; }
     bool hasCPUViews() const { return hasCPUViews_; }
     QMessageBox* removeAlert() const { return removeAlert_; }
@@ -115,6 +122,7 @@ signals:
     void autoHideListChanged();
 
 private:
+    void placeRemoteHosts(QWidget* contentView, int& nrView);
     QScreen* statWindowScreen() const;
     // Follows the geometry of the stat window's screen.
     void watchPrimaryScreen();
@@ -133,6 +141,7 @@ private:
     MemGraphView* memView_ = nullptr;
     DiskGraphView* diskView_ = nullptr;
     TempGraphView* tempView_ = nullptr;
+    std::vector<std::unique_ptr<RemoteHost>> remoteHosts_;
     QStringList autoHideAppArray_;
     bool isHidden_ = false;
     bool statWindowEmpty_ = false;

@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QShortcut>
 
@@ -105,6 +106,15 @@ void PrefWindow::bindControls() {
                     [edit, key, combo](int v) { edit(key, combo->itemData(v).toString()); });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             connect(combo, &QComboBox::activated, this, [edit, key](int v) { edit(key, v); });
+        } else if (auto* lines = qobject_cast<QPlainTextEdit*>(widget)) {
+            // A list, one entry a line; blank lines are no entries.
+            connect(lines, &QPlainTextEdit::textChanged, this, [edit, key, lines] {
+                QStringList entries;
+                for (const QString& line : lines->toPlainText().split(u'\n'))
+                    if (!line.trimmed().isEmpty())
+                        entries << line.trimmed();
+                edit(key, entries);
+            });
         } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
             // A list of names to tick: the setting holds the ticked ones.
             connect(list, &QListWidget::itemChanged, this, [edit, key, list] {
@@ -197,7 +207,8 @@ void PrefWindow::showValues() {
         // A field the user is typing into keeps what is typed: every valid
         // value is taken as it comes, and showing it back would move the
         // cursor and reformat the text under the user's fingers.
-        if (!widget || (widget->hasFocus() && qobject_cast<QAbstractSpinBox*>(widget)))
+        if (!widget || (widget->hasFocus() && (qobject_cast<QAbstractSpinBox*>(widget) ||
+                                               qobject_cast<QPlainTextEdit*>(widget))))
             continue;
         const QSignalBlocker quiet(widget);
         const QVariant value = defaultController_.value(key);
@@ -220,6 +231,9 @@ void PrefWindow::showValues() {
             combo->setCurrentIndex(value.toInt() >= 0 && value.toInt() <= 2 ? value.toInt() : 3);
         else if (auto* list = qobject_cast<QListWidget*>(widget))
             showTickList(list, value.toStringList());
+        else if (auto* lines = qobject_cast<QPlainTextEdit*>(widget);
+                 lines && lines->toPlainText() != value.toStringList().join(u'\n'))
+            lines->setPlainText(value.toStringList().join(u'\n'));
     }
     showSaveProblems();
 }

@@ -6,6 +6,7 @@
 #include "settings/UserDefaults.h"
 
 #include <QFile>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -41,6 +42,7 @@ QStringList all() {
             ShowTempGraph,
             TempFillColor,
             TempSensor,
+            RemoteHosts,
             Screen};
 }
 
@@ -82,6 +84,11 @@ bool isUsable(const QString& key, const QVariant& value) {
                name.toUtf8().size() <= 15 && name != u"." && name != u".." &&
                std::none_of(name.begin(), name.end(),
                             [](QChar c) { return c == u'/' || c == u':' || c.isSpace(); });
+    }
+    if (key == RemoteHosts) {
+        const QUrl url(value.toString(), QUrl::StrictMode);
+        return value.typeId() == QMetaType::QString && url.isValid() && !url.host().isEmpty() &&
+               (url.scheme() == u"http" || url.scheme() == u"https");
     }
     return true;
 }

@@ -40,10 +40,12 @@ inline const QString ShowDiskGraph = QStringLiteral("ShowDiskGraph");
 inline const QString DiskReadFillColor = QStringLiteral("DiskReadFillColor");
 inline const QString DiskWriteFillColor = QStringLiteral("DiskWriteFillColor");
 inline const QString DiskScale = QStringLiteral("DiskScale");
-// and the temperature graph (its sensor by id; empty: the CPU's own).
+// the temperature graph (its sensor by id; empty: the CPU's own),
 inline const QString ShowTempGraph = QStringLiteral("ShowTempGraph");
 inline const QString TempFillColor = QStringLiteral("TempFillColor");
 inline const QString TempSensor = QStringLiteral("TempSensor");
+// and other machines' node_exporter endpoints, a group of graphs each.
+inline const QString RemoteHosts = QStringLiteral("RemoteHosts");
 
 QStringList all();
 bool isColorKey(const QString& key);
@@ -60,8 +62,8 @@ std::optional<NumberRange> rangeOf(const QString& key);
 // range (the intervals and the scale are divisors), colours that parse. For
 // "AutoHideApplications" the value is one entry: a desktop-file id, or the
 // absolute path of a desktop file outside the applications folders; for
-// "NetInterfaces" one interface name as the kernel allows it. Unknown keys
-// pass.
+// "NetInterfaces" one interface name as the kernel allows it; for
+// "RemoteHosts" one http or https URL with a host. Unknown keys pass.
 bool isUsable(const QString& key, const QVariant& value);
 
 // Registers the defaults compiled into the program (DefaultDefaults.plist) and

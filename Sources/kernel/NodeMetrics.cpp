@@ -1,0 +1,222 @@
+#include "kernel/NodeMetrics.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <regex>
+
+namespace {
+
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// The labels of a `{a="x", b = "y",}` block; quotes, backslashes and newlines
+// may be escaped in values. nullopt when the block is malformed.
+std::optional<std::map<std::string, std::string>> labelsOf(std::string_view block) {
+    std::map<std::string, std::string> labels;
+    std::size_t i = 0;
+    while (i < block.size()) {
+        while (i < block.size() && (block[i] == ' ' || block[i] == ','))
+            ++i;
+        if (i == block.size())
+            break;
+        const std::size_t equals = block.find('=', i);
+        if (equals == std::string_view::npos)
+            return std::nullopt;
+        std::size_t quote = equals + 1;
+        while (quote < block.size() && block[quote] == ' ')
+            ++quote;
+        if (quote >= block.size() || block[quote] != '"')
+            return std::nullopt;
+        std::string key(block.substr(i, equals - i));
+        while (!key.empty() && key.back() == ' ')
+            key.pop_back();
+        std::string value;
+        std::size_t j = quote + 1;
+        for (; j < block.size() && block[j] != '"'; ++j) {
+            if (block[j] == '\\' && j + 1 < block.size()) {
+                ++j;
+                value += block[j] == 'n' ? '\n' : block[j];
+            } else {
+                value += block[j];
+            }
+        }
+        if (j >= block.size())
+            return std::nullopt; // unterminated value
+        labels[std::move(key)] = std::move(value);
+        i = j + 1;
+    }
+    return labels;
+}
+
+std::optional<double> valueOf(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    const std::size_t end = text.find(' ');
+    text = text.substr(0, end); // a timestamp may follow
+    if (text.empty())
+        return std::nullopt;
+    double value = 0;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || stop != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt; // NaN, ±Inf and garbage are no counts
+    return value;
+}
+
+bool matches(std::string_view name, const char* pattern) {
+    static thread_local std::map<const char*, std::regex> compiled;
+    auto [it, fresh] = compiled.try_emplace(pattern);
+    if (fresh)
+        it->second = std::regex(pattern, std::regex::extended);
+    return std::regex_match(name.begin(), name.end(), it->second);
+}
+
+} // namespace
+
+bool isCountedInterface(std::string_view name) {
+    return !name.empty() &&
+           !matches(name, "lo|(veth|docker|br-|virbr|vnet|cni|flannel|cali|tun|tap|wg|"
+                          "tailscale|zt|vxlan|kube-ipvs|dummy|ifb).*");
+}
+
+bool isCountedDisk(std::string_view name) {
+    return !name.empty() &&
+           !matches(name, "(loop|ram|zram|dm-|md|sr|fd|nbd)[0-9]*|"
+                          "(s|h|v|xv)d[a-z]+[0-9]+|(nvme[0-9]+n[0-9]+|mmcblk[0-9]+)p[0-9]+");
+}
+
+std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
+    NodeMetrics metrics;
+    bool sawSample = false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line.front() == '#')
+            continue;
+        const std::size_t nameEnd = line.find_first_of("{ ");
+        if (nameEnd == std::string_view::npos || nameEnd == 0)
+            continue;
+        const std::string_view name = line.substr(0, nameEnd);
+        std::string_view rest = line.substr(nameEnd);
+        std::map<std::string, std::string> labels;
+        if (rest.front() == '{') {
+            // The block ends at the first `}` outside a quoted value.
+            std::size_t close = 1;
+            for (bool quoted = false; close < rest.size(); ++close) {
+                if (rest[close] == '\\' && quoted)
+                    ++close;
+                else if (rest[close] == '"')
+                    quoted = !quoted;
+                else if (rest[close] == '}' && !quoted)
+                    break;
+            }
+            if (close >= rest.size())
+                continue;
+            const auto parsed = labelsOf(rest.substr(1, close - 1));
+            if (!parsed)
+                continue;
+            labels = *parsed;
+            rest = rest.substr(close + 1);
+        }
+        const std::optional<double> value = valueOf(rest);
+        if (!value)
+            continue;
+        sawSample = true;
+        const auto label = [&labels](const char* key) {
+            const auto found = labels.find(key);
+            return found == labels.end() ? std::string() : found->second;
+        };
+        if (name == "node_cpu_seconds_total") {
+            const std::string mode = label("mode");
+            metrics.hasCpu = true;
+            if (mode == "user")
+                metrics.cpuUser += *value;
+            else if (mode == "nice")
+                metrics.cpuNice += *value;
+            else if (mode == "system" || mode == "irq" || mode == "softirq")
+                metrics.cpuSystem += *value;
+            else if (mode == "idle" || mode == "iowait" || mode == "steal")
+                metrics.cpuIdle += *value;
+        } else if (startsWith(name, "node_network_")) {
+            const std::string device = label("device");
+            if (!isCountedInterface(device))
+                continue;
+            if (name == "node_network_receive_bytes_total")
+                metrics.network[device].first = *value;
+            else if (name == "node_network_transmit_bytes_total")
+                metrics.network[device].second = *value;
+        } else if (startsWith(name, "node_disk_")) {
+            const std::string device = label("device");
+            if (!isCountedDisk(device))
+                continue;
+            if (name == "node_disk_read_bytes_total")
+                metrics.disks[device].first = *value;
+            else if (name == "node_disk_written_bytes_total")
+                metrics.disks[device].second = *value;
+        } else if (name == "node_memory_MemTotal_bytes") {
+            metrics.memTotal = *value;
+        } else if (name == "node_memory_MemAvailable_bytes") {
+            metrics.memAvailable = *value;
+        }
+    }
+    if (!sawSample)
+        return std::nullopt;
+    return metrics;
+}
+
+namespace {
+
+double grewBy(double now, double before) {
+    return now >= before ? now - before : 0.0;
+}
+
+// The sum of each device's own growth; devices new in `now` only start.
+std::pair<double, double> growth(const std::map<std::string, std::pair<double, double>>& before,
+                                 const std::map<std::string, std::pair<double, double>>& now) {
+    std::pair<double, double> sum{0, 0};
+    for (const auto& [device, counts] : now) {
+        const auto old = before.find(device);
+        if (old == before.end())
+            continue;
+        sum.first += grewBy(counts.first, old->second.first);
+        sum.second += grewBy(counts.second, old->second.second);
+    }
+    return sum;
+}
+
+} // namespace
+
+NodeRates nodeRates(const NodeMetrics& before, const NodeMetrics& now, double seconds) {
+    NodeRates rates;
+    if (seconds <= 0)
+        return rates;
+    if (before.hasCpu && now.hasCpu) {
+        const double user = now.cpuUser - before.cpuUser;
+        const double nice = now.cpuNice - before.cpuNice;
+        const double system = now.cpuSystem - before.cpuSystem;
+        const double idle = now.cpuIdle - before.cpuIdle;
+        const double total = user + nice + system + idle;
+        if (user >= 0 && nice >= 0 && system >= 0 && idle >= 0 && total > 0) {
+            rates.user = float(user / total);
+            rates.nice = float(nice / total);
+            rates.system = float(system / total);
+        }
+    }
+    const auto [in, out] = growth(before.network, now.network);
+    rates.inBytes = float(in / seconds);
+    rates.outBytes = float(out / seconds);
+    const auto [read, written] = growth(before.disks, now.disks);
+    rates.readBytes = float(read / seconds);
+    rates.writtenBytes = float(written / seconds);
+    if (now.memTotal && now.memAvailable && *now.memTotal > 0)
+        rates.memoryUsed =
+            float(std::clamp((*now.memTotal - *now.memAvailable) / *now.memTotal, 0.0, 1.0));
+    return rates;
+}

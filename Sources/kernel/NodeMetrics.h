@@ -1,0 +1,44 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What Quorvel reads of another machine's Prometheus node_exporter: the
+// counters its graphs need, from the Prometheus text format
+// (`name{label="value",…} value [timestamp]` lines, `#` comments).
+struct NodeMetrics {
+    // node_cpu_seconds_total summed over the processors, by Quorvel's shares:
+    // user, nice, system (with irq and softirq) and idle (with iowait and
+    // steal, which peers count as idle, not load).
+    bool hasCpu = false;
+    double cpuUser = 0, cpuNice = 0, cpuSystem = 0, cpuIdle = 0;
+    // node_network_{receive,transmit}_bytes_total of real interfaces.
+    std::map<std::string, std::pair<double, double>> network;
+    // node_disk_{read,written}_bytes_total of whole disks.
+    std::map<std::string, std::pair<double, double>> disks;
+    std::optional<double> memTotal, memAvailable;
+};
+
+// nullopt when no line of the text is a sample: not the Prometheus text
+// format (an error page, garbage). Lines that cannot be read are skipped.
+std::optional<NodeMetrics> parseNodeMetrics(std::string_view text);
+
+// Which devices count, told by name (the other machine's /sys is out of
+// reach): not loopback, bridges, veth pairs, container or VPN tunnels; whole
+// disks, not partitions, device-mapper, md, loop or ram devices.
+bool isCountedInterface(std::string_view name);
+bool isCountedDisk(std::string_view name);
+
+// The rates and shares between two answers, `seconds` apart.
+struct NodeRates {
+    std::optional<float> user, system, nice; // shares of all processors' time
+    float inBytes = 0, outBytes = 0;         // per second
+    float readBytes = 0, writtenBytes = 0;   // per second
+    std::optional<float> memoryUsed;         // share of the total
+};
+// Counters that went back (the machine restarted, a device came back) give
+// no spike: a device's own decrease counts as 0, processors' time that went
+// back gives no CPU shares.
+NodeRates nodeRates(const NodeMetrics& before, const NodeMetrics& now, double seconds);

@@ -1,0 +1,61 @@
+#pragma once
+
+// remote/: the other machines Quorvel shows ("RemoteHosts"): each one's
+// Prometheus node_exporter, fetched on the network graph's clock, and its
+// group of graphs.
+
+#include "kernel/NodeMetrics.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QUrl>
+
+#include <optional>
+#include <vector>
+
+class QNetworkReply;
+class RemoteGraphView;
+
+// One other machine: its node_exporter's answer fetched at each tick of the
+// network graph's clock (never more than one request at a time, never
+// waiting for it), turned into rates, and drawn by its group of four graphs
+// (CPU, network, memory, disk), the first titled with the machine's name.
+// What the user reads while it does not answer as it should: "connecting…",
+// "no answer" (nothing or an error in time) or "not understood" (an answer
+// that is not node_exporter's, or too large), in the title of the greyed
+// group.
+class RemoteHost : public QObject {
+    Q_OBJECT
+public:
+    // Limits that keep a slow, broken or hostile server from costing more
+    // than a look: the answer's time and size.
+    static constexpr int timeoutMs = 3000;
+    static constexpr qint64 largestAnswer = 4 * 1024 * 1024;
+
+    enum class State { Connecting, Answering, NoAnswer, NotUnderstood };
+
+    explicit RemoteHost(const QUrl& url, QObject* parent = nullptr);
+    ~RemoteHost() override;
+
+    const QUrl& url() const { return url_; }
+    State state() const { return state_; }
+    // The group's graphs, in the order they stand in the strip; they belong to
+    // whoever puts them in a window.
+    const std::vector<RemoteGraphView*>& views() const { return views_; }
+
+    void fetch();
+
+signals:
+    void stateChanged(RemoteHost::State state);
+
+private:
+    void answered(QNetworkReply* reply);
+    void setState(State state);
+
+    QUrl url_;
+    State state_ = State::Connecting;
+    std::vector<RemoteGraphView*> views_;
+    QNetworkReply* inFlight_ = nullptr;
+    std::optional<NodeMetrics> previous_;
+    QElapsedTimer sincePrevious_;
+};

@@ -1,0 +1,92 @@
+#include "kernel/NodeMetrics.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A real answer of Debian 12's prometheus-node-exporter (its lines that
+// Quorvel reads, with their HELP and TYPE comments and a few others).
+TEST(NodeMetrics, ReadsWhatDebiansNodeExporterSays) {
+    const QByteArray text =
+        readFileBytes(fixturePath(QStringLiteral("node_exporter/debian12-two-cpus.prom")));
+    const auto metrics = parseNodeMetrics(std::string_view(text.data(), std::size_t(text.size())));
+    ASSERT_TRUE(metrics);
+    EXPECT_TRUE(metrics->hasCpu);
+    EXPECT_DOUBLE_EQ(metrics->cpuUser, 5823.98 + 8278.77);
+    EXPECT_DOUBLE_EQ(metrics->cpuSystem, 1572.52 + 3.37 + 1812.06 + 13.89);
+    EXPECT_DOUBLE_EQ(metrics->cpuIdle, 15301.74 + 26.64 + 16.68 + 12549.19 + 94.22 + 16.63);
+    ASSERT_EQ(metrics->network.size(), 1u) << "eth0; not the ifb devices";
+    EXPECT_DOUBLE_EQ(metrics->network.at("eth0").first, 2.31550953e+08);
+    ASSERT_EQ(metrics->disks.size(), 1u) << "vda; not zram0";
+    EXPECT_DOUBLE_EQ(metrics->disks.at("vda").second, 5.406480384e+10);
+    EXPECT_DOUBLE_EQ(*metrics->memTotal, 2.5276182528e+10);
+}
+
+// The text format's corners: escaped label values (a `}` or `"` inside one),
+// timestamps, CRLF lines, values that are no counts, broken lines among good
+// ones; and answers that are not the format at all.
+TEST(NodeMetrics, ReadsTheFormatsCornersAndRefusesWhatIsNotIt) {
+    const auto metrics = parseNodeMetrics(
+        "node_network_receive_bytes_total{device=\"eth0\",note=\"a}b\\\"c\"} 100 1700000000000\r\n"
+        "node_network_transmit_bytes_total{ device = \"eth0\" , } 2e3\n"
+        "node_disk_read_bytes_total{device=\"sda\"} NaN\n"
+        "node_disk_read_bytes_total{device=\"sdb\"} +Inf\n"
+        "node_disk_written_bytes_total{device=\"sdc\" 5\n"
+        "node_disk_written_bytes_total{device=\"sdd\"} 5x\n"
+        "node_memory_MemTotal_bytes\n"
+        "{device=\"x\"} 1\n"
+        "node_memory_MemAvailable_bytes 4096");
+    ASSERT_TRUE(metrics);
+    EXPECT_DOUBLE_EQ(metrics->network.at("eth0").first, 100);
+    EXPECT_DOUBLE_EQ(metrics->network.at("eth0").second, 2000);
+    EXPECT_TRUE(metrics->disks.empty());
+    EXPECT_FALSE(metrics->memTotal);
+    EXPECT_DOUBLE_EQ(*metrics->memAvailable, 4096);
+    EXPECT_FALSE(metrics->hasCpu);
+
+    for (const char* notTheFormat :
+         {"", "<html><body>404 Not Found</body></html>", "# HELP only comments\n# TYPE x counter\n",
+          "\x89PNG\r\n\x1a\n", "node_cpu_seconds_total{mode=\"user\"\n"})
+        EXPECT_FALSE(parseNodeMetrics(notTheFormat)) << notTheFormat;
+}
+
+TEST(NodeMetrics, CountsRealInterfacesAndWholeDisks) {
+    for (const char* counted : {"eth0", "enp3s0", "wlan0", "wlp2s0", "bond0"})
+        EXPECT_TRUE(isCountedInterface(counted)) << counted;
+    for (const char* left : {"lo", "docker0", "veth1a2b", "br-5f3", "virbr0", "tun0", "wg0", ""})
+        EXPECT_FALSE(isCountedInterface(left)) << left;
+    for (const char* counted : {"sda", "vda", "xvdb", "nvme0n1", "mmcblk0", "sdaa"})
+        EXPECT_TRUE(isCountedDisk(counted)) << counted;
+    for (const char* left :
+         {"sda1", "nvme0n1p2", "mmcblk0p1", "dm-0", "md127", "loop3", "zram0", "sr0", "vda12", ""})
+        EXPECT_FALSE(isCountedDisk(left)) << left;
+}
+
+// Shares of all processors' time and rates per second between two answers;
+// counters that went back give no spike.
+TEST(NodeMetrics, RatesBetweenTwoAnswers) {
+    NodeMetrics before, now;
+    before.hasCpu = now.hasCpu = true;
+    before.cpuUser = 100, before.cpuSystem = 50, before.cpuNice = 0, before.cpuIdle = 850;
+    now.cpuUser = 130, now.cpuSystem = 60, now.cpuNice = 2, now.cpuIdle = 858;
+    before.network = {{"eth0", {1000, 500}}, {"eth1", {9e9, 9e9}}};
+    now.network = {{"eth0", {3000, 400}}, {"wlan0", {5e9, 5e9}}};
+    before.disks = {{"sda", {0, 0}}};
+    now.disks = {{"sda", {4096, 8192}}};
+    now.memTotal = 1000, now.memAvailable = 250;
+    const NodeRates rates = nodeRates(before, now, 2.0);
+    EXPECT_FLOAT_EQ(*rates.user, 0.6f);
+    EXPECT_FLOAT_EQ(*rates.system, 0.2f);
+    EXPECT_FLOAT_EQ(*rates.nice, 0.04f);
+    EXPECT_FLOAT_EQ(rates.inBytes, 1000.0f);
+    EXPECT_FLOAT_EQ(rates.outBytes, 0.0f);
+    EXPECT_FLOAT_EQ(rates.readBytes, 2048.0f);
+    EXPECT_FLOAT_EQ(rates.writtenBytes, 4096.0f);
+    EXPECT_FLOAT_EQ(*rates.memoryUsed, 0.75f);
+
+    // The machine restarted: its processors' time went back.
+    EXPECT_FALSE(nodeRates(now, before, 2.0).user);
+}
+
+} // namespace
