@@ -28,6 +28,8 @@ packages=(
   # GNOME Shell, where Quorvel's companion extension runs, gjs for the tests of
   # its logic, and ESLint for its style
   gnome-shell gjs eslint
+  # another machine's metrics, as the graphs of "RemoteHosts" read them
+  prometheus-node-exporter
 )
 
 missing=()

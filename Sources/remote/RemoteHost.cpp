@@ -88,8 +88,9 @@ void RemoteHost::answered(QNetworkReply* reply) {
         return setState(State::NotUnderstood);
     }
     if (previous_) {
-        const NodeRates rates =
-            nodeRates(*previous_, *metrics, double(sincePrevious_.restart()) / 1000.0);
+        const double seconds = double(sincePrevious_.nsecsElapsed()) / 1e9;
+        sincePrevious_.restart();
+        const NodeRates rates = nodeRates(*previous_, *metrics, seconds);
         for (RemoteGraphView* view : views_)
             view->push(rates);
     } else {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -17,6 +18,7 @@
 #include <QTranslator>
 
 #include "app/ApplicationInfo.h"
+#include "remote/RemoteHost.h"
 #include "session/AutostartEntry.h"
 
 #include <QDir>
@@ -422,6 +424,21 @@ TEST_F(PreferencesTest, TemperatureSensorsAreOfferedWhereThereAreAny) {
     EXPECT_EQ(defaults().stringForKey(SettingsKeys::TempSensor), "");
     controller().applyPrefChanges();
     EXPECT_EQ(defaults().stringForKey(SettingsKeys::TempSensor), "nvme/Composite");
+}
+
+} // namespace
+
+namespace {
+
+// Other machines, one address a line; blank lines are no entries.
+TEST_F(PreferencesTest, OtherMachinesAreEditedOneALine) {
+    auto* hosts = ui->prefWindow().findChild<QPlainTextEdit*>(SettingsKeys::RemoteHosts);
+    ASSERT_TRUE(hosts);
+    hosts->setPlainText("http://a:9100/metrics\n\n  http://b:9100/metrics  \n");
+    controller().applyPrefChanges();
+    EXPECT_EQ(defaults().stringArrayForKey(SettingsKeys::RemoteHosts),
+              QStringList({"http://a:9100/metrics", "http://b:9100/metrics"}));
+    EXPECT_EQ(controller().remoteHosts().size(), 2u);
 }
 
 } // namespace

@@ -32,6 +32,12 @@ TEST(SettingsKeys, UsableValuesMatchWhatTheReadersAssume) {
     for (const char* entry : {"", "kde/foo.desktop", "/opt/../etc/foo.desktop"})
         EXPECT_FALSE(isUsable(AutoHideApplications, QString(entry))) << entry;
     EXPECT_FALSE(isUsable(TextColor, QString("white")));
+    EXPECT_FALSE(isUsable(DiskScale, 21));
+    for (const char* entry : {"http://build-01:9100/metrics", "https://[::1]:9100/metrics"})
+        EXPECT_TRUE(isUsable(RemoteHosts, QString(entry))) << entry;
+    for (const char* entry :
+         {"", "build-01:9100", "ftp://h/metrics", "http:///metrics", "http://a b/"})
+        EXPECT_FALSE(isUsable(RemoteHosts, QString(entry))) << entry;
 }
 
 TEST(SettingsKeys, NetInterfaceEntriesAreNamesTheKernelAllows) {

@@ -1,0 +1,207 @@
+// Other machines' groups of graphs: against servers that answer well, badly or
+// not at all, and against Debian's real prometheus-node-exporter beside the
+// machine's own graphs.
+#include "remote/RemoteHost.h"
+#include "ControllerFixture.h"
+#include "graphs/DiskGraphView.h"
+#include "graphs/RemoteGraphView.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <functional>
+#include <numeric>
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
+}
+
+QByteArray httpAnswer(int status, const QByteArray& body) {
+    return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Type: text/plain\r\n" +
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
+}
+
+// Answers by path: /metrics a node_exporter's answer, /missing 404, /page an
+// HTML page, /huge more than any node_exporter says, /silent nothing at all.
+class FakeServer : public QTcpServer {
+public:
+    FakeServer() {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    const QByteArray request = socket->readAll();
+                    const QByteArray path = request.split(' ').value(1);
+                    if (path == "/metrics")
+                        socket->write(httpAnswer(200, metrics()));
+                    else if (path == "/missing")
+                        socket->write(httpAnswer(404, "not here"));
+                    else if (path == "/page")
+                        socket->write(httpAnswer(200, "<html><body>Hello</body></html>"));
+                    else if (path == "/huge")
+                        socket->write(httpAnswer(200, QByteArray(6 * 1024 * 1024, '#')));
+                    if (path != "/silent")
+                        socket->disconnectFromHost();
+                });
+            }
+        });
+        listen(QHostAddress::LocalHost);
+    }
+    QUrl url(const char* path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path));
+    }
+    // Counters that grow by the same amounts at each answer.
+    QByteArray metrics() {
+        ++answers;
+        const int n = answers;
+        return QStringLiteral(
+                   "node_cpu_seconds_total{cpu=\"0\",mode=\"user\"} %1\n"
+                   "node_cpu_seconds_total{cpu=\"0\",mode=\"idle\"} %2\n"
+                   "node_memory_MemTotal_bytes 1000\nnode_memory_MemAvailable_bytes 400\n")
+            .arg(n * 3)
+            .arg(n * 7)
+            .toUtf8();
+    }
+    int answers = 0;
+};
+
+class RemoteHostTest : public ::testing::Test {
+protected:
+    TestSettings settings;
+};
+
+TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
+    FakeServer server;
+    ASSERT_TRUE(server.isListening());
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    const QUrl nobody =
+        QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(closed.serverPort()));
+    closed.close();
+    struct Case {
+        QUrl url;
+        RemoteHost::State state;
+        const char* title;
+    };
+    const Case cases[] = {
+        {server.url("/metrics"), RemoteHost::State::Answering, "127.0.0.1"},
+        {server.url("/missing"), RemoteHost::State::NotUnderstood, "not understood"},
+        {server.url("/page"), RemoteHost::State::NotUnderstood, "not understood"},
+        {server.url("/huge"), RemoteHost::State::NotUnderstood, "not understood"},
+        {nobody, RemoteHost::State::NoAnswer, "no answer"},
+        {server.url("/silent"), RemoteHost::State::NoAnswer, "no answer"},
+    };
+    for (const Case& c : cases) {
+        RemoteHost host(c.url);
+        EXPECT_EQ(host.views().front()->graphTitle(), "connecting…");
+        host.fetch();
+        ASSERT_TRUE(waitUntil([&] { return host.state() != RemoteHost::State::Connecting; },
+                              RemoteHost::timeoutMs + 2000))
+            << c.url.toString().toStdString();
+        EXPECT_EQ(host.state(), c.state) << c.url.toString().toStdString();
+        EXPECT_EQ(host.views().front()->graphTitle(), c.title);
+        EXPECT_EQ(host.views().back()->isGreyed(), c.state != RemoteHost::State::Answering);
+    }
+
+    // Two answers make a sample: 3 of every 10 seconds were the user's.
+    RemoteHost host(server.url("/metrics"));
+    host.fetch();
+    ASSERT_TRUE(waitUntil([&] { return host.state() == RemoteHost::State::Answering; }, 3000));
+    host.fetch();
+    const RemoteGraphView& cpu = *host.views().front();
+    ASSERT_TRUE(waitUntil([&] { return !cpu.history(0).empty(); }, 3000));
+    EXPECT_FLOAT_EQ(cpu.history(0).back(), 0.3f);
+    EXPECT_FLOAT_EQ(host.views()[2]->history(0).back(), 0.6f) << "memory used";
+}
+
+// Debian's node_exporter on this machine, fetched while the machine's own
+// graphs sample it: both tell the same load, network and disk traffic.
+TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
+    const QString exporter =
+        QStandardPaths::findExecutable(QStringLiteral("prometheus-node-exporter"));
+    ASSERT_FALSE(exporter.isEmpty()) << "prometheus-node-exporter is not installed";
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QProcess node;
+    node.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    node.start(exporter,
+               {QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port),
+                QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.cpu"),
+                QStringLiteral("--collector.netdev"), QStringLiteral("--collector.meminfo"),
+                QStringLiteral("--collector.diskstats")});
+    ASSERT_TRUE(node.waitForStarted());
+
+    TestSettings settings;
+    settings.defaults().setObjects(
+        {{SettingsKeys::ShowDiskGraph, true},
+         {SettingsKeys::RemoteHosts,
+          QStringList{QStringLiteral("http://127.0.0.1:%1/metrics").arg(port)}}});
+    NetGraphView::setHelperPath(QStringLiteral(QUORVEL_BINARY_DIR "/quorvel-netstat"));
+    auto ui = MainInterface::load(settings.defaults(), nullptr);
+    ui->controller().applicationDidFinishLaunching();
+    ASSERT_EQ(ui->controller().remoteHosts().size(), 1u);
+    const RemoteHost& host = *ui->controller().remoteHosts().front();
+    // Load and disk traffic to see: a busy loop and a file written through.
+    QProcess busy;
+    busy.start(QStringLiteral("sh"),
+               {QStringLiteral("-c"),
+                QStringLiteral("timeout 6 sh -c 'while :; do :; done' & "
+                               "sleep 2; dd if=/dev/zero of=%1/written bs=1M count=64 "
+                               "oflag=direct 2>/dev/null; wait")
+                    .arg(settings.directory())});
+    ASSERT_TRUE(waitUntil([&] { return host.views().front()->history(0).size() >= 7; }, 15000))
+        << "state " << int(host.state());
+    busy.waitForFinished(10000);
+    waitUntil([] { return false; }, 1500);
+    node.terminate();
+    node.waitForFinished();
+
+    auto mean = [](const std::deque<float>& a, const std::deque<float>& b,
+                   const std::deque<float>& c, std::size_t n) {
+        double sum = 0;
+        for (std::size_t i = a.size() - n; i < a.size(); ++i)
+            sum += a[i] + b[i] + c[i];
+        return sum / double(n);
+    };
+    const RemoteGraphView& remoteCpu = *host.views().front();
+    const std::size_t n = std::min<std::size_t>(6, remoteCpu.history(0).size());
+    const double remote = mean(remoteCpu.history(0), remoteCpu.history(1), remoteCpu.history(2), n);
+    double local = 0;
+    for (CPUGraphView* view : ui->controller().cpuViews())
+        local += mean(view->history(0), view->history(1), view->history(2), n);
+    local /= double(ui->controller().cpuViews().size());
+    EXPECT_NEAR(remote, local, 0.08) << "CPU load over the same seconds";
+    EXPECT_GT(remote, 0.3) << "the busy loop shows";
+
+    auto total = [](const std::deque<float>& rates) {
+        return std::accumulate(rates.begin(), rates.end(), 0.0);
+    };
+    const RemoteGraphView& remoteDisk = *host.views()[3];
+    const DiskGraphView& localDisk = *ui->controller().diskView();
+    const double remoteWritten = total(remoteDisk.history(1));
+    const double localWritten = total(localDisk.writtenHistory());
+    EXPECT_GT(localWritten, 32e6);
+    EXPECT_NEAR(remoteWritten, localWritten, 0.25 * localWritten)
+        << "bytes written per second, summed";
+    // The test makes no traffic on a real interface (loopback counts on
+    // neither side): both tell the same background traffic, within its noise.
+    const RemoteGraphView& remoteNet = *host.views()[1];
+    const NetGraphView& localNet = *ui->controller().netView();
+    EXPECT_NEAR(total(remoteNet.history(0)), total(localNet.inBpsArray()),
+                0.25 * total(localNet.inBpsArray()) + 50'000);
+    ui.reset();
+    NetGraphView::setHelperPath({});
+}
+
+} // namespace
