@@ -106,8 +106,15 @@ std::optional<IntervalCounters> IntervalAccumulator::update(const Snapshot& curr
     return result;
 }
 
-std::string headingLines() {
-    return "            input        (Total)           output\n"
+std::string headingLines(const std::vector<std::string>& namedInterfaces) {
+    std::string names = "(Total)";
+    if (!namedInterfaces.empty()) {
+        names = "(";
+        for (const std::string& name : namedInterfaces)
+            names += (names.size() > 1 ? "," : "") + name;
+        names += ")";
+    }
+    return "            input        " + names + "           output\n" +
            "   packets  errs      bytes    packets  errs      bytes colls\n";
 }
 

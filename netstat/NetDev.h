@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace netdev {
 
@@ -66,9 +67,11 @@ private:
     std::optional<Snapshot> previous_;
 };
 
-// The two heading lines, in the layout of BSD netstat's interval mode. Neither
-// begins with a digit, so readers that scan for numbers skip them.
-std::string headingLines();
+// The two heading lines, in the layout of BSD netstat's interval mode: the
+// interfaces counted are named where they were chosen (-I), "(Total)" where
+// all are. Neither line begins with a digit, so readers that scan for numbers
+// skip them.
+std::string headingLines(const std::vector<std::string>& namedInterfaces = {});
 
 // One interval line: the seven counters separated by blanks, ending in '\n'.
 std::string formatIntervalLine(const IntervalCounters& counters);

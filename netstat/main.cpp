@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
                          name.c_str());
     chooseCounted(*first);
     accumulator.update(*first);
-    if (!writeOut(netdev::headingLines()))
+    if (!writeOut(netdev::headingLines({options.interfaces.begin(), options.interfaces.end()})))
         return 0;
 
     timespec deadline{};

@@ -83,6 +83,10 @@ TEST(NetDev, VanishingAndResetInterfacesNeverGiveNegativeOrAbsurdCounts) {
 TEST(NetDev, OutputLooksLikeBsdNetstat) {
     const std::string headings = netdev::headingLines();
     EXPECT_FALSE(std::isdigit(static_cast<unsigned char>(headings.find_first_not_of(' '))));
+    EXPECT_NE(headings.find("(Total)"), std::string::npos);
+    EXPECT_NE(netdev::headingLines({"tun0", "wlan0"}).find("input        (tun0,wlan0)"),
+              std::string::npos)
+        << "the interfaces chosen with -I are named";
     netdev::IntervalCounters c{12, 0, 900, 10, 0, 600, 0};
     const std::string line = netdev::formatIntervalLine(c);
     EXPECT_EQ(line.back(), '\n');
