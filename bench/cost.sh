@@ -7,6 +7,8 @@
 # Quorvel's start-up time: from starting the program to its stat window being
 # mapped, the median of five starts.
 #   bench/cost.sh [seconds]      (build first: scripts/build.sh)
+# QUORVEL_COST_SETTINGS, settings lines ("ShowDiskGraph=true", one a line),
+# measures Quorvel with them instead of its defaults.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v conky >/dev/null || {
@@ -18,6 +20,8 @@ exec scripts/with-x-desktop.sh bash -c '
   set -euo pipefail
   source bench/procstats.sh
   private_quorvel_home
+  [ -z "${QUORVEL_COST_SETTINGS:-}" ] ||
+    printf "[General]\n%s\n" "$QUORVEL_COST_SETTINGS" >"$XDG_CONFIG_HOME/Quorvel/Quorvel.conf"
   iface=$(awk -F: "NR > 2 && \$1 !~ /lo/ {gsub(/ /, \"\", \$1); print \$1; exit}" /proc/net/dev)
   cat >$work/conky.conf <<CONKY
 conky.config = {
