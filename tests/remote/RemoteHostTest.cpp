@@ -15,6 +15,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <cstdio>
 #include <functional>
 #include <numeric>
 
@@ -191,6 +192,8 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     for (CPUGraphView* view : ui->controller().cpuViews())
         local += mean(view->history(0), view->history(1), view->history(2), n);
     local /= double(ui->controller().cpuViews().size());
+    std::printf("CPU load over the last %zu s: remote group %.3f, local graphs %.3f\n", n, remote,
+                local);
     EXPECT_NEAR(remote, local, 0.08) << "CPU load over the same seconds";
     EXPECT_GT(remote, 0.3) << "the busy loop shows";
 
@@ -201,6 +204,8 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     const DiskGraphView& localDisk = *ui->controller().diskView();
     const double remoteWritten = total(remoteDisk.history(1));
     const double localWritten = total(localDisk.writtenHistory());
+    std::printf("Disk written, rates summed: remote group %.0f B, local graph %.0f B\n",
+                remoteWritten, localWritten);
     EXPECT_GT(localWritten, 32e6);
     EXPECT_NEAR(remoteWritten, localWritten, 0.25 * localWritten)
         << "bytes written per second, summed";
@@ -208,6 +213,8 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     // neither side): both tell the same background traffic, within its noise.
     const RemoteGraphView& remoteNet = *host.views()[1];
     const NetGraphView& localNet = *ui->controller().netView();
+    std::printf("Network in, rates summed: remote group %.0f B, local graph %.0f B\n",
+                total(remoteNet.history(0)), total(localNet.inBpsArray()));
     EXPECT_NEAR(total(remoteNet.history(0)), total(localNet.inBpsArray()),
                 0.25 * total(localNet.inBpsArray()) + 50'000);
     ui.reset();
