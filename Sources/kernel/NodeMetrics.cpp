@@ -1,9 +1,10 @@
 #include "kernel/NodeMetrics.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
-#include <regex>
 
 namespace {
 
@@ -64,26 +65,69 @@ std::optional<double> valueOf(std::string_view text) {
     return value;
 }
 
-bool matches(std::string_view name, const char* pattern) {
-    static thread_local std::map<const char*, std::regex> compiled;
-    auto [it, fresh] = compiled.try_emplace(pattern);
-    if (fresh)
-        it->second = std::regex(pattern, std::regex::extended);
-    return std::regex_match(name.begin(), name.end(), it->second);
+bool isDigits(std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool isLetters(std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+// "<prefix><digits>", or the prefix alone.
+bool isNumbered(std::string_view name, std::string_view prefix) {
+    return startsWith(name, prefix) &&
+           (name.size() == prefix.size() || isDigits(name.substr(prefix.size())));
+}
+
+// A partition of a disk named by letters (sda1, vdb2, xvda3, hdc1), or of a
+// disk named by numbers (nvme0n1p2, mmcblk0p1).
+bool isPartition(std::string_view name) {
+    for (std::string_view kind : {"sd", "hd", "vd", "xvd"}) {
+        if (!startsWith(name, kind))
+            continue;
+        const std::string_view rest = name.substr(kind.size());
+        const std::size_t digits = rest.find_first_of("0123456789");
+        if (digits != std::string_view::npos && digits > 0 &&
+            isLetters(rest.substr(0, digits)) && isDigits(rest.substr(digits)))
+            return true;
+    }
+    const std::size_t p = name.rfind('p');
+    return (startsWith(name, "nvme") || startsWith(name, "mmcblk")) &&
+           p != std::string_view::npos && p > 0 && isDigits(name.substr(p + 1)) &&
+           std::isdigit(static_cast<unsigned char>(name[p - 1]));
+}
+
+// The metrics Quorvel reads; the many other lines of an answer are passed
+// over before their labels are read.
+bool isWanted(std::string_view name) {
+    return name == "node_cpu_seconds_total" || name == "node_network_receive_bytes_total" ||
+           name == "node_network_transmit_bytes_total" || name == "node_disk_read_bytes_total" ||
+           name == "node_disk_written_bytes_total" || name == "node_memory_MemTotal_bytes" ||
+           name == "node_memory_MemAvailable_bytes";
 }
 
 } // namespace
 
 bool isCountedInterface(std::string_view name) {
-    return !name.empty() &&
-           !matches(name, "lo|(veth|docker|br-|virbr|vnet|cni|flannel|cali|tun|tap|wg|"
-                          "tailscale|zt|vxlan|kube-ipvs|dummy|ifb).*");
+    if (name.empty() || name == "lo")
+        return false;
+    for (std::string_view virtualKind :
+         {"veth", "docker", "br-", "virbr", "vnet", "cni", "flannel", "cali", "tun", "tap", "wg",
+          "tailscale", "zt", "vxlan", "kube-ipvs", "dummy", "ifb"})
+        if (startsWith(name, virtualKind))
+            return false;
+    return true;
 }
 
 bool isCountedDisk(std::string_view name) {
-    return !name.empty() &&
-           !matches(name, "(loop|ram|zram|dm-|md|sr|fd|nbd)[0-9]*|"
-                          "(s|h|v|xv)d[a-z]+[0-9]+|(nvme[0-9]+n[0-9]+|mmcblk[0-9]+)p[0-9]+");
+    if (name.empty() || isPartition(name))
+        return false;
+    for (std::string_view virtualKind : {"loop", "ram", "zram", "dm-", "md", "sr", "fd", "nbd"})
+        if (isNumbered(name, virtualKind))
+            return false;
+    return true;
 }
 
 std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
@@ -104,6 +148,8 @@ std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
         if (nameEnd == std::string_view::npos || nameEnd == 0)
             continue;
         const std::string_view name = line.substr(0, nameEnd);
+        if (!isWanted(name))
+            continue;
         std::string_view rest = line.substr(nameEnd);
         std::map<std::string, std::string> labels;
         if (rest.front() == '{') {

@@ -21,8 +21,9 @@ struct NodeMetrics {
     std::optional<double> memTotal, memAvailable;
 };
 
-// nullopt when no line of the text is a sample: not the Prometheus text
-// format (an error page, garbage). Lines that cannot be read are skipped.
+// nullopt when no line of the text is a sample of these metrics: not a
+// node_exporter's answer in the Prometheus text format (an error page,
+// garbage, another exporter). Lines that cannot be read are skipped.
 std::optional<NodeMetrics> parseNodeMetrics(std::string_view text);
 
 // Which devices count, told by name (the other machine's /sys is out of

@@ -6,7 +6,8 @@
 #   keyboard; the pointer coming onto it hides it and it is back once the
 #   pointer leaves; a listed native application in front hides it, and so
 #   does a native full-screen window; it is drawn on the second workspace;
-#   the top-bar menu (no tray here) opens the preferences.
+#   the top-bar menu (no tray here) opens the preferences; another caller of
+#   the companion's interface is refused and the companion goes on.
 # - Without it: Quorvel says what the companion would add, and the stat
 #   window is there in its corner.
 # Input and screenshots go through the X display the shell is nested in. The

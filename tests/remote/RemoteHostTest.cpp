@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -163,14 +164,17 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     ui->controller().applicationDidFinishLaunching();
     ASSERT_EQ(ui->controller().remoteHosts().size(), 1u);
     const RemoteHost& host = *ui->controller().remoteHosts().front();
-    // Load and disk traffic to see: a busy loop and a file written through.
+    // Load and disk traffic to see: a busy loop and a file written through to
+    // the disk (/var/tmp: /tmp may be memory).
+    QTemporaryDir onDisk(QStringLiteral("/var/tmp/quorvel-test-XXXXXX"));
+    ASSERT_TRUE(onDisk.isValid());
     QProcess busy;
     busy.start(QStringLiteral("sh"),
                {QStringLiteral("-c"),
                 QStringLiteral("timeout 6 sh -c 'while :; do :; done' & "
                                "sleep 2; dd if=/dev/zero of=%1/written bs=1M count=64 "
                                "oflag=direct 2>/dev/null; wait")
-                    .arg(settings.directory())});
+                    .arg(onDisk.path())});
     ASSERT_TRUE(waitUntil([&] { return host.views().front()->history(0).size() >= 7; }, 15000))
         << "state " << int(host.state());
     busy.waitForFinished(10000);
