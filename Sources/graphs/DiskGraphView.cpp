@@ -57,9 +57,9 @@ void DiskGraphView::sampleTick() {
         return;
     }
     const QString& sysBlock = sources().sysBlock;
-    const DiskSnapshot disks =
-        parseDiskStats(QByteArrayView(text->data(), qsizetype(text->size())),
-                       [&sysBlock](const std::string& name) { return isWholeDisk(sysBlock, name); });
+    const DiskSnapshot disks = parseDiskStats(
+        QByteArrayView(text->data(), qsizetype(text->size())),
+        [&sysBlock](const std::string& name) { return isWholeDisk(sysBlock, name); });
     const qint64 elapsedMs = sinceSample_.isValid() ? sinceSample_.restart() : 0;
     if (!sinceSample_.isValid())
         sinceSample_.start();

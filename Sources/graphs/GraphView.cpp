@@ -75,8 +75,8 @@ void GraphView::appendAndDrawStacked(const std::vector<StackedSample>& samples) 
 
 void GraphView::drawHangingAndRising(const std::deque<float>& hanging,
                                      const std::deque<float>& rising,
-                                     const QString& hangingColorKey,
-                                     const QString& risingColorKey, const QString& scaleKey) {
+                                     const QString& hangingColorKey, const QString& risingColorKey,
+                                     const QString& scaleKey) {
     const UserDefaults& defaults = UserDefaults::standardUserDefaults();
     const float scale = float(defaults.integerForKey(scaleKey));
     const float plotHeight = PlotGeometry::plotHeight(float(imageSize().height()), topMargin());

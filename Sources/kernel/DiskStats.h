@@ -21,7 +21,8 @@ using DiskSnapshot = std::map<std::string, DiskBytes>;
 // is "major minor name" and at least seven counters; the third and seventh
 // count sectors read and written, which the kernel counts in 512 bytes
 // whatever the disk's own sector size. Lines of another form are skipped.
-DiskSnapshot parseDiskStats(QByteArrayView text, const std::function<bool(const std::string&)>& counts);
+DiskSnapshot parseDiskStats(QByteArrayView text,
+                            const std::function<bool(const std::string&)>& counts);
 
 // Whether a block device is a whole physical disk: one that /sys/block lists
 // with a "device" link. Partitions are not in /sys/block; loop, ram, zram,

@@ -89,8 +89,8 @@ bool isPartition(std::string_view name) {
             continue;
         const std::string_view rest = name.substr(kind.size());
         const std::size_t digits = rest.find_first_of("0123456789");
-        if (digits != std::string_view::npos && digits > 0 &&
-            isLetters(rest.substr(0, digits)) && isDigits(rest.substr(digits)))
+        if (digits != std::string_view::npos && digits > 0 && isLetters(rest.substr(0, digits)) &&
+            isDigits(rest.substr(digits)))
             return true;
     }
     const std::size_t p = name.rfind('p');

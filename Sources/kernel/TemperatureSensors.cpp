@@ -18,12 +18,9 @@ QString firstLineOf(const QString& path) {
 // hwmon2 before hwmon10, temp2 before temp10: by the first number in the name.
 void sortNaturally(QStringList& names) {
     static const QRegularExpression digits(QStringLiteral("[0-9]+"));
-    auto numberIn = [](const QString& name) {
-        return digits.match(name).captured().toLongLong();
-    };
-    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
-        return numberIn(a) < numberIn(b);
-    });
+    auto numberIn = [](const QString& name) { return digits.match(name).captured().toLongLong(); };
+    std::stable_sort(names.begin(), names.end(),
+                     [&](const QString& a, const QString& b) { return numberIn(a) < numberIn(b); });
 }
 
 } // namespace
@@ -31,7 +28,8 @@ void sortNaturally(QStringList& names) {
 std::vector<TemperatureSensor> temperatureSensors(const QString& root) {
     std::vector<TemperatureSensor> sensors;
     static const QRegularExpression input(QStringLiteral("^temp([0-9]+)_input$"));
-    QStringList chips = QDir(root).entryList({QStringLiteral("hwmon*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    QStringList chips =
+        QDir(root).entryList({QStringLiteral("hwmon*")}, QDir::Dirs | QDir::NoDotAndDotDot);
     sortNaturally(chips);
     for (const QString& chipFolder : std::as_const(chips)) {
         const QString folder = root + u'/' + chipFolder;
@@ -60,9 +58,8 @@ std::vector<TemperatureSensor> processorSensors(const std::vector<TemperatureSen
         std::copy_if(all.begin(), all.end(), std::back_inserter(some), keep);
         return some;
     };
-    std::vector<TemperatureSensor> sensors = chosen([](const TemperatureSensor& s) {
-        return s.id.startsWith(u"coretemp/Package id ");
-    });
+    std::vector<TemperatureSensor> sensors =
+        chosen([](const TemperatureSensor& s) { return s.id.startsWith(u"coretemp/Package id "); });
     if (sensors.empty())
         sensors = chosen([](const TemperatureSensor& s) { return s.id == u"k10temp/Tctl"; });
     return sensors.empty() ? all : sensors;

@@ -47,7 +47,8 @@ TEST(DiskStats, DeltasNeverSpike) {
     ASSERT_TRUE(next);
     EXPECT_EQ(next->read, 500u);
     EXPECT_EQ(next->written, 0u);
-    const auto last = deltas.update({{"sda", {1600, 1100}}, {"nvme0n1", {1'000'000'100, 1'000'000'000}}});
+    const auto last =
+        deltas.update({{"sda", {1600, 1100}}, {"nvme0n1", {1'000'000'100, 1'000'000'000}}});
     ASSERT_TRUE(last);
     EXPECT_EQ(last->read, 200u);
     EXPECT_EQ(last->written, 100u);
