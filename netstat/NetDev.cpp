@@ -1,5 +1,7 @@
 #include "NetDev.h"
 
+#include "kernel/CounterGrowth.h"
+
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -37,10 +39,6 @@ std::size_t readNumbers(std::string_view s, std::array<std::uint64_t, 16>& field
         ++count;
     }
     return count;
-}
-
-std::uint64_t grewBy(std::uint64_t current, std::uint64_t previous) {
-    return current >= previous ? current - previous : 0;
 }
 
 } // namespace
@@ -85,21 +83,19 @@ std::optional<IntervalCounters> IntervalAccumulator::update(const Snapshot& curr
     std::optional<IntervalCounters> result;
     if (previous_) {
         IntervalCounters sum;
-        for (const auto& [name, cur] : current) {
-            if (!counts_(name))
-                continue;
-            const auto before = previous_->find(name);
-            if (before == previous_->end())
-                continue; // new interface: this snapshot is only its baseline
-            const InterfaceCounters& prev = before->second;
-            sum.inPackets += grewBy(cur.rxPackets, prev.rxPackets);
-            sum.inErrors += grewBy(cur.rxErrors, prev.rxErrors);
-            sum.inBytes += grewBy(cur.rxBytes, prev.rxBytes);
-            sum.outPackets += grewBy(cur.txPackets, prev.txPackets);
-            sum.outErrors += grewBy(cur.txErrors, prev.txErrors);
-            sum.outBytes += grewBy(cur.txBytes, prev.txBytes);
-            sum.collisions += grewBy(cur.collisions, prev.collisions);
-        }
+        forEachKeptDevice(*previous_, current,
+                          [&](const std::string& name, const InterfaceCounters& cur,
+                              const InterfaceCounters& prev) {
+                              if (!counts_(name))
+                                  return;
+                              sum.inPackets += grewBy(cur.rxPackets, prev.rxPackets);
+                              sum.inErrors += grewBy(cur.rxErrors, prev.rxErrors);
+                              sum.inBytes += grewBy(cur.rxBytes, prev.rxBytes);
+                              sum.outPackets += grewBy(cur.txPackets, prev.txPackets);
+                              sum.outErrors += grewBy(cur.txErrors, prev.txErrors);
+                              sum.outBytes += grewBy(cur.txBytes, prev.txBytes);
+                              sum.collisions += grewBy(cur.collisions, prev.collisions);
+                          });
         result = sum;
     }
     previous_ = current;

@@ -1,5 +1,7 @@
 #include "kernel/DiskStats.h"
 
+#include "kernel/CounterGrowth.h"
+
 #include <QFileInfo>
 
 #include <array>
@@ -8,10 +10,6 @@
 namespace {
 
 constexpr std::uint64_t bytesPerSector = 512;
-
-std::uint64_t grewBy(std::uint64_t now, std::uint64_t before) {
-    return now >= before ? now - before : 0;
-}
 
 // The blank-separated words of one line, as many as fit.
 template <std::size_t N>
@@ -77,13 +75,12 @@ std::optional<DiskBytes> DiskDeltas::update(const DiskSnapshot& current) {
     std::optional<DiskBytes> result;
     if (previous_) {
         DiskBytes sum;
-        for (const auto& [name, now] : current) {
-            const auto before = previous_->find(name);
-            if (before == previous_->end())
-                continue;
-            sum.read += grewBy(now.read, before->second.read);
-            sum.written += grewBy(now.written, before->second.written);
-        }
+        forEachKeptDevice(
+            *previous_, current,
+            [&sum](const std::string&, const DiskBytes& now, const DiskBytes& before) {
+                sum.read += grewBy(now.read, before.read);
+                sum.written += grewBy(now.written, before.written);
+            });
         result = sum;
     }
     previous_ = current;

@@ -1,5 +1,7 @@
 #include "kernel/NodeMetrics.h"
 
+#include "kernel/CounterGrowth.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -219,21 +221,16 @@ std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
 
 namespace {
 
-double grewBy(double now, double before) {
-    return now >= before ? now - before : 0.0;
-}
-
-// The sum of each device's own growth; devices new in `now` only start.
+// The sum of each device's own growth.
 std::pair<double, double> growth(const std::map<std::string, std::pair<double, double>>& before,
                                  const std::map<std::string, std::pair<double, double>>& now) {
     std::pair<double, double> sum{0, 0};
-    for (const auto& [device, counts] : now) {
-        const auto old = before.find(device);
-        if (old == before.end())
-            continue;
-        sum.first += grewBy(counts.first, old->second.first);
-        sum.second += grewBy(counts.second, old->second.second);
-    }
+    forEachKeptDevice(before, now,
+                      [&sum](const std::string&, const std::pair<double, double>& counts,
+                             const std::pair<double, double>& old) {
+                          sum.first += grewBy(counts.first, old.first);
+                          sum.second += grewBy(counts.second, old.second);
+                      });
     return sum;
 }
 
