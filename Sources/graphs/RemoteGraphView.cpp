@@ -2,7 +2,6 @@
 
 #include "graphs/SampleClock.h"
 #include "settings/SettingsKeys.h"
-#include "settings/UserDefaults.h"
 
 #include <QPainter>
 
@@ -16,13 +15,8 @@ RemoteGraphView::~RemoteGraphView() {
 
 // Only the graph with a tick handler joins the clock, at "NetInterval".
 void RemoteGraphView::viewWillMoveToWindow(QWidget* window) {
-    if (tick_ && window && sampleInterval_ == 0) {
-        sampleInterval_ = 1000 * std::max(1, UserDefaults::standardUserDefaults().integerForKey(
-                                                 SettingsKeys::NetInterval));
-        SampleClock::add(this, sampleInterval_);
-    } else if (!window && sampleInterval_ > 0) {
-        SampleClock::remove(this, std::exchange(sampleInterval_, 0));
-    }
+    SampleClock::followWindow(this, tick_ ? window : nullptr, sampleInterval_,
+                              SampleClock::netIntervalMs());
     GraphView::viewWillMoveToWindow(window);
 }
 

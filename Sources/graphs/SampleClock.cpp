@@ -78,14 +78,19 @@ bool alongside(int intervalMs) {
     return true;
 }
 
-void followWindow(GraphView* view, const void* window, int& intervalMs) {
+void followWindow(GraphView* view, const void* window, int& intervalMs, int wantedMs) {
     if (window && intervalMs == 0) {
-        intervalMs = cpuIntervalMs();
+        intervalMs = wantedMs;
         add(view, intervalMs);
     } else if (!window && intervalMs > 0) {
         remove(view, intervalMs);
         intervalMs = 0;
     }
+}
+
+int netIntervalMs() {
+    return 1000 * std::max(1, UserDefaults::standardUserDefaults().integerForKey(
+                                  SettingsKeys::NetInterval));
 }
 
 int cpuIntervalMs() {

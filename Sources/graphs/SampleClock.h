@@ -17,13 +17,16 @@ void remove(GraphView* view, int intervalMs);
 // False when no graph samples at that interval.
 bool alongside(int intervalMs);
 
-// A graph sampling at "CPUInterval" joins the clock when it enters a window
-// (one already sampling keeps its interval) and leaves it when it leaves;
-// intervalMs is its interval while it samples, 0 otherwise.
-void followWindow(GraphView* view, const void* window, int& intervalMs);
-
-// "CPUInterval" in milliseconds, within its range: the interval of the CPU
-// and memory graphs.
+// "CPUInterval" in milliseconds, within its range: the interval of the CPU,
+// memory, disk and temperature graphs.
 int cpuIntervalMs();
+// "NetInterval" in milliseconds: the interval of other machines' graphs.
+int netIntervalMs();
+
+// A graph joins the clock at wantedMs (by default "CPUInterval") when it
+// enters a window (one already sampling keeps its interval) and leaves it when
+// it leaves; intervalMs is its interval while it samples, 0 otherwise.
+void followWindow(GraphView* view, const void* window, int& intervalMs,
+                  int wantedMs = cpuIntervalMs());
 
 } // namespace SampleClock
