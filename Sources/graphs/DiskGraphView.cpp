@@ -2,11 +2,8 @@
 
 #include "graphs/SampleClock.h"
 #include "kernel/ProcFile.h"
-#include "session/SystemLog.h"
 #include "settings/SettingsKeys.h"
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -44,15 +41,11 @@ void DiskGraphView::viewWillMoveToWindow(QWidget* window) {
 }
 
 void DiskGraphView::sampleTick() {
-    const std::string* text = sources().diskStats->read();
+    static bool told = false;
+    const std::string* text =
+        readCounters(*sources().diskStats, told, QStringLiteral("disk graph"));
     if (!text) {
-        // Said once: a file that cannot be read now will not be readable at
-        // the next tick either. The next good sample only sets a baseline.
-        static bool told = false;
-        if (!std::exchange(told, true))
-            systemLog(QStringLiteral("Cannot read %1 (%2); the disk graph stays empty.")
-                          .arg(QString::fromStdString(sources().diskStats->path()),
-                               QString::fromLocal8Bit(std::strerror(errno))));
+        // The next good sample only sets a baseline.
         deltas_ = {};
         return;
     }

@@ -1,6 +1,7 @@
 #include "graphs/GraphView.h"
 
 #include "graphs/PlotGeometry.h"
+#include "kernel/ProcFile.h"
 #include "session/SystemLog.h"
 #include "settings/NSUserDefaults-QVExt.h"
 #include "settings/SettingsKeys.h"
@@ -9,6 +10,7 @@
 
 #include <QGuiApplication>
 
+#include <cerrno>
 #include <cstring>
 
 GraphView::GraphView(const QRect& frame, QWidget* parent) : QWidget(parent) {
@@ -71,6 +73,15 @@ void GraphView::appendAndDrawStacked(const std::vector<StackedSample>& samples) 
             {sample.history, QVExtensions::unarchivedObjectForKey(defaults, sample.colorKey)});
     }
     drawStackedColumns(series);
+}
+
+const std::string* GraphView::readCounters(ProcFile& file, bool& told, const QString& graph) {
+    const std::string* text = file.read();
+    if (!text && !std::exchange(told, true))
+        systemLog(QStringLiteral("Cannot read %1 (%2); the %3 stays empty.")
+                      .arg(QString::fromStdString(file.path()),
+                           QString::fromLocal8Bit(std::strerror(errno)), graph));
+    return text;
 }
 
 void GraphView::drawHangingAndRising(const std::deque<float>& hanging,

@@ -12,7 +12,10 @@
 
 #include <deque>
 #include <functional>
+#include <string>
 #include <vector>
+
+class ProcFile;
 
 // The base of every graph in the stat window. A graph draws into its own
 // off-screen image, graphImage, whenever new data arrives; painting the view
@@ -73,6 +76,11 @@ protected:
     // The same after drawing only column `column` anew, either added beside the
     // others or (scrolled) after the others moved one unit to the left.
     void columnDrawn(std::size_t column, bool scrolled);
+
+    // The whole text of a counter file, or null. A file that cannot be read is
+    // said once per `told` (it will not be readable at the next tick either),
+    // naming the graph that stays empty.
+    static const std::string* readCounters(ProcFile& file, bool& told, const QString& graph);
 
     // Appends a sample to a history, dropping the oldest once it holds a
     // sample for every column the graph has.

@@ -2,11 +2,8 @@
 
 #include "graphs/SampleClock.h"
 #include "kernel/ProcFile.h"
-#include "session/SystemLog.h"
 #include "settings/SettingsKeys.h"
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -33,17 +30,10 @@ void MemGraphView::setMemInfoPath(const QString& path) {
 }
 
 std::optional<MemoryUse> MemGraphView::_getMemoryUse() {
-    const std::string* text = memInfo()->read();
-    if (!text) {
-        // Said once: a file that cannot be read now will not be readable at
-        // the next tick either.
-        static bool told = false;
-        if (!std::exchange(told, true))
-            systemLog(QStringLiteral("Cannot read %1 (%2); the memory graph stays empty.")
-                          .arg(QString::fromStdString(memInfo()->path()),
-                               QString::fromLocal8Bit(std::strerror(errno))));
+    static bool told = false;
+    const std::string* text = readCounters(*memInfo(), told, QStringLiteral("memory graph"));
+    if (!text)
         return std::nullopt;
-    }
     return memoryUseOf(QByteArrayView(text->data(), qsizetype(text->size())));
 }
 
