@@ -1,7 +1,6 @@
 #include "app/MainInterface.h"
 
 #include "app/QVController.h"
-#include "graphs/TempGraphView.h"
 #include "preferences/AutoHideTableModel.h"
 #include "preferences/PrefWindow.h"
 #include "session/AutostartEntry.h"
@@ -29,10 +28,6 @@ std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, Singl
     ui->defaultController_ = std::make_unique<DefaultsController>(defaults);
     ui->prefWindow_ = std::make_unique<PrefWindow>(*ui->defaultController_);
     ui->prefWindow_->setDelegate(&controller);
-    QStringList sensorIds;
-    for (const TemperatureSensor& sensor : TempGraphView::sensors())
-        sensorIds << sensor.id;
-    ui->prefWindow_->setTemperatureSensors(sensorIds);
 
     ui->statusMenu_ = std::make_unique<QMenu>();
     QMenu& menu = *ui->statusMenu_;

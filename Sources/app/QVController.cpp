@@ -9,6 +9,7 @@
 #include "graphs/RemoteGraphView.h"
 #include "graphs/TempGraphView.h"
 #include "preferences/ColorWell.h"
+#include "preferences/PrefWindow.h"
 #include "remote/RemoteHost.h"
 #include "session/DesktopEntries.h"
 #include "session/SingleCopy.h"
@@ -385,6 +386,14 @@ void QVController::_hideStatusMenu() {
 
 void QVController::showPrefWindow() {
     _showStatusMenu();
+    // The sensors there are now (a module may have been loaded since), looked
+    // for only when they are offered, not at every start.
+    if (auto* window = qobject_cast<PrefWindow*>(prefWindow)) {
+        QStringList sensorIds;
+        for (const TemperatureSensor& sensor : TempGraphView::sensors())
+            sensorIds << sensor.id;
+        window->setTemperatureSensors(sensorIds);
+    }
     prefWindow->show();
     prefWindow->raise();
     prefWindow->activateWindow();
