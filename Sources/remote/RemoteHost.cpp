@@ -27,10 +27,11 @@ RemoteHost::RemoteHost(const QUrl& url, QObject* parent) : QObject(parent), url_
     for (Kind kind : {Kind::Cpu, Kind::Network, Kind::Memory, Kind::Disk})
         views_.push_back(new RemoteGraphView(QRect(0, 0, 64, 64), kind));
     views_.front()->setTickHandler([this] { fetch(); });
+    // The first graph's title is the machine's name or its state (setState).
+    views_[1]->setTitle(tr("Net"));
+    views_[2]->setTitle(tr("Mem"));
+    views_[3]->setTitle(tr("Disk"));
     setState(State::Connecting);
-    const QString titles[] = {url_.host(), tr("Net"), tr("Mem"), tr("Disk")};
-    for (std::size_t i = 1; i < views_.size(); ++i)
-        views_[i]->setTitle(titles[i]);
 }
 
 RemoteHost::~RemoteHost() {
