@@ -24,8 +24,11 @@ PURE = [
     "Sources/graphs/PlotGeometry.cpp", "Sources/statwindow/StatWindowLayout.cpp",
     "Sources/statwindow/FadeCurve.cpp", "Sources/settings/SettingsText.cpp",
     "Sources/windowsystem/wayland/LayerPlacement.cpp", "netstat/NetDev.cpp",
+    "Sources/kernel/DiskStats.cpp", "Sources/kernel/NodeMetrics.cpp",
+    "Sources/kernel/TemperatureSensors.cpp", "Sources/settings/PropertyList.cpp",
+    "Sources/settings/NSUserDefaults-QVExt.cpp", "Sources/app/CommandLine.cpp",
 ]
-TARGETS = ["graph_tests", "window_tests", "settings_tests", "netstat_tests"]
+TARGETS = ["graph_tests", "window_tests", "settings_tests", "netstat_tests", "controller_tests"]
 # Built with them: the helper, which netstat_tests also runs as a program.
 ALSO_BUILT = ["quorvel-netstat"]
 # What each kind of token may become.
