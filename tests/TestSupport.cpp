@@ -13,6 +13,14 @@ void PrintTo(const QByteArray& bytes, std::ostream* out) {
     *out << '"' << bytes.toStdString() << '"';
 }
 
+std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << text.toStdString();
+}
+
+std::ostream& operator<<(std::ostream& out, const QByteArray& bytes) {
+    return out << bytes.toStdString();
+}
+
 QString fixturePath(const QString& relative) {
     return QStringLiteral(QUORVEL_FIXTURES "/") + relative;
 }

@@ -12,6 +12,9 @@ class UserDefaults;
 // Qt's strings as text in GoogleTest's messages, not as bytes.
 void PrintTo(const QString& text, std::ostream* out);
 void PrintTo(const QByteArray& bytes, std::ostream* out);
+// And in the messages added to a failed check with <<.
+std::ostream& operator<<(std::ostream& out, const QString& text);
+std::ostream& operator<<(std::ostream& out, const QByteArray& bytes);
 
 QString fixturePath(const QString& relative);
 QByteArray readFileBytes(const QString& path);

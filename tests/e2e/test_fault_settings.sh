@@ -1,5 +1,6 @@
 # A settings file full of garbage, at start and while running: Quorvel runs on
-# what it has, says so, and leaves the file exactly as it is.
+# what it has, says so, and leaves the file exactly as it is. (A FIFO in the
+# file's place: tests/app/ProgramTest.cpp.)
 source "$(dirname "$0")/lib.sh"
 head -c 4096 /dev/urandom >"$settings"
 cp "$settings" "$work/original"
@@ -22,27 +23,4 @@ cmp -s "$settings" "$work/garbage" || fail "the garbage file was changed"
 kill "$quorvel_pid"; wait "$quorvel_pid" || true
 cmp -s "$settings" "$work/garbage" || fail "the garbage file was changed at exit"
 
-# A FIFO in the file's place, at start: never opened, so Quorvel does not wait
-# for a writer; it shows its window on the defaults (top right) and a second
-# start hands over to it.
-rm -f "$settings"; mkfifo "$settings"
-stat_id=""
-start_quorvel
-read -r x y w h <<<"$(stat_geometry)"
-[ "$y" = 0 ] && [ $(( x + w )) = 1024 ] || fail "not on the defaults: $x $y $w $h"
-grep -q "it is a FIFO" "$log" || fail "no message about the FIFO"
-timeout 5 "$QUORVEL" >>"$log" 2>&1 || fail "a second start did not hand over"
-kill "$quorvel_pid"; wait "$quorvel_pid" || true
-[ -p "$settings" ] || fail "the FIFO was replaced"
-rm -f "$settings"
-
-# A file that cannot be read (not for root, who reads everything).
-if [ "$(id -u)" != 0 ]; then
-  printf '[General]\nAutoHide=false\n' >"$settings"
-  chmod 000 "$settings"
-  stat_id=""
-  start_quorvel
-  grep -q "cannot be read" "$log" || fail "no message about the unreadable file"
-  chmod 600 "$settings"
-fi
 echo PASS

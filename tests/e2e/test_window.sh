@@ -1,6 +1,7 @@
-# The stat window: its size for this machine's processors, its corners, its
-# window-manager state, and re-placement when the screen changes. (Workspaces,
-# focus and the other window managers: desktop_manners.sh.)
+# The stat window: its size for this machine's processors, its window-manager
+# state, and re-placement when the screen changes. (Every corner:
+# test_second_screen.sh; workspaces, focus and the other window managers:
+# desktop_manners.sh.)
 source "$(dirname "$0")/lib.sh"
 set_setting AutoHide false
 start_quorvel
@@ -16,20 +17,7 @@ for s in ABOVE SKIP_TASKBAR SKIP_PAGER; do
   echo "$state" | grep -q "_NET_WM_STATE_$s" || fail "no $s in $state"
 done
 
-# Each corner, through hand edits of the settings file.
 check_corner() { read -r x y w h <<<"$(stat_geometry)"; [ "$x $y" = "$1 $2" ]; }
-for position in 0 2 3 1; do
-  set_setting WindowPosition "$position"
-  case $position in
-    0) ex=0; ey=0 ;;
-    1) ex=$(( 1024 - width )); ey=0 ;;
-    2) ex=0; ey=$(( 768 - 64 )) ;;
-    3) ex=$(( 1024 - width )); ey=$(( 768 - 64 )) ;;
-  esac
-  wait_for 2000 check_corner "$ex" "$ey" || fail "position $position: $(stat_geometry)"
-  screenshot "corner-$position"
-done
-
 # A smaller screen: the window follows its corner.
 xrandr --newmode 800x600 40 800 840 968 1056 600 601 605 628 >/dev/null 2>&1
 xrandr --addmode screen 800x600

@@ -7,27 +7,18 @@
 #include "graphs/RemoteGraphView.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
-#include <cstdio>
-#include <functional>
 #include <numeric>
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
 
 QByteArray httpAnswer(int status, const QByteArray& body) {
     return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Type: text/plain\r\n" +
@@ -115,11 +106,11 @@ TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
         QElapsedTimer waited;
         waited.start();
         host.fetch();
-        ASSERT_TRUE(waitUntil([&] { return host.state() != RemoteHost::State::Connecting; },
-                              RemoteHost::timeoutMs + 2000))
-            << c.url.toString().toStdString();
-        EXPECT_GE(beats, int(waited.elapsed() / 50) - 3) << c.url.toString().toStdString();
-        EXPECT_EQ(host.state(), c.state) << c.url.toString().toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return host.state() != RemoteHost::State::Connecting; },
+                                    RemoteHost::timeoutMs + 2000))
+            << c.url.toString();
+        EXPECT_GE(beats, int(waited.elapsed() / 50) - 3) << c.url.toString();
+        EXPECT_EQ(host.state(), c.state) << c.url.toString();
         EXPECT_EQ(host.views().front()->graphTitle(), c.title);
         EXPECT_EQ(host.views().back()->isGreyed(), c.state != RemoteHost::State::Answering);
     }
@@ -127,10 +118,11 @@ TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
     // Two answers make a sample: 3 of every 10 seconds were the user's.
     RemoteHost host(server.url("/metrics"));
     host.fetch();
-    ASSERT_TRUE(waitUntil([&] { return host.state() == RemoteHost::State::Answering; }, 3000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return host.state() == RemoteHost::State::Answering; }, 3000));
     host.fetch();
     const RemoteGraphView& cpu = *host.views().front();
-    ASSERT_TRUE(waitUntil([&] { return !cpu.history(0).empty(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !cpu.history(0).empty(); }, 3000));
     EXPECT_FLOAT_EQ(cpu.history(0).back(), 0.3f);
     EXPECT_FLOAT_EQ(host.views()[2]->history(0).back(), 0.6f) << "memory used";
 }
@@ -175,10 +167,11 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
                                "sleep 2; dd if=/dev/zero of=%1/written bs=1M count=64 "
                                "oflag=direct 2>/dev/null; wait")
                     .arg(onDisk.path())});
-    ASSERT_TRUE(waitUntil([&] { return host.views().front()->history(0).size() >= 7; }, 15000))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return host.views().front()->history(0).size() >= 7; }, 15000))
         << "state " << int(host.state());
     busy.waitForFinished(10000);
-    waitUntil([] { return false; }, 1500);
+    QTest::qWait(1500);
     node.terminate();
     node.waitForFinished();
 
@@ -196,9 +189,7 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     for (CPUGraphView* view : ui->controller().cpuViews())
         local += mean(view->history(0), view->history(1), view->history(2), n);
     local /= double(ui->controller().cpuViews().size());
-    std::printf("CPU load over the last %zu s: remote group %.3f, local graphs %.3f\n", n, remote,
-                local);
-    EXPECT_NEAR(remote, local, 0.08) << "CPU load over the same seconds";
+    EXPECT_NEAR(remote, local, 0.08) << "CPU load over the same " << n << " s";
     EXPECT_GT(remote, 0.3) << "the busy loop shows";
 
     auto total = [](const std::deque<float>& rates) {
@@ -208,8 +199,6 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     const DiskGraphView& localDisk = *ui->controller().diskView();
     const double remoteWritten = total(remoteDisk.history(1));
     const double localWritten = total(localDisk.writtenHistory());
-    std::printf("Disk written, rates summed: remote group %.0f B, local graph %.0f B\n",
-                remoteWritten, localWritten);
     EXPECT_GT(localWritten, 32e6);
     EXPECT_NEAR(remoteWritten, localWritten, 0.25 * localWritten)
         << "bytes written per second, summed";
@@ -217,8 +206,6 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     // neither side): both tell the same background traffic, within its noise.
     const RemoteGraphView& remoteNet = *host.views()[1];
     const NetGraphView& localNet = *ui->controller().netView();
-    std::printf("Network in, rates summed: remote group %.0f B, local graph %.0f B\n",
-                total(remoteNet.history(0)), total(localNet.inBpsArray()));
     EXPECT_NEAR(total(remoteNet.history(0)), total(localNet.inBpsArray()),
                 0.25 * total(localNet.inBpsArray()) + 50'000);
     ui.reset();

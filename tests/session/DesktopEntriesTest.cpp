@@ -4,7 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QThread>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -64,47 +64,41 @@ TEST_F(DesktopEntriesTest, EarlierDirectoriesWinAndSubdirectoriesMakeDashedIds) 
     EXPECT_EQ(entries.entry("missing.desktop"), nullptr);
 }
 
+// As shells match them: X11 windows by their hints, Wayland ones by app id.
 TEST_F(DesktopEntriesTest, MatchesWindowsTheWayShellsDo) {
-    EXPECT_EQ(entries.idForWindow(window("org-kde.konsole", {}, {}, {}, {})),
-              "org-kde.konsole.desktop");
-    EXPECT_EQ(entries.idForWindow(window({}, "org.gnome.Terminal", {}, {}, {})),
-              "org.gnome.Terminal.desktop");
-    EXPECT_EQ(entries.idForWindow(window({}, {}, "gnome-terminal-server", "Gnome-Terminal", {})),
-              "org.gnome.Terminal.desktop")
-        << "StartupWMClass, case-insensitive";
-    EXPECT_EQ(entries.idForWindow(window({}, {}, "xmessage", "Xmessage", {})), "xmessage.desktop");
-    EXPECT_EQ(entries.idForWindow(window({}, {}, "Navigator", "Firefox-esr", {})),
-              "firefox-esr.desktop")
-        << "<class>.desktop, lowercased";
-    EXPECT_EQ(entries.idForWindow(window({}, {}, {}, {}, "konsole")), "org-kde.konsole.desktop");
-    EXPECT_EQ(entries.idForWindow(window({}, {}, "unknown", "Unknown", {})), "");
-    EXPECT_EQ(entries.idForWindow(WindowIdentity()), "");
-}
-
-TEST_F(DesktopEntriesTest, MatchesWaylandAppIds) {
-    auto forAppId = [this](const QString& appId, const QString& executable = {}) {
-        return entries.idForWindow(WaylandActiveApplication::identityForAppId(appId, executable));
+    const auto appId = WaylandActiveApplication::identityForAppId;
+    const struct {
+        WindowIdentity window;
+        const char* id;
+    } cases[] = {
+        {window("org-kde.konsole", {}, {}, {}, {}), "org-kde.konsole.desktop"},
+        {window({}, "org.gnome.Terminal", {}, {}, {}), "org.gnome.Terminal.desktop"},
+        // StartupWMClass, case-insensitive
+        {window({}, {}, "gnome-terminal-server", "Gnome-Terminal", {}),
+         "org.gnome.Terminal.desktop"},
+        {window({}, {}, "xmessage", "Xmessage", {}), "xmessage.desktop"},
+        // <class>.desktop, lowercased
+        {window({}, {}, "Navigator", "Firefox-esr", {}), "firefox-esr.desktop"},
+        {window({}, {}, {}, {}, "konsole"), "org-kde.konsole.desktop"},
+        {window({}, {}, "unknown", "Unknown", {}), ""},
+        {WindowIdentity(), ""},
+        {appId("org.gnome.Terminal", {}), "org.gnome.Terminal.desktop"},
+        {appId("org.gnome.Terminal.desktop", {}), "org.gnome.Terminal.desktop"},
+        {appId("gnome-terminal", {}), "org.gnome.Terminal.desktop"},
+        {appId("Firefox-esr", {}), "firefox-esr.desktop"},
+        {appId("unknown", "konsole"), "org-kde.konsole.desktop"}, // the program (KWin's pid)
+        {appId("unknown", {}), ""},
+        {appId("", {}), ""},
     };
-    EXPECT_EQ(forAppId("org.gnome.Terminal"), "org.gnome.Terminal.desktop")
-        << "the desktop file name";
-    EXPECT_EQ(forAppId("org.gnome.Terminal.desktop"), "org.gnome.Terminal.desktop");
-    EXPECT_EQ(forAppId("gnome-terminal"), "org.gnome.Terminal.desktop") << "StartupWMClass";
-    EXPECT_EQ(forAppId("Firefox-esr"), "firefox-esr.desktop") << "lowercased";
-    EXPECT_EQ(forAppId("unknown", "konsole"), "org-kde.konsole.desktop")
-        << "the program (KWin's pid)";
-    EXPECT_EQ(forAppId("unknown"), "");
-    EXPECT_EQ(forAppId(""), "");
+    for (const auto& c : cases)
+        EXPECT_EQ(entries.idForWindow(c.window), c.id)
+            << c.window.wmClass << c.window.gtkApplicationId << c.window.executable;
 }
 
 TEST_F(DesktopEntriesTest, NewFilesAreSeen) {
     EXPECT_EQ(entries.entry("new.desktop"), nullptr);
     writeFileBytes(home.path() + "/applications/new.desktop", "[Desktop Entry]\nName=New\n");
-    QCoreApplication::processEvents();
-    for (int i = 0; i < 50 && !entries.entry("new.desktop"); ++i) {
-        QThread::msleep(20);
-        QCoreApplication::processEvents();
-    }
-    EXPECT_NE(entries.entry("new.desktop"), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return entries.entry("new.desktop"); }, 1000));
 }
 
 } // namespace

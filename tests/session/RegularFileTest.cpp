@@ -28,36 +28,32 @@ QStringList folderEntries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-// Writers that fail the way disks and limits fail, part-way through.
 int writes = 0;
-ssize_t halfThenNoSpace(int fd, const void* data, size_t size) {
-    if (writes++ == 0)
-        return ::write(fd, data, size / 2);
-    errno = ENOSPC;
-    return -1;
-}
-ssize_t acceptsNothing(int, const void*, size_t) {
-    return 0;
-}
-ssize_t ioError(int, const void*, size_t) {
-    errno = EIO;
-    return -1;
-}
-ssize_t oneByteAtATime(int fd, const void* data, size_t) {
-    return ::write(fd, data, 1);
-}
 
 TEST(RegularFile, AReplacementIsAllOrNothing) {
     struct Case {
         const char* name;
-        RegularFile::WriteFunction write;
-        const char* failure; // nullptr: the replacement works
+        RegularFile::WriteFunction write; // fails the way disks and limits fail, part-way
+        const char* failure;              // nullptr: the replacement works
     };
-    for (const Case& c :
-         {Case{"half, then a full disk", halfThenNoSpace, "No space left on device"},
-          Case{"a write that takes nothing", acceptsNothing, "took no more"},
-          Case{"an I/O error", ioError, "Input/output error"},
-          Case{"short writes that add up", oneByteAtATime, nullptr}}) {
+    for (const Case& c : {
+             Case{"half, then a full disk",
+                  [](int fd, const void*data, size_t size) -> ssize_t {
+                      errno = ENOSPC;
+                      return writes++ == 0 ? ::write(fd, data, size / 2) : -1;
+                  },
+                  "No space left on device"},
+             Case{"a write that takes nothing",
+                  [](int, const void*, size_t) -> ssize_t { return 0; }, "took no more"},
+             Case{"an I/O error",
+                  [](int, const void*, size_t) -> ssize_t {
+                      errno = EIO;
+                      return -1;
+                  },
+                  "Input/output error"},
+             Case{"short writes that add up",
+                  [](int fd, const void*data, size_t) { return ::write(fd, data, 1); }, nullptr},
+         }) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString path = dir.path() + "/Quorvel.conf";
@@ -66,17 +62,12 @@ TEST(RegularFile, AReplacementIsAllOrNothing) {
         const QByteArray newText = "[General]\nNetScale=9\nAutoHide=false\n";
         writes = 0;
         const auto failure = RegularFile::replace(path, newText, c.write);
-        if (c.failure) {
-            ASSERT_TRUE(failure);
-            EXPECT_TRUE(failure->contains(c.failure)) << failure->toStdString();
-            EXPECT_EQ(readFileBytes(path), oldText);
-        } else {
-            EXPECT_FALSE(failure) << failure->toStdString();
-            EXPECT_EQ(readFileBytes(path), newText);
-            struct stat info {};
-            ::stat(QFile::encodeName(path).constData(), &info);
-            EXPECT_EQ(info.st_mode & 0777, 0640u) << "the old file's permissions";
-        }
+        EXPECT_EQ(failure.has_value(), c.failure != nullptr);
+        EXPECT_TRUE(!failure || failure->contains(c.failure)) << *failure;
+        EXPECT_EQ(readFileBytes(path), c.failure ? oldText : newText);
+        EXPECT_EQ(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                                QFile::WriteUser | QFile::ReadGroup)
+            << "the old file's permissions";
         EXPECT_EQ(folderEntries(dir.path()), QStringList{"Quorvel.conf"}) << "nothing left behind";
     }
 }
@@ -91,8 +82,7 @@ TEST(RegularFile, WhatIsNotARegularFileIsNeitherOpenedNorReplaced) {
         const RegularFile::ReadResult read = RegularFile::read(path);
         EXPECT_EQ(read.status, RegularFile::ReadStatus::NotRegular);
         const auto failure = RegularFile::replace(path, "x");
-        ASSERT_TRUE(failure);
-        EXPECT_TRUE(failure->contains("not a regular file")) << failure->toStdString();
+        EXPECT_TRUE(failure && failure->contains("not a regular file"));
     }
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &info), 0);
@@ -154,7 +144,7 @@ TEST(RegularFile, AFullDiskAReadOnlyFolderAndASizeLimitLeaveTheOldFile) {
         fillUp(folder);
         auto failure = RegularFile::replace(path, newText);
         ASSERT_TRUE(failure);
-        EXPECT_TRUE(failure->contains("No space left")) << failure->toStdString();
+        EXPECT_TRUE(failure->contains("No space left")) << *failure;
         EXPECT_EQ(readFileBytes(path), oldText);
         QFile::remove(folder + "/filler");
 
@@ -162,7 +152,7 @@ TEST(RegularFile, AFullDiskAReadOnlyFolderAndASizeLimitLeaveTheOldFile) {
                 nullptr);
         failure = RegularFile::replace(path, newText);
         ASSERT_TRUE(failure);
-        EXPECT_TRUE(failure->contains("Read-only")) << failure->toStdString();
+        EXPECT_TRUE(failure->contains("Read-only")) << *failure;
         EXPECT_EQ(readFileBytes(path), oldText);
     });
 
@@ -223,7 +213,7 @@ TEST(UserDefaults, AFailedSaveIsReportedAndTheChangeIsSavedWithTheNextSave) {
         QFile::remove(folder + "/filler");
         defaults.setSaveRetryInterval(50);
         EXPECT_TRUE(QTest::qWaitFor([&] { return defaults.saveProblem().isEmpty(); }, 3000))
-            << defaults.saveProblem().toStdString();
+            << defaults.saveProblem();
         EXPECT_NE(testing::internal::GetCapturedStderr().find("saved to"), std::string::npos);
         EXPECT_TRUE(readFileBytes(path).contains("NetScale=7\n"));
     });
@@ -232,16 +222,14 @@ TEST(UserDefaults, AFailedSaveIsReportedAndTheChangeIsSavedWithTheNextSave) {
 TEST(UserDefaults, AnUnreadableFileStaysInPlaceWhenTheSaveFails) {
     const QByteArray garbage("\x00\x01 not text", 11);
     inSmallFileSystem([&](const QString& folder) {
-        const QString path = folder + "/Quorvel.conf";
-        writeFileBytes(path, garbage);
+        writeFileBytes(folder + "/Quorvel.conf", garbage);
         testing::internal::CaptureStderr();
-        UserDefaults defaults(path);
-        SettingsKeys::registerDefaultDefaults(defaults);
+        UserDefaults defaults(folder + "/Quorvel.conf");
         fillUp(folder);
         EXPECT_FALSE(defaults.setObject(QStringList(2000, "some-application.desktop"),
                                         SettingsKeys::AutoHideApplications));
         testing::internal::GetCapturedStderr();
-        EXPECT_EQ(readFileBytes(path), garbage);
+        EXPECT_EQ(readFileBytes(folder + "/Quorvel.conf"), garbage);
         EXPECT_EQ(folderEntries(folder), (QStringList{"filler", "Quorvel.conf"}));
     });
 }

@@ -9,9 +9,9 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -22,13 +22,6 @@ namespace {
 const QString busName = QString::fromLatin1(ShellCompanion::busName);
 const QString path = QString::fromLatin1(ShellCompanion::objectPath);
 const QString interface = QString::fromLatin1(ShellCompanion::interfaceName);
-
-bool waitUntil(const std::function<bool()>& condition, int ms = 3000) {
-    QDeadlineTimer deadline(ms);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
 
 QVariant rectangle(int x, int y, int width, int height) {
     QDBusArgument argument;
@@ -118,14 +111,14 @@ protected:
 TEST_F(ShellCompanionTest, RegistersAndFollowsWhatTheShellTells) {
     appear();
     ShellCompanion companion(client_);
-    ASSERT_TRUE(waitUntil([&] { return companion.isPresent(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return companion.isPresent(); }));
     EXPECT_EQ(companion.focus().application, u"org.gnome.Terminal.desktop");
     EXPECT_EQ(companion.focus().monitor, QRect(0, 0, 1280, 800));
 
     // Each wish goes to the shell, and only while it matters.
     companion.setTopBarMenuWanted(true);
     companion.setPointerWanted(true);
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         return !fake_.registrations.isEmpty() &&
                fake_.registrations.last() == QVariantList({true, true});
     }));
@@ -134,19 +127,19 @@ TEST_F(ShellCompanionTest, RegistersAndFollowsWhatTheShellTells) {
     QSignalSpy focus(&companion, &ShellCompanion::focusChanged);
     signal(QStringLiteral("FocusChanged"),
            {QStringLiteral("mpv.desktop"), true, rectangle(1280, 0, 1920, 1080)});
-    ASSERT_TRUE(waitUntil([&] { return focus.count() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return focus.count() == 1; }));
     EXPECT_EQ(companion.focus().application, u"mpv.desktop");
     EXPECT_TRUE(companion.focus().fullScreen);
 
     signal(QStringLiteral("PointerChanged"), {true});
-    ASSERT_TRUE(waitUntil([&] { return companion.pointerInside(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return companion.pointerInside(); }));
     companion.setPointerWanted(false);
     EXPECT_FALSE(companion.pointerInside());
     EXPECT_FALSE(companion.reportsPointer());
 
     QSignalSpy menu(&companion, &ShellCompanion::menuActivated);
     signal(QStringLiteral("MenuActivated"), {QStringLiteral("preferences")});
-    ASSERT_TRUE(waitUntil([&] { return menu.count() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu.count() == 1; }));
     EXPECT_EQ(menu.at(0).at(0).toString(), u"preferences");
 }
 
@@ -157,14 +150,14 @@ TEST_F(ShellCompanionTest, GoesOnWithoutAVanishedCompanionAndRegistersWhenItRetu
     QCoreApplication::processEvents();
     EXPECT_FALSE(companion.isPresent());
     appear();
-    ASSERT_TRUE(waitUntil([&] { return companion.isPresent(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return companion.isPresent(); }));
     signal(QStringLiteral("PointerChanged"), {true});
     vanish();
-    ASSERT_TRUE(waitUntil([&] { return !companion.isPresent(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !companion.isPresent(); }));
     EXPECT_TRUE(companion.focus().application.isEmpty());
     EXPECT_FALSE(companion.pointerInside());
     appear();
-    ASSERT_TRUE(waitUntil([&] { return companion.isPresent(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return companion.isPresent(); }));
     EXPECT_EQ(fake_.registrations.size(), 2);
 }
 
@@ -188,7 +181,7 @@ TEST_F(ShellCompanionTest, IgnoresNonsenseAndImpostors) {
         fake_.registrations.clear();
         appear();
         ShellCompanion refused(client_);
-        ASSERT_TRUE(waitUntil([&] { return !fake_.registrations.isEmpty(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !fake_.registrations.isEmpty(); }));
         QCoreApplication::processEvents();
         EXPECT_FALSE(refused.isPresent());
         vanish();
@@ -198,12 +191,12 @@ TEST_F(ShellCompanionTest, IgnoresNonsenseAndImpostors) {
     fake_.registrations.clear();
     appear();
     ShellCompanion companion(client_);
-    ASSERT_TRUE(waitUntil([&] { return companion.isPresent(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return companion.isPresent(); }));
     companion.setPointerWanted(true);
     // The fake answers with the same focus each time: its answer to the new
     // wish must be in before the signals, as the real shell's would be.
-    ASSERT_TRUE(waitUntil([&] { return fake_.registrations.size() == 2; }));
-    waitUntil([] { return false; }, 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fake_.registrations.size() == 2; }));
+    QTest::qWait(100);
     QSignalSpy focus(&companion, &ShellCompanion::focusChanged);
     QSignalSpy menu(&companion, &ShellCompanion::menuActivated);
     signal(QStringLiteral("FocusChanged"), {QStringLiteral("a.desktop")});
@@ -217,7 +210,7 @@ TEST_F(ShellCompanionTest, IgnoresNonsenseAndImpostors) {
     // A good one after them all: once it is in, the others were dealt with.
     signal(QStringLiteral("FocusChanged"),
            {QStringLiteral("b.desktop"), false, rectangle(0, 0, 1, 1)});
-    ASSERT_TRUE(waitUntil([&] { return focus.count() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return focus.count() == 1; }));
     EXPECT_EQ(companion.focus().application, u"b.desktop");
     EXPECT_EQ(menu.count(), 0);
     EXPECT_FALSE(companion.pointerInside());
@@ -243,7 +236,7 @@ TEST_F(ShellCompanionTest, ActiveApplicationIsTheShellsWhileItIsThere) {
     int changes = 0;
     active.setChangeHandler([&] { ++changes; });
     EXPECT_EQ(active.activeDesktopEntry(), u"xterm.desktop");
-    ASSERT_TRUE(waitUntil([&] { return companion.isPresent(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return companion.isPresent(); }));
     EXPECT_GT(changes, 0);
     EXPECT_EQ(active.activeDesktopEntry(), u"mpv.desktop");
     active.setListedDesktopFiles({QStringLiteral("/opt/mpv/mpv.desktop")});
@@ -251,7 +244,7 @@ TEST_F(ShellCompanionTest, ActiveApplicationIsTheShellsWhileItIsThere) {
     EXPECT_TRUE(active.activeIsFullScreenOn(QRect(1280, 0, 1920, 1080)));
     EXPECT_FALSE(active.activeIsFullScreenOn(QRect(0, 0, 1280, 800)));
     vanish();
-    ASSERT_TRUE(waitUntil([&] { return !companion.isPresent(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !companion.isPresent(); }));
     EXPECT_EQ(active.activeDesktopEntry(), u"xterm.desktop");
 }
 
