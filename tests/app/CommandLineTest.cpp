@@ -13,6 +13,7 @@ TEST(CommandLine, HelpAndVersionAnswerAndExitZero) {
         const auto answer = answerCommandLine({"quorvel", help}, "quorvel", "1");
         ASSERT_TRUE(answer);
         EXPECT_EQ(answer->text.rfind("Usage: quorvel", 0), 0u);
+        EXPECT_EQ(answer->exitStatus, 0);
     }
 }
 

@@ -34,10 +34,10 @@ TEST(NetDev, ParsesInterfaceLinesAndSkipsHeadings) {
     EXPECT_FALSE(netdev::parseNetDev("Inter-|   Receive\n face |bytes\n"));
     EXPECT_FALSE(netdev::parseNetDev(""));
     // A name holding ':' is split at the last one; a counter may abut the
-    // colon; blanks before a name go, however many; a short line and one
+    // colon; blanks around a name go, however many; a short line and one
     // without a name are skipped.
     const auto odd = netdev::parseNetDev("eth0:1: 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n"
-                                         " wlan0:7 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n"
+                                         "   wlan0 :7 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n"
                                          "bad: 1 2 3\n"
                                          " : 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n");
     ASSERT_TRUE(odd);

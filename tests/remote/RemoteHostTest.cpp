@@ -190,7 +190,12 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
         local += mean(view->history(0), view->history(1), view->history(2), n);
     local /= double(ui->controller().cpuViews().size());
     EXPECT_NEAR(remote, local, 0.08) << "CPU load over the same " << n << " s";
-    EXPECT_GT(remote, 0.3) << "the busy loop shows";
+    // One processor of them all busy for whole seconds: most of its share shows.
+    double busiest = 0;
+    for (std::size_t i = 0; i < remoteCpu.history(0).size(); ++i)
+        busiest = std::max(busiest, double(remoteCpu.history(0)[i] + remoteCpu.history(1)[i] +
+                                           remoteCpu.history(2)[i]));
+    EXPECT_GT(busiest, 0.8 / double(ui->controller().cpuViews().size())) << "the busy loop shows";
 
     auto total = [](const std::deque<float>& rates) {
         return std::accumulate(rates.begin(), rates.end(), 0.0);

@@ -41,11 +41,18 @@ TEST(PropertyList, RejectsWhatIsNotADictionaryPlist) {
     EXPECT_FALSE(error.isEmpty());
 }
 
+// Values nest 32 deep below the root (the innermost a <true/>), through arrays and dictionaries
+// alike; anything deeper is refused before it is recursed into.
 TEST(PropertyList, DeepNestingIsRefusedNotRecursedInto) {
-    QByteArray body = "<dict><key>A</key>";
-    for (int i = 0; i < 10000; ++i)
-        body += "<array>";
-    EXPECT_FALSE(parsePropertyList(plist(body)));
+    const auto nested = [](int levels, const QByteArray& open, const QByteArray& close) {
+        return parsePropertyList(plist("<dict><key>A</key>" + open.repeated(levels) + "<true/>" +
+                                       close.repeated(levels) + "</dict>"));
+    };
+    EXPECT_TRUE(nested(31, "<array>", "</array>"));
+    EXPECT_FALSE(nested(32, "<array>", "</array>"));
+    EXPECT_TRUE(nested(31, "<dict><key>k</key>", "</dict>"));
+    EXPECT_FALSE(nested(32, "<dict><key>k</key>", "</dict>"));
+    EXPECT_FALSE(nested(10000, "<array>", "</array>"));
 }
 
 } // namespace
