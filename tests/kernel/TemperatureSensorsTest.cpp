@@ -45,6 +45,7 @@ TEST(TemperatureSensors, ReadsMillidegrees) {
         {"47250\n", 47.25f},         {"-5000", -5.0f},   {"0", 0.0f},
         {"garbage", std::nullopt},   {"", std::nullopt}, {"12.5", std::nullopt},
         {"999999999", std::nullopt}, {"500000", 500.0f}, {"500001", std::nullopt},
+        {"-500001", std::nullopt},
     };
     for (const auto& [text, celsius] : cases)
         EXPECT_EQ(celsiusOf(QByteArrayView(text)), celsius) << text;
