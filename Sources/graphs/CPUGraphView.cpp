@@ -24,8 +24,6 @@ CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent)
 }
 
 CPUGraphView::~CPUGraphView() {
-    if (sampleInterval_ > 0)
-        SampleClock::remove(this, sampleInterval_);
     systemLog(QStringLiteral("CPUGraphView dealloc"));
 }
 

@@ -34,7 +34,6 @@ public:
     void sampleTick() override { _drawGraph(); }
 
     int cpuNumber() const { return cpuNumber_; }
-    bool isSampling() const { return sampleInterval_ > 0; }
     // History of one share, oldest first: 0 user, 1 system, 2 nice.
     const std::deque<float>& history(int element) const {
         return cpuGraphElements_[std::size_t(element)].dataArray;
@@ -51,11 +50,6 @@ private:
     };
 
     int cpuNumber_;
-    // The view's sampling interval in milliseconds while it is in a window,
-    // 0 otherwise. Views of the same interval share one timer (SampleClock in
-    // the source), so an interval costs one wake-up and one read of the
-    // counters, not one per processor.
-    int sampleInterval_ = 0;
     std::optional<ProcessorTicks> prevInfoArray_;
     std::array<GraphElement, 3> cpuGraphElements_;
 };

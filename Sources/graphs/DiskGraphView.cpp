@@ -25,11 +25,6 @@ DiskGraphView::DiskGraphView(const QRect& frame, QWidget* parent) : GraphView(fr
     setTitle(tr("Disk"));
 }
 
-DiskGraphView::~DiskGraphView() {
-    if (sampleInterval_ > 0)
-        SampleClock::remove(this, sampleInterval_);
-}
-
 void DiskGraphView::setSources(const QString& diskStatsPath, const QString& sysBlockPath) {
     sources().diskStats = std::make_unique<ProcFile>(diskStatsPath.toStdString());
     sources().sysBlock = sysBlockPath;

@@ -16,14 +16,12 @@ class DiskGraphView : public GraphView {
     Q_OBJECT
 public:
     explicit DiskGraphView(const QRect& frame, QWidget* parent = nullptr);
-    ~DiskGraphView() override;
 
     // Where the counters are read (/proc/diskstats) and which devices are
     // whole disks (/sys/block): a test's files instead.
     static void setSources(const QString& diskStatsPath, const QString& sysBlockPath);
 
     void sampleTick() override;
-    bool isSampling() const { return sampleInterval_ > 0; }
     const std::deque<float>& readHistory() const { return read_; }
     const std::deque<float>& writtenHistory() const { return written_; }
 
@@ -31,7 +29,6 @@ protected:
     void viewWillMoveToWindow(QWidget* window) override;
 
 private:
-    int sampleInterval_ = 0;
     DiskDeltas deltas_;
     // The time between two samples, which the rates divide by: a late tick
     // covers more than one interval.

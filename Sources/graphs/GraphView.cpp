@@ -1,6 +1,7 @@
 #include "graphs/GraphView.h"
 
 #include "graphs/PlotGeometry.h"
+#include "graphs/SampleClock.h"
 #include "kernel/ProcFile.h"
 #include "session/SystemLog.h"
 #include "settings/NSUserDefaults-QVExt.h"
@@ -219,6 +220,8 @@ void GraphView::sampleTicked() {
 }
 
 GraphView::~GraphView() {
+    if (sampleInterval_ > 0)
+        SampleClock::remove(this, sampleInterval_);
     systemLog(QStringLiteral("GraphView dealloc"));
 }
 

@@ -52,6 +52,8 @@ public:
 
     // One tick of the shared sampling clock (SampleClock): sample and redraw.
     virtual void sampleTick() {}
+    // Whether the view is on the sampling clock (it is while in a window).
+    bool isSampling() const { return sampleInterval_ > 0; }
 
     // Called after graphs took new data, once a sampling interval: work that
     // is needed only now and then rides on these wake-ups instead of waking
@@ -69,6 +71,13 @@ protected:
     // Called just before the view joins a window (given) or leaves it (null).
     // Graphs start and stop their data sources here.
     virtual void viewWillMoveToWindow(QWidget* window);
+
+    // The view's sampling interval in milliseconds while it is on the
+    // sampling clock (SampleClock::followWindow keeps it), 0 otherwise. Views
+    // of the same interval share one timer, so an interval costs one wake-up
+    // and one read of the counters, not one per graph. A view still on the
+    // clock leaves it when it is destroyed.
+    int sampleInterval_ = 0;
 
     void paintEvent(QPaintEvent* event) override;
     // After new drawing into the image: the view and its window show it.

@@ -20,11 +20,6 @@ MemGraphView::MemGraphView(const QRect& frame, QWidget* parent) : GraphView(fram
     setTitle(tr("Memory"));
 }
 
-MemGraphView::~MemGraphView() {
-    if (sampleInterval_ > 0)
-        SampleClock::remove(this, sampleInterval_);
-}
-
 void MemGraphView::setMemInfoPath(const QString& path) {
     memInfo() = std::make_unique<ProcFile>(path.toStdString());
 }

@@ -17,7 +17,6 @@ class MemGraphView : public GraphView {
     Q_OBJECT
 public:
     explicit MemGraphView(const QRect& frame, QWidget* parent = nullptr);
-    ~MemGraphView() override;
 
     // Where the counters are read: /proc/meminfo, or a test's file.
     static void setMemInfoPath(const QString& path);
@@ -28,7 +27,6 @@ public:
     void _drawGraph();
     void sampleTick() override { _drawGraph(); }
 
-    bool isSampling() const { return sampleInterval_ > 0; }
     // History of one share, oldest first: 0 used, 1 cache.
     const std::deque<float>& history(int element) const { return history_[std::size_t(element)]; }
 
@@ -36,6 +34,5 @@ protected:
     void viewWillMoveToWindow(QWidget* window) override;
 
 private:
-    int sampleInterval_ = 0;
     std::array<std::deque<float>, 2> history_;
 };

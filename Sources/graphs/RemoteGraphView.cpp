@@ -8,11 +8,6 @@
 RemoteGraphView::RemoteGraphView(const QRect& frame, Kind kind, QWidget* parent)
     : GraphView(frame, parent), kind_(kind) {}
 
-RemoteGraphView::~RemoteGraphView() {
-    if (sampleInterval_ > 0)
-        SampleClock::remove(this, sampleInterval_);
-}
-
 // Only the graph with a tick handler joins the clock, at "NetInterval".
 void RemoteGraphView::viewWillMoveToWindow(QWidget* window) {
     SampleClock::followWindow(this, tick_ ? window : nullptr, sampleInterval_,

@@ -17,7 +17,6 @@ public:
     enum class Kind { Cpu, Network, Memory, Disk };
 
     RemoteGraphView(const QRect& frame, Kind kind, QWidget* parent = nullptr);
-    ~RemoteGraphView() override;
 
     Kind kind() const { return kind_; }
     // Called at each tick of the clock while in a window; only one graph of a
@@ -39,7 +38,6 @@ protected:
 private:
     Kind kind_;
     std::function<void()> tick_;
-    int sampleInterval_ = 0;
     bool greyed_ = false;
     std::array<std::deque<float>, 3> history_;
 };

@@ -29,10 +29,7 @@ TempGraphView::TempGraphView(const QRect& frame, QWidget* parent) : GraphView(fr
     });
 }
 
-TempGraphView::~TempGraphView() {
-    if (sampleInterval_ > 0)
-        SampleClock::remove(this, sampleInterval_);
-}
+TempGraphView::~TempGraphView() = default;
 
 void TempGraphView::setSensorRoot(const QString& root) {
     sensorRoot() = root;

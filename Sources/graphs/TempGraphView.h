@@ -20,14 +20,13 @@ public:
     static constexpr float hottest = 100.0f;
 
     explicit TempGraphView(const QRect& frame, QWidget* parent = nullptr);
-    ~TempGraphView() override;
+    ~TempGraphView() override; // out of line: ProcFile is only declared here
 
     // Where the sensors are listed: /sys/class/hwmon, or a test's tree.
     static void setSensorRoot(const QString& root);
     static std::vector<TemperatureSensor> sensors();
 
     void sampleTick() override;
-    bool isSampling() const { return sampleInterval_ > 0; }
     const std::deque<float>& history() const { return history_; }
 
 protected:
@@ -37,7 +36,6 @@ private:
     // The sensors to read for the setting as it is now.
     void chooseSensors();
 
-    int sampleInterval_ = 0;
     QString chosenSetting_;
     std::vector<std::unique_ptr<ProcFile>> inputs_;
     std::deque<float> history_;
