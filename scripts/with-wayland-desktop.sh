@@ -43,7 +43,7 @@ cleanup() {
   local status=$?
   # Each runs in a process group of its own, which takes its children
   # (a session bus, Xwayland) down with it.
-  for p in "${pids[@]}"; do kill -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null || true; done
+  end_within 5 "${pids[@]}" || true
   wait 2>/dev/null || true
   # A failure in GNOME Shell shows what its extensions said.
   if [ "$status" -ne 0 ] && [ "$QUORVEL_COMPOSITOR" = gnome-shell ]; then
@@ -52,10 +52,10 @@ cleanup() {
   rm -rf "$session"
   exit "$status"
 }
+source "$(dirname "$0")/desktop-common.sh"
 trap cleanup EXIT
 trap 'exit 143' TERM INT HUP
 
-source "$(dirname "$0")/desktop-common.sh"
 
 wait_for_file() { # FILE SECONDS
   local i

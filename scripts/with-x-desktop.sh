@@ -17,29 +17,16 @@ xvfb="" wm="" compositor="" bus=""
 wm_home=$(mktemp -d)
 cleanup() {
   local status=$?
-  for p in $compositor $wm $bus $xvfb; do kill "$p" 2>/dev/null || true; done
-  # A window manager that does not end on SIGTERM within 5 s is killed rather
-  # than waited for: the desktop must never outlive the test's time.
-  for p in $compositor $wm $bus $xvfb; do
-    for _ in $(seq 50); do
-      state=$(ps -o stat= -p "$p" 2>/dev/null || true)
-      [[ -z $state || $state == Z* ]] && break
-      sleep 0.1
-    done
-    if [[ -n $state && $state != Z* ]]; then
-      echo "with-x-desktop: $(ps -o comm= -p "$p") did not end on SIGTERM; killed" >&2
-      kill -KILL "$p" 2>/dev/null || true
-    fi
-  done
+  # The desktop must never outlive the test's time.
+  end_within 5 $compositor $wm $bus $xvfb || true
   wait 2>/dev/null || true
   rm -rf "$wm_home"
   exit "$status"
 }
+source "$(dirname "$0")/desktop-common.sh"
 trap cleanup EXIT
 # Killed (a test's time-out): still take the desktop down.
 trap 'exit 143' TERM INT HUP
-
-source "$(dirname "$0")/desktop-common.sh"
 
 # The window manager's command, run with its own HOME so that no user's
 # configuration counts; and whether it composites by itself.

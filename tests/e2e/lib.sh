@@ -11,20 +11,13 @@ settings="$XDG_CONFIG_HOME/Quorvel/Quorvel.conf"
 log="$work/quorvel.log"
 pids=()
 
-# True once process $1 has ended: gone, or a zombie waiting to be reaped.
-ended() { local state; state=$(ps -o stat= -p "$1" 2>/dev/null || true); [[ -z $state || $state == Z* ]]; }
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/desktop-common.sh"
 
 cleanup() {
   local status=$?
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  # Each ends within moments of SIGTERM. One that does not is named and
-  # killed, so that a test never hangs in its teardown; Quorvel hanging in its
-  # orderly shutdown fails the test.
+  # Quorvel hanging in its orderly shutdown fails the test.
   for p in "${pids[@]}"; do
-    wait_for 10000 ended "$p" && continue
-    echo "$(basename "$0"): $(ps -o comm=,stat=,wchan= -p "$p") ($p) did not end within 10 s of SIGTERM" >&2
-    if [ "$p" = "${quorvel_pid:-}" ]; then status=1; fi
-    kill -KILL "$p" 2>/dev/null || true
+    if ! end_within 10 "$p" && [ "$p" = "${quorvel_pid:-}" ]; then status=1; fi
   done
   wait 2>/dev/null || true
   # A sanitizer build reports here (at the latest when Quorvel exits).

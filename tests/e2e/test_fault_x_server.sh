@@ -11,8 +11,6 @@ pids+=("$pid")
 wait_for 5000 bash -c "pgrep -P $pid -f quorvel-netstat >/dev/null" || fail "no helper started"
 helper=$(pgrep -P "$pid" -f quorvel-netstat)
 kill "$xvfb"
-ended() { ! kill -0 "$pid" 2>/dev/null; }
-wait_for 5000 ended || fail "Quorvel outlived its X server"
-helper_gone() { ! kill -0 "$helper" 2>/dev/null; }
-wait_for 3000 helper_gone || fail "the helper outlived Quorvel"
+wait_for 5000 ended "$pid" || fail "Quorvel outlived its X server"
+wait_for 3000 ended "$helper" || fail "the helper outlived Quorvel"
 echo PASS

@@ -379,9 +379,8 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   pids+=("$quorvel_pid")
   helper_of_quorvel() { helper=$(pgrep -P "$quorvel_pid" quorvel-netstat); [ -n "$helper" ]; }
   wait_for 10000 helper_of_quorvel || fail "sway: no helper"
-  dead() { local state; state=$(ps -o stat= -p "$1" || true); [[ -z $state || $state == Z* ]]; }
   kill -KILL "$QUORVEL_COMPOSITOR_PID"
-  wait_for 300 dead "$quorvel_pid" || fail "sway: Quorvel outlived its compositor"
-  wait_for 300 dead "$helper" || fail "sway: the helper outlived Quorvel ($(ps -o stat= -p "$helper"))"
+  wait_for 300 ended "$quorvel_pid" || fail "sway: Quorvel outlived its compositor"
+  wait_for 300 ended "$helper" || fail "sway: the helper outlived Quorvel ($(ps -o stat= -p "$helper"))"
 fi
 echo "PASS: $QUORVEL_COMPOSITOR"
