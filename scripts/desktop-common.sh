@@ -2,10 +2,10 @@
 
 # A display number nobody uses, from $1 on: no lock, no socket, and no server
 # answering (a server may still hold the abstract socket after its files are
-# gone).
+# gone). Any number up to X's limit will do: a busy machine may hold hundreds.
 free_display() {
   local n
-  for n in $(seq "$1" 160); do
+  for n in $(seq "$1" 32767); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ] &&
       ! xdpyinfo -display ":$n" >/dev/null 2>&1; then
       echo "$n"

@@ -1,7 +1,30 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing Quorvel needs on Debian 12.
-# Does nothing when everything is there already.
+# Installs what building and running Quorvel needs on Debian 12 or 13
+# (`install-deps.sh`, or `install-deps.sh run`), or that and what its tests
+# need (`install-deps.sh test`). `install-deps.sh --list [run|test]` prints the
+# packages without installing them. Does nothing when everything is there.
+#
+# Nothing installed here is left serving the network: Debian starts
+# prometheus-node-exporter as a service on every interface when it installs
+# it, so that service is stopped and disabled again (the tests start their own
+# exporters on loopback).
 set -euo pipefail
+
+list_only=0
+if [ "${1:-}" = --list ]; then
+  list_only=1
+  shift
+fi
+what="${1:-run}"
+case "$what" in run | test) ;; *) echo "usage: $0 [--list] [run|test]" >&2; exit 2 ;; esac
+
+# The release decides the few names that differ between Debian 12 and 13.
+codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+# labwc is packaged from Debian 13 on.
+case "$codename" in
+  bookworm) clang_format=clang-format-14 labwc=() ;;
+  *) clang_format=clang-format-19 labwc=(labwc wlr-randr) ;;
+esac
 
 packages=(
   # build
@@ -9,28 +32,38 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-randr0-dev
   libwayland-dev wayland-protocols plasma-wayland-protocols
-  libgtest-dev libgmock-dev libbenchmark-dev
-  # the style check of the sources (.clang-format)
-  clang-format-14
-  # the Debian package and the checks of its desktop files
-  dpkg-dev file desktop-file-utils appstream
-  # running without a display, and the whole-program tests
-  xvfb xauth openbox xcompmgr xdotool wmctrl x11-utils x11-xserver-utils imagemagick trayer
-  procps psmisc
-  # the other desktops the whole-program tests run on
-  xfwm4 kwin-x11 mutter i3-wm fluxbox dbus-x11
-  # the Wayland sessions they run in (a native test window needs Qt's Wayland
-  # plugin; GNOME's mutter starts Xwayland)
-  sway kwin-wayland xwayland qt6-wayland dbus
-  # what a sway session has beside it: a panel with a tray, a notification
-  # daemon, and a program that sends it a notification
-  waybar mako-notifier libnotify-bin
-  # GNOME Shell, where Quorvel's companion extension runs, gjs for the tests of
-  # its logic, and ESLint for its style
-  gnome-shell gjs eslint
-  # another machine's metrics, as the graphs of "RemoteHosts" read them
-  prometheus-node-exporter
+  # running without a display: a screenshot on a virtual X desktop
+  xvfb xauth openbox x11-utils imagemagick procps
 )
+if [ "$what" = test ]; then
+  packages+=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # the style check of the sources (.clang-format)
+    "$clang_format"
+    # the Debian package and the checks of its desktop files
+    dpkg-dev file desktop-file-utils appstream
+    # the whole-program tests on X
+    xcompmgr xdotool wmctrl x11-xserver-utils trayer psmisc iproute2
+    # the other desktops the whole-program tests run on
+    xfwm4 kwin-x11 mutter i3-wm fluxbox dbus-x11
+    # the Wayland sessions they run in (a native test window needs Qt's
+    # Wayland plugin; GNOME's mutter starts Xwayland)
+    sway "${labwc[@]}" kwin-wayland xwayland qt6-wayland dbus
+    # what a sway session has beside it: a panel with a tray, a notification
+    # daemon, and a program that sends it a notification
+    waybar mako-notifier libnotify-bin
+    # GNOME Shell, where Quorvel's companion extension runs, gjs for the
+    # tests of its logic, and ESLint for its style
+    gnome-shell gjs eslint
+    # another machine's metrics, as the graphs of "RemoteHosts" read them
+    prometheus-node-exporter
+  )
+fi
+
+if [ "$list_only" -eq 1 ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -43,3 +76,14 @@ sudo=""
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# The exporter's own service, started by its package, listens on port 9100
+# of every interface.
+if [[ " ${missing[*]} " == *" prometheus-node-exporter "* ]]; then
+  if [ -d /run/systemd/system ]; then
+    $sudo systemctl disable --now prometheus-node-exporter.service >/dev/null 2>&1 || true
+  fi
+  $sudo invoke-rc.d prometheus-node-exporter stop >/dev/null 2>&1 || true
+  $sudo update-rc.d prometheus-node-exporter disable >/dev/null 2>&1 || true
+  pkill -x prometheus-node-exporter 2>/dev/null || pkill -f '^/usr/bin/prometheus-node-exporter' 2>/dev/null || true
+fi

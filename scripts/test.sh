@@ -3,7 +3,7 @@
 # whole-program tests on a virtual X desktop).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh test
 scripts/build.sh
 build="${QUORVEL_BUILD_DIR:-build}"
 cd "$build"

@@ -5,7 +5,7 @@
 # command's exit status is this script's.
 #
 # QUORVEL_COMPOSITOR picks it: sway (run as an unprivileged user: it refuses
-# root), kwin (KDE Plasma's kwin_wayland), mutter (GNOME's window manager,
+# root), labwc (wlroots' stacking compositor, packaged from Debian 13 on), kwin (KDE Plasma's kwin_wayland), mutter (GNOME's window manager,
 # which starts its own Xwayland) or gnome-shell (the whole GNOME Shell, with
 # its top bar; QUORVEL_GNOME_EXTENSIONS lists the extensions it has enabled,
 # found where users' are: on XDG_DATA_DIRS). The command sees:
@@ -122,6 +122,21 @@ CONF
     socket="$runtime/wayland-1"
     start_session_bus
     ;;
+  labwc)
+    # wlroots' stacking compositor (Debian 13 on); its X11 output is made
+    # the X display's size once it is up.
+    mkdir -p "$session/config/labwc"
+    printf '<labwc_config><core><decoration>server</decoration></core></labwc_config>\n' \
+      >"$session/config/labwc/rc.xml"
+    start_session_bus
+    setsid env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
+      XDG_CONFIG_HOME="$session/config" DISPLAY="$QUORVEL_X_DISPLAY" \
+      DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
+      WLR_BACKENDS=x11 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+      setpriv --pdeathsig TERM labwc >"$session/compositor.log" 2>&1 &
+    pids+=($!)
+    socket="$runtime/wayland-0"
+    ;;
   kwin)
     # The packaged binary carries a file capability that a container may
     # refuse to run; a plain copy runs.
@@ -192,6 +207,13 @@ if ! wait_for_file "$socket" 20; then
 fi
 export WAYLAND_DISPLAY="$socket"
 [ "$QUORVEL_COMPOSITOR" = sway ] && start_panel_and_notifications
+if [ "$QUORVEL_COMPOSITOR" = labwc ]; then
+  for i in $(seq 100); do
+    XDG_RUNTIME_DIR="$runtime" wlr-randr --output X11-1 --custom-mode "${width}x$height" \
+      --scale "$scale" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+fi
 if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
   # Each output is an X window at the origin, made in order.
   for i in $(seq 100); do

@@ -10,10 +10,52 @@
 #include "windowsystem/ActiveApplication.h"
 #include "windowsystem/WindowSystem.h"
 #include "windowsystem/gnome/ShellCompanion.h"
+#include "windowsystem/gnome/ShellExtensions.h"
 
 #include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
+
+namespace {
+
+// What the preferences say on GNOME while the companion is not there, and
+// what its button offers.
+QString companionNote(bool present, const ShellExtensions& extensions) {
+    if (present)
+        return {};
+    const QString adds = QObject::tr("On GNOME, Quorvel's Shell companion lets clicks through to "
+                                     "every window and tells Quorvel about native applications.");
+    switch (extensions.state()) {
+    case ShellExtensions::State::Off:
+        return adds + u' ' + QObject::tr("It is installed but turned off.");
+    case ShellExtensions::State::OutOfDate:
+        return adds + u' ' +
+               QObject::tr("The one installed is not made for this version of GNOME Shell.");
+    case ShellExtensions::State::Failed:
+        return adds + u' ' +
+               QObject::tr("GNOME Shell could not start it: %1").arg(extensions.error());
+    case ShellExtensions::State::Missing:
+        return adds + u' ' +
+               QObject::tr("GNOME Shell has not found it: install Quorvel's package, then log "
+                           "out and in.");
+    case ShellExtensions::State::Unknown:
+    case ShellExtensions::State::On:
+        break;
+    }
+    return adds + u' ' +
+           QObject::tr("Turn it on with “gnome-extensions enable %1”.")
+               .arg(extensions.companionUuid().isEmpty()
+                        ? QString::fromLatin1(ShellExtensions::moduleFormUuid)
+                        : extensions.companionUuid());
+}
+
+QString companionActionLabel(const ShellExtensions& extensions) {
+    return extensions.state() == ShellExtensions::State::Off
+               ? QObject::tr("&Turn on the GNOME Shell companion")
+               : QString();
+}
+
+} // namespace
 
 std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, SingleCopy* singleCopy) {
     std::unique_ptr<MainInterface> ui(new MainInterface);
@@ -49,19 +91,22 @@ std::unique_ptr<MainInterface> MainInterface::load(UserDefaults& defaults, Singl
                                                                         : quit;
                              chosen->trigger();
                          });
-        // On GNOME, what the companion would add, for as long as it is not there.
+        // On GNOME, what the companion would add, for as long as it is not
+        // there, and a button that turns it on where the shell has it.
         if (qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(u"GNOME", Qt::CaseInsensitive)) {
-            QObject::connect(
-                companion, &ShellCompanion::presenceChanged, ui->prefWindow_.get(),
-                [window = ui->prefWindow_.get()](bool present) {
-                    window->setWindowSystemNote(
-                        present ? QString()
-                                : QObject::tr("On GNOME, Quorvel's Shell companion lets clicks "
-                                              "through to every window and tells Quorvel about "
-                                              "native applications: turn it on with "
-                                              "“gnome-extensions enable %1”, then log out and in.")
-                                      .arg(QString::fromLatin1(ShellCompanion::extensionUuid)));
-                });
+            auto* extensions = new ShellExtensions(QDBusConnection::sessionBus(), companion);
+            auto explain = [window = ui->prefWindow_.get(), companion, extensions] {
+                window->setWindowSystemNote(companionNote(companion->isPresent(), *extensions),
+                                            companionActionLabel(*extensions),
+                                            [extensions] { extensions->enableCompanion(); });
+            };
+            QObject::connect(companion, &ShellCompanion::presenceChanged, extensions,
+                             [extensions, explain](bool present) {
+                                 if (!present)
+                                     extensions->refresh();
+                                 explain();
+                             });
+            QObject::connect(extensions, &ShellExtensions::stateChanged, extensions, explain);
         }
     }
 

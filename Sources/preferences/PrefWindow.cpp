@@ -240,9 +240,15 @@ void PrefWindow::showValues() {
 
 // A save that failed is said where it was asked for, and stays said until a
 // save works: the settings keep the change and write it at the next chance.
-void PrefWindow::setWindowSystemNote(const QString& note) {
+void PrefWindow::setWindowSystemNote(const QString& note, const QString& actionLabel,
+                                     std::function<void()> action) {
     ui_->windowSystemNote->setText(note);
     ui_->windowSystemNote->setVisible(!note.isEmpty());
+    ui_->windowSystemAction->disconnect();
+    ui_->windowSystemAction->setText(actionLabel);
+    ui_->windowSystemAction->setVisible(!actionLabel.isEmpty());
+    if (action)
+        connect(ui_->windowSystemAction, &QPushButton::clicked, this, std::move(action));
 }
 
 void PrefWindow::showSaveProblems() {

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -37,8 +38,10 @@ public:
     void setAutostartEntry(AutostartEntry* entry);
     // The control bound to a setting.
     QWidget* control(const QString& key) const;
-    // A line on what the desktop lets Quorvel do (empty: none).
-    void setWindowSystemNote(const QString& note);
+    // A line on what the desktop lets Quorvel do (empty: none), and a button
+    // below it that does something about it (an empty label: none).
+    void setWindowSystemNote(const QString& note, const QString& actionLabel = {},
+                             std::function<void()> action = {});
     // The temperature sensors to choose from (by id); with none, the
     // temperature graph is not offered and the window says why.
     void setTemperatureSensors(const QStringList& ids);

@@ -26,18 +26,20 @@ fail() {
   screenshot "failed-gnome-shell${companion:+-companion}"
   fail_without_screenshot "$@"
 }
-# The pointer, moved in small steps: the nested shell takes a jump late or
-# not at all.
-pointer_at=(640 400)
+# The pointer, moved in small steps of relative motion: the nested shell takes
+# a jump late or not at all, and GNOME 48's takes no warp at all (XTest's
+# relative motion reaches it as a mouse's does).
 pointer() {
-  local i x y
+  local i x y at_x at_y
+  eval "$(DISPLAY="$xdisplay" xdotool getmouselocation --shell | grep -E '^[XY]=')"
+  at_x=$X at_y=$Y
   for i in 1 2 3 4; do
-    x=$((pointer_at[0] + ($1 - pointer_at[0]) * i / 4))
-    y=$((pointer_at[1] + ($2 - pointer_at[1]) * i / 4))
-    DISPLAY="$xdisplay" xdotool mousemove "$x" "$y"
+    x=$((at_x + ($1 - at_x) * i / 4))
+    y=$((at_y + ($2 - at_y) * i / 4))
+    DISPLAY="$xdisplay" xdotool mousemove_relative -- $((x - X)) $((y - Y))
+    X=$x Y=$y
     sleep 0.05
   done
-  pointer_at=("$1" "$2")
 }
 click() { DISPLAY="$xdisplay" xdotool click 1; }
 key() { DISPLAY="$xdisplay" xdotool key "$@"; }
@@ -67,8 +69,18 @@ wait_for 3000 eval '[ "$(mean_brightness $((x + 4)) $((y + 4)) 40 40)" -lt 180 ]
 screenshot "gnome-shell${companion:+-companion}"
 
 if [ -z "$companion" ]; then
-  wait_for 3000 grep -q "without the GNOME Shell companion.*gnome-extensions enable quorvel-companion@quorvel.org" "$log" ||
+  wait_for 3000 grep -q "without the GNOME Shell companion.*gnome-extensions enable quorvel-companion" "$log" ||
     fail "the log does not say what the companion would add"
+  # The companion is installed but off: the preferences offer to turn it on,
+  # and their button does it through the shell, with no logging out.
+  "$QUORVEL" >>"$log" 2>&1 || true
+  wait_for 5000 eval 'xdotool search --name "^Preferences$" >/dev/null 2>&1' ||
+    fail "a second start did not open the preferences"
+  sleep 1
+  screenshot "gnome-shell-companion-off-preferences"
+  key alt+t
+  wait_for 10000 grep -q "Window system: Xwayland with the GNOME Shell companion" "$log" ||
+    fail "the preferences' button did not turn the companion on"
   exit 0
 fi
 

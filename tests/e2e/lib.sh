@@ -107,10 +107,15 @@ screenshot() { # name
     import -display "$(screen_display)" -window root "$QUORVEL_SCREENSHOTS/$1.png"
   fi
 }
-rgb() { # x y: red, green and blue (0–255) of one pixel
+# Red, green and blue (0–255) of one pixel of an image. Asked of each channel
+# by name: ImageMagick 7 keeps an all-grey image as one grey channel, whose
+# "txt:" line has one number where ImageMagick 6 wrote three.
+pixel_of() { # image x y
+  convert "$1" -crop "1x1+$2+$3" -format '%[fx:int(255*r+0.5)] %[fx:int(255*g+0.5)] %[fx:int(255*b+0.5)]' info:
+}
+rgb() { # x y: red, green and blue (0–255) of one pixel on the screen
   import -display "$(screen_display)" -window root "$work/pixel.png"
-  convert "$work/pixel.png" -crop "1x1+$1+$2" -depth 8 txt:- |
-    awk -F'[()]' 'NR == 2 {split($2, c, ","); print int(c[1]), int(c[2]), int(c[3])}'
+  pixel_of "$work/pixel.png" "$1" "$2"
 }
 brightness() { # x y: the mean of red, green and blue
   local r g b

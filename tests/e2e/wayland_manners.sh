@@ -38,8 +38,7 @@ edges() {
     "$((screen_w - width - 3)) $((top + height / 2))" \
     "$((screen_w - 3)) $((top + height - 2))" "$((screen_w - 3)) $((top + height + 2))"; do
     read -r x y <<<"$x_y"
-    convert "$work/edges.png" -crop "1x1+$x+$y" -depth 8 txt:- |
-      awk -F'[()]' 'NR == 2 {split($2, c, ","); printf "%d ", (c[1] + c[2] + c[3]) / 3}'
+    pixel_of "$work/edges.png" "$x" "$y" | awk '{printf "%d ", ($1 + $2 + $3) / 3}'
   done
 }
 shown() {
@@ -343,7 +342,7 @@ if [ -n "$layer_shell" ]; then
   (unset DISPLAY; WAYLAND_DEBUG=client QT_QPA_PLATFORM=wayland exec "$QUORVEL") >"$work/debug.log" 2>&1 &
   debug_pid=$!
   pids+=("$debug_pid")
-  wait_for 10000 grep -q "zwlr_layer_surface_v1@[0-9]*.ack_configure" "$work/debug.log" ||
+  wait_for 10000 grep -q "zwlr_layer_surface_v1[@#][0-9]*.ack_configure" "$work/debug.log" ||
     fail "$QUORVEL_COMPOSITOR: no layer surface with WAYLAND_DEBUG"
   if [ "$QUORVEL_COMPOSITOR" = sway ]; then
     # Its output's scale changing and another output plugged in keep the
@@ -354,7 +353,7 @@ if [ -n "$layer_shell" ]; then
     new_scale=$((3 - ${QUORVEL_WAYLAND_SCALE:-1})) # 1 <-> 2
     swaymsg -q output X11-3 scale "$new_scale"
     logical_w=$((66 * $(graph_count) - 2))
-    wait_for 3000 grep -q "create_buffer(new id wl_buffer@[0-9]*, 0, $((new_scale * logical_w)), $((new_scale * 64))," "$work/debug.log" ||
+    wait_for 3000 grep -q "create_buffer(new id wl_buffer[@#][0-9]*, 0, $((new_scale * logical_w)), $((new_scale * 64))," "$work/debug.log" ||
       fail "sway: not drawn at the new scale"
     swaymsg -q output X11-3 scale "${QUORVEL_WAYLAND_SCALE:-1}"
     swaymsg -q create_output
@@ -362,14 +361,14 @@ if [ -n "$layer_shell" ]; then
     [ "$(surfaces)" = "$made" ] || fail "sway: the surface was made anew on a change of outputs"
   fi
   kill "$debug_pid"; wait "$debug_pid" || true
-  goodbyes=("wl_output@[0-9]*.release()" "wl_seat@[0-9]*.release()" "wl_pointer@[0-9]*.release()"
-    "zwlr_layer_shell_v1@[0-9]*.destroy()")
-  [ "$QUORVEL_COMPOSITOR" = sway ] && goodbyes+=("zwlr_foreign_toplevel_manager_v1@[0-9]*.stop()")
+  goodbyes=("wl_output[@#][0-9]*.release()" "wl_seat[@#][0-9]*.release()" "wl_pointer[@#][0-9]*.release()"
+    "zwlr_layer_shell_v1[@#][0-9]*.destroy()")
+  [ "$QUORVEL_COMPOSITOR" = sway ] && goodbyes+=("zwlr_foreign_toplevel_manager_v1[@#][0-9]*.stop()")
   for request in "${goodbyes[@]}"; do
     grep -q -- "-> $request" "$work/debug.log" || fail "$QUORVEL_COMPOSITOR: no $request at exit"
   done
-  ! grep -q "wl_display@1.error(" "$work/debug.log" ||
-    fail "$QUORVEL_COMPOSITOR: a protocol error: $(grep "wl_display@1.error(" "$work/debug.log")"
+  ! grep -q "wl_display[@#]1.error(" "$work/debug.log" ||
+    fail "$QUORVEL_COMPOSITOR: a protocol error: $(grep "wl_display[@#]1.error(" "$work/debug.log")"
 fi
 if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   # The compositor dies: Quorvel ends, and its helper with it at once. (Dead

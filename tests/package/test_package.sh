@@ -23,14 +23,19 @@ while read -r f; do
     ./usr/share/man/man1/quorvel.1*) ;;
     ./usr/share/gnome-shell/extensions/quorvel-companion@quorvel.org/*.js) ;;
     ./usr/share/gnome-shell/extensions/quorvel-companion@quorvel.org/metadata.json) ;;
+    ./usr/share/gnome-shell/extensions/quorvel-companion-gnome45@quorvel.org/*.js) ;;
+    ./usr/share/gnome-shell/extensions/quorvel-companion-gnome45@quorvel.org/metadata.json) ;;
     *) fail "unexpected file in the package: $f" ;;
   esac
 done <"$work/files"
 [ "$(wc -l <"$work/files")" -ge 9 ] || fail "files missing: $(cat "$work/files")"
-# The GNOME Shell companion, in the form Debian 12's GNOME 43 loads.
-companion="./usr/share/gnome-shell/extensions/quorvel-companion@quorvel.org"
-for f in extension.js companion.js metadata.json; do
-  grep -qx "$companion/$f" "$work/files" || fail "the companion's $f is not in the package"
+# The GNOME Shell companion in both forms, whatever GNOME the building machine
+# has: the script form for GNOME 43 and 44, the module form for 45 and later.
+extensions="./usr/share/gnome-shell/extensions"
+for uuid in quorvel-companion@quorvel.org quorvel-companion-gnome45@quorvel.org; do
+  for f in extension.js companion.js metadata.json; do
+    grep -qx "$extensions/$uuid/$f" "$work/files" || fail "the companion's $uuid/$f is not in the package"
+  done
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -49,8 +54,14 @@ grep -qx "Exec=/usr/bin/quorvel" "$root/usr/share/applications/org.quorvel.Quorv
   fail "the desktop entry's Exec is not /usr/bin/quorvel"
 appstreamcli validate --no-net --explain "$root/usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml" ||
   fail "AppStream data"
-grep -q '"uuid": "quorvel-companion@quorvel.org"' "$root/$companion/metadata.json" ||
-  fail "the companion's metadata does not name its uuid"
+for form in "quorvel-companion@quorvel.org 43 ^const " "quorvel-companion-gnome45@quorvel.org 48 ^import "; do
+  read -r uuid version first_word <<<"$form"
+  grep -q "\"uuid\": \"$uuid\"" "$root/$extensions/$uuid/metadata.json" ||
+    fail "the companion's metadata does not name its uuid $uuid"
+  grep -q "\"$version\"" "$root/$extensions/$uuid/metadata.json" ||
+    fail "$uuid is not for GNOME $version"
+  grep -q "$first_word" "$root/$extensions/$uuid/extension.js" || fail "$uuid is not in its form"
+done
 
 # The program finds its helper relative to itself: run it offscreen and see
 # which helper it starts.

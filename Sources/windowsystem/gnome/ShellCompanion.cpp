@@ -1,6 +1,7 @@
 #include "windowsystem/gnome/ShellCompanion.h"
 
 #include "session/SystemLog.h"
+#include "windowsystem/gnome/ShellExtensions.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -120,9 +121,11 @@ void ShellCompanion::registered(QDBusPendingCallWatcher* call) {
             error == u"org.freedesktop.DBus.Error.NameHasNoOwner") {
             systemLog(QStringLiteral(
                           "Window system: Xwayland without the GNOME Shell companion; on GNOME, "
-                          "`gnome-extensions enable %1` (then logging out and in) lets clicks "
-                          "through to native windows and tells Quorvel about them.")
-                          .arg(QString::fromLatin1(extensionUuid)));
+                          "turning it on in the preferences or with `gnome-extensions enable "
+                          "%1` (GNOME 43 and 44: %2) lets clicks through to native windows and "
+                          "tells Quorvel about them.")
+                          .arg(QString::fromLatin1(ShellExtensions::moduleFormUuid),
+                               QString::fromLatin1(ShellExtensions::scriptFormUuid)));
         } else {
             systemLog(QStringLiteral("The GNOME Shell companion did not take Quorvel (%1: %2).")
                           .arg(error, reply.errorMessage()));

@@ -27,7 +27,6 @@ public:
     static constexpr const char* busName = "org.quorvel.ShellCompanion";
     static constexpr const char* objectPath = "/org/quorvel/ShellCompanion";
     static constexpr const char* interfaceName = "org.quorvel.ShellCompanion1";
-    static constexpr const char* extensionUuid = "quorvel-companion@quorvel.org";
 
     struct Focus {
         QString application; // a desktop-file id, empty when none is known

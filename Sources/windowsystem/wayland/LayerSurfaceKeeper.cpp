@@ -194,13 +194,19 @@ void LayerSurfaceKeeper::createSurface() {
     entryTaken_ = false;
     configured_ = false;
     surface_ = wl_compositor_create_surface(wayland_.compositor());
-    static const wl_surface_listener surfaceListener = {
-        [](void* data, wl_surface*, wl_output* output) {
+    // Filled by name: the surface is of the compositor's bound version (4),
+    // so the events later versions add (preferred_buffer_scale, 6) never
+    // come, and a newer libwayland's longer struct leaves only those empty.
+    static const wl_surface_listener surfaceListener = [] {
+        wl_surface_listener listener{};
+        listener.enter = [](void* data, wl_surface*, wl_output* output) {
             auto* self = static_cast<LayerSurfaceKeeper*>(data);
             self->wayland_.setStatWindowOutput(output);
             self->takeScale(self->wayland_.scaleOf(output));
-        },
-        [](void*, wl_surface*, wl_output*) {}};
+        };
+        listener.leave = [](void*, wl_surface*, wl_output*) {};
+        return listener;
+    }();
     wl_surface_add_listener(surface_, &surfaceListener, this);
     if (wayland_.fractionalScale() && wayland_.viewporter()) {
         viewport_ = wp_viewporter_get_viewport(wayland_.viewporter(), surface_);

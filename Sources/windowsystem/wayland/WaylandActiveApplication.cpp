@@ -63,38 +63,54 @@ struct ForeignToplevelEvents {
     }
 };
 
-// KDE's plasma window management: each window is asked for by its id; its
-// properties each take effect as they arrive.
+// KDE's plasma window management: each window is announced by an id (and,
+// from version 13 on, by a uuid as well), then asked for; its properties each
+// take effect as they arrive. KWin 6 keeps its windows by uuid: a window asked
+// for by the older number is answered as an unknown one (a default state, then
+// unmapped at once), so the uuid is used wherever the compositor offers it.
 struct PlasmaWindowEvents {
+    static bool byUuid(org_kde_plasma_window_management* manager) {
+        return org_kde_plasma_window_management_get_version(manager) >=
+               ORG_KDE_PLASMA_WINDOW_MANAGEMENT_WINDOW_WITH_UUID_SINCE_VERSION;
+    }
     static void showDesktopChanged(void*, org_kde_plasma_window_management*, uint32_t) {}
     static void ignoreOrder(void*, org_kde_plasma_window_management*, wl_array*) {}
     static void ignoreOrderText(void*, org_kde_plasma_window_management*, const char*) {}
-    // Each window is also announced by the id event, which is the one used.
-    static void ignoreUuidWindow(void*, org_kde_plasma_window_management*, uint32_t, const char*) {}
-    static void window(void* data, org_kde_plasma_window_management* manager, uint32_t id) {
-        auto* self = static_cast<WaylandActiveApplication*>(data);
-        org_kde_plasma_window* window = org_kde_plasma_window_management_get_window(manager, id);
-        static const org_kde_plasma_window_listener listener = {
-            .title_changed = &ignoreText,
-            .app_id_changed = &appId,
-            .state_changed = &state,
-            .virtual_desktop_changed = &ignoreNumber,
-            .themed_icon_name_changed = &ignoreText,
-            .unmapped = &unmapped,
-            .initial_state = &ignore,
-            // KWin sends events of later versions than the one bound too:
-            // every one has a handler.
-            .parent_window = &ignoreWindow,
-            .geometry = &geometry,
-            .icon_changed = &ignore,
-            .pid_changed = &pid,
-            .virtual_desktop_entered = &ignoreText,
-            .virtual_desktop_left = &ignoreText,
-            .application_menu = &ignoreTwoTexts,
-            .activity_entered = &ignoreText,
-            .activity_left = &ignoreText,
-            .resource_name_changed = &ignoreText,
-        };
+    static void windowById(void* data, org_kde_plasma_window_management* manager, uint32_t id) {
+        if (!byUuid(manager))
+            watch(static_cast<WaylandActiveApplication*>(data),
+                  org_kde_plasma_window_management_get_window(manager, id));
+    }
+    static void windowByUuid(void* data, org_kde_plasma_window_management* manager, uint32_t,
+                             const char* uuid) {
+        watch(static_cast<WaylandActiveApplication*>(data),
+              org_kde_plasma_window_management_get_window_by_uuid(manager, uuid));
+    }
+    static void watch(WaylandActiveApplication* self, org_kde_plasma_window* window) {
+        // Filled by name: a window is of its manager's bound version, and
+        // every event up to the highest version bound has a handler; a newer
+        // protocol's longer struct leaves only later events' slots empty.
+        static const org_kde_plasma_window_listener listener = [] {
+            org_kde_plasma_window_listener events{};
+            events.title_changed = &ignoreText;
+            events.app_id_changed = &appId;
+            events.state_changed = &state;
+            events.virtual_desktop_changed = &ignoreNumber;
+            events.themed_icon_name_changed = &ignoreText;
+            events.unmapped = &unmapped;
+            events.initial_state = &ignore;
+            events.parent_window = &ignoreWindow;
+            events.geometry = &geometry;
+            events.icon_changed = &ignore;
+            events.pid_changed = &pid;
+            events.virtual_desktop_entered = &ignoreText;
+            events.virtual_desktop_left = &ignoreText;
+            events.application_menu = &ignoreTwoTexts;
+            events.activity_entered = &ignoreText;
+            events.activity_left = &ignoreText;
+            events.resource_name_changed = &ignoreText;
+            return events;
+        }();
         org_kde_plasma_window_add_listener(window, &listener, self);
         self->toplevels_.insert(window, {});
     }
@@ -147,13 +163,15 @@ WaylandActiveApplication::WaylandActiveApplication(WaylandConnection& wayland, Q
             &ForeignToplevelEvents::toplevel, &ForeignToplevelEvents::finished};
         zwlr_foreign_toplevel_manager_v1_add_listener(foreignToplevels_, &listener, this);
     } else if ((plasmaWindows_ = wayland_.bindPlasmaWindows())) {
-        static const org_kde_plasma_window_management_listener listener = {
-            .show_desktop_changed = &PlasmaWindowEvents::showDesktopChanged,
-            .window = &PlasmaWindowEvents::window,
-            .stacking_order_changed = &PlasmaWindowEvents::ignoreOrder,
-            .stacking_order_uuid_changed = &PlasmaWindowEvents::ignoreOrderText,
-            .window_with_uuid = &PlasmaWindowEvents::ignoreUuidWindow,
-        };
+        static const org_kde_plasma_window_management_listener listener = [] {
+            org_kde_plasma_window_management_listener events{};
+            events.show_desktop_changed = &PlasmaWindowEvents::showDesktopChanged;
+            events.window = &PlasmaWindowEvents::windowById;
+            events.stacking_order_changed = &PlasmaWindowEvents::ignoreOrder;
+            events.stacking_order_uuid_changed = &PlasmaWindowEvents::ignoreOrderText;
+            events.window_with_uuid = &PlasmaWindowEvents::windowByUuid;
+            return events;
+        }();
         org_kde_plasma_window_management_add_listener(plasmaWindows_, &listener, this);
     }
     // The windows that exist already are announced in answer to binding.

@@ -28,8 +28,9 @@ constexpr quint32 outputVersion = 4; // the name event
 constexpr quint32 seatVersion = 5;
 constexpr quint32 layerShellVersion = 3;
 constexpr quint32 foreignToplevelVersion = 3;
-// 10: windows tell their geometry (6); the stacking order (11 on) is not used.
-constexpr quint32 plasmaWindowsVersionWanted = 10;
+// 16: windows tell their geometry (6) and are known by uuid (13), which KWin 6
+// needs; every event up to 16 has a handler.
+constexpr quint32 plasmaWindowsVersionWanted = 16;
 
 void ignoreOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t,
                           const char*, const char*, int32_t) {}
@@ -45,7 +46,6 @@ void ignorePointerFrame(void*, wl_pointer*) {}
 void ignorePointerAxisSource(void*, wl_pointer*, uint32_t) {}
 void ignorePointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
 void ignorePointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
-void ignorePointerAxisValue120(void*, wl_pointer*, uint32_t, int32_t) {}
 
 // Released, where the version bound has the request that tells the
 // compositor; older versions are only forgotten on this side.
@@ -304,16 +304,22 @@ void WaylandConnection::seatCapabilities(void* data, wl_seat* seat, quint32 capa
     const bool hasPointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
     if (hasPointer && !self->pointer_) {
         self->pointer_ = wl_seat_get_pointer(seat);
-        static const wl_pointer_listener pointerListener = {&WaylandConnection::pointerEnter,
-                                                            ignorePointerLeave,
-                                                            ignorePointerMotion,
-                                                            ignorePointerButton,
-                                                            ignorePointerAxis,
-                                                            ignorePointerFrame,
-                                                            ignorePointerAxisSource,
-                                                            ignorePointerAxisStop,
-                                                            ignorePointerAxisDiscrete,
-                                                            ignorePointerAxisValue120};
+        // Filled by name: the pointer is of the seat's bound version (5),
+        // whose events all have a handler; later versions' events
+        // (axis_value120, axis_relative_direction) never come.
+        static const wl_pointer_listener pointerListener = [] {
+            wl_pointer_listener listener{};
+            listener.enter = &WaylandConnection::pointerEnter;
+            listener.leave = ignorePointerLeave;
+            listener.motion = ignorePointerMotion;
+            listener.button = ignorePointerButton;
+            listener.axis = ignorePointerAxis;
+            listener.frame = ignorePointerFrame;
+            listener.axis_source = ignorePointerAxisSource;
+            listener.axis_stop = ignorePointerAxisStop;
+            listener.axis_discrete = ignorePointerAxisDiscrete;
+            return listener;
+        }();
         wl_pointer_add_listener(self->pointer_, &pointerListener, self);
     } else if (!hasPointer && self->pointer_) {
         releasePointer(std::exchange(self->pointer_, nullptr));

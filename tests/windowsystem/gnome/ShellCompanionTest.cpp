@@ -3,11 +3,13 @@
 // one that goes and comes back, and ones that send nonsense.
 #include "windowsystem/gnome/ShellCompanion.h"
 #include "windowsystem/gnome/ShellActiveApplication.h"
+#include "windowsystem/gnome/ShellExtensions.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QProcess>
 #include <QSignalSpy>
@@ -249,3 +251,71 @@ TEST_F(ShellCompanionTest, ActiveApplicationIsTheShellsWhileItIsThere) {
 }
 
 } // namespace
+
+TEST(ShellExtensionsTest, PicksTheFormOfTheShellsVersionAndReadsItsState) {
+    const std::pair<const char*, const char*> forms[] = {
+        {"43.9", ShellExtensions::scriptFormUuid}, {"44.0", ShellExtensions::scriptFormUuid},
+        {"45.0", ShellExtensions::moduleFormUuid}, {"48.2", ShellExtensions::moduleFormUuid},
+        {"", ShellExtensions::moduleFormUuid},     {"beta", ShellExtensions::moduleFormUuid}};
+    for (const auto& [version, uuid] : forms)
+        EXPECT_EQ(ShellExtensions::companionUuidFor(QString::fromLatin1(version)),
+                  QString::fromLatin1(uuid))
+            << version;
+    using State = ShellExtensions::State;
+    const std::pair<QVariantMap, State> states[] = {
+        {{}, State::Missing},
+        {{{QStringLiteral("state"), 1.0}}, State::On},
+        {{{QStringLiteral("state"), 2.0}}, State::Off},
+        {{{QStringLiteral("state"), 6.0}}, State::Off},
+        {{{QStringLiteral("state"), 3.0}}, State::Failed},
+        {{{QStringLiteral("state"), 4.0}}, State::OutOfDate},
+        {{{QStringLiteral("state"), 99.0}}, State::Unknown},
+        {{{QStringLiteral("state"), QStringLiteral("on")}}, State::Unknown}};
+    for (const auto& [info, state] : states)
+        EXPECT_EQ(ShellExtensions::stateFrom(info), state)
+            << info.value("state").toString().toStdString();
+}
+
+// GNOME Shell's extensions interface, as far as Quorvel uses it: a shell of
+// version 48 with the module form installed and turned off.
+class FakeShellExtensions : public QDBusVirtualObject {
+public:
+    QStringList enabled;
+    QStringList asked;
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        const QString uuid = message.arguments().value(0).toString();
+        if (message.member() == u"Get") {
+            connection.send(
+                message.createReply(QVariant::fromValue(QDBusVariant(QStringLiteral("48.1")))));
+        } else if (message.member() == u"GetExtensionInfo") {
+            asked.append(uuid);
+            QVariantMap info;
+            if (uuid == QString::fromLatin1(ShellExtensions::moduleFormUuid))
+                info.insert(QStringLiteral("state"), enabled.contains(uuid) ? 1.0 : 2.0);
+            connection.send(message.createReply(QVariant::fromValue(info)));
+        } else if (message.member() == u"EnableExtension") {
+            enabled.append(uuid);
+            connection.send(message.createReply(true));
+        } else {
+            return false;
+        }
+        return true;
+    }
+    QString introspect(const QString&) const override { return {}; }
+};
+
+TEST_F(ShellCompanionTest, TurnsOnTheCompanionOfTheShellsVersionThroughTheShell) {
+    FakeShellExtensions shell;
+    service_.registerVirtualObject(QStringLiteral("/org/gnome/Shell"), &shell);
+    service_.registerService(QStringLiteral("org.gnome.Shell"));
+    ShellExtensions extensions(client_);
+    extensions.refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return extensions.state() == ShellExtensions::State::Off; }));
+    EXPECT_EQ(shell.asked, QStringList{QString::fromLatin1(ShellExtensions::moduleFormUuid)});
+    extensions.enableCompanion();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return extensions.state() == ShellExtensions::State::On; }));
+    EXPECT_EQ(shell.enabled, QStringList{QString::fromLatin1(ShellExtensions::moduleFormUuid)});
+    service_.unregisterService(QStringLiteral("org.gnome.Shell"));
+    service_.unregisterObject(QStringLiteral("/org/gnome/Shell"));
+}
