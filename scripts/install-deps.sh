@@ -33,7 +33,7 @@ packages=(
   qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-randr0-dev
   libwayland-dev wayland-protocols plasma-wayland-protocols
   # running without a display: a screenshot on a virtual X desktop
-  xvfb xauth openbox x11-utils imagemagick procps
+  xvfb xauth openbox xcompmgr x11-utils imagemagick procps
 )
 if [ "$what" = test ]; then
   packages+=(
@@ -43,7 +43,7 @@ if [ "$what" = test ]; then
     # the Debian package and the checks of its desktop files
     dpkg-dev file desktop-file-utils appstream
     # the whole-program tests on X
-    xcompmgr xdotool wmctrl x11-xserver-utils trayer psmisc iproute2
+    xdotool wmctrl x11-xserver-utils trayer psmisc iproute2
     # the other desktops the whole-program tests run on
     xfwm4 kwin-x11 mutter i3-wm fluxbox dbus-x11
     # the Wayland sessions they run in (a native test window needs Qt's

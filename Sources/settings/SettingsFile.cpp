@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 SettingsFile::SettingsFile(QString path, QObject* parent)
@@ -67,22 +68,41 @@ std::optional<QString> SettingsFile::replace(const QByteArray& bytes, bool keepA
     return failure;
 }
 
-// A second name for the old file (a hard link, which takes no room on a full
-// disk) is made first, so that a replacement that fails leaves it where it was.
+// A second name for the old file's bytes is made first, so that a
+// replacement that fails leaves everything where it was. Where the settings
+// file is a symbolic link, the bytes are those of the file it points to (which
+// the save replaces), never the link itself: a link kept aside would point at
+// the new text. A hard link takes no room on a full disk; where none can be
+// made (the linked file is on another file system), a link's bytes are
+// copied, and a plain file is renamed.
 std::optional<QString> SettingsFile::replaceKeepingAside(const QByteArray& bytes) {
     const QString backup = path_ + QStringLiteral(".unreadable-") +
                            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
     const QByteArray original = QFile::encodeName(path_);
     const QByteArray kept = QFile::encodeName(backup);
-    const bool linked = ::link(original.constData(), kept.constData()) == 0;
-    if (!linked && ::rename(original.constData(), kept.constData()) != 0)
-        return QStringLiteral("the unreadable file cannot be kept aside as %1").arg(backup);
+    const bool isLink = QFileInfo(path_).isSymLink();
+    const bool linked = ::linkat(AT_FDCWD, original.constData(), AT_FDCWD, kept.constData(),
+                                 AT_SYMLINK_FOLLOW) == 0;
+    if (!linked) {
+        if (isLink) {
+            const RegularFile::ReadResult old = RegularFile::read(path_);
+            if (old.status != RegularFile::ReadStatus::Read)
+                return QStringLiteral("the unreadable file cannot be kept aside: %1")
+                    .arg(old.error);
+            if (const auto failure = RegularFile::replace(backup, old.bytes))
+                return QStringLiteral("the unreadable file cannot be kept aside as %1: %2")
+                    .arg(backup, *failure);
+        } else if (::rename(original.constData(), kept.constData()) != 0) {
+            return QStringLiteral("the unreadable file cannot be kept aside as %1").arg(backup);
+        }
+    }
+    const bool renamed = !linked && !isLink;
     const auto failure = RegularFile::replace(path_, bytes);
     if (failure) {
-        if (linked)
-            ::unlink(kept.constData());
-        else
+        if (renamed)
             ::rename(kept.constData(), original.constData());
+        else
+            ::unlink(kept.constData());
         return failure;
     }
     systemLog(QStringLiteral("The unreadable settings file was kept as %1.").arg(backup));

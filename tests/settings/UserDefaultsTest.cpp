@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -185,6 +186,25 @@ TEST(UserDefaults, BinaryFileStartsOnDefaultsAndIsKeptAsABackupAtTheFirstSave) {
     EXPECT_EQ(readFileBytes(settings->directory() + "/" + backups.first()), garbage);
     UserDefaults reread(settings->filePath());
     EXPECT_EQ(reread.integerForKey(NetScale), 3);
+}
+
+TEST(UserDefaults, AnUnreadableLinkedFileIsKeptAsItsBytesNotAsTheLink) {
+    const QByteArray garbage("[General]\nNetScale=9\ncaf\xe9\n");
+    TestSettings settings;
+    const QString dotfiles = settings.directory() + "/dotfiles";
+    ASSERT_TRUE(QDir().mkpath(dotfiles));
+    writeFileBytes(dotfiles + "/Quorvel.conf", garbage);
+    QFile::remove(settings.filePath());
+    ASSERT_TRUE(QFile::link(dotfiles + "/Quorvel.conf", settings.filePath()));
+    std::unique_ptr<UserDefaults> linked;
+    stderrOf([&] { linked = std::make_unique<UserDefaults>(settings.filePath()); });
+    ASSERT_TRUE(linked->setObject(3, NetScale));
+    const QStringList backups =
+        QDir(settings.directory()).entryList({"Quorvel.conf.unreadable-*"}, QDir::Files);
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_EQ(readFileBytes(settings.directory() + "/" + backups.first()), garbage);
+    EXPECT_TRUE(QFileInfo(settings.filePath()).isSymLink());
+    EXPECT_TRUE(readFileBytes(dotfiles + "/Quorvel.conf").contains("NetScale=3"));
 }
 
 TEST(UserDefaults, HandEditIsPickedUpAsAChange) {
