@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 GraphView::GraphView(const QRect& frame, QWidget* parent) : QWidget(parent) {
@@ -60,7 +61,8 @@ void GraphView::setSampleTickHandler(std::function<void()> handler) {
 }
 
 void GraphView::appendToHistory(std::deque<float>& history, float sample) const {
-    history.push_back(sample);
+    // Whatever a source sends, a history holds only numbers a column can show.
+    history.push_back(std::isfinite(sample) ? sample : 0.0f);
     while (int(history.size()) > PlotGeometry::capacity(float(imageSize().width())))
         history.pop_front();
 }

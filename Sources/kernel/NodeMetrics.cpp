@@ -246,18 +246,24 @@ NodeRates nodeRates(const NodeMetrics& before, const NodeMetrics& now, double se
         const double system = now.cpuSystem - before.cpuSystem;
         const double idle = now.cpuIdle - before.cpuIdle;
         const double total = user + nice + system + idle;
-        if (user >= 0 && nice >= 0 && system >= 0 && idle >= 0 && total > 0) {
+        if (user >= 0 && nice >= 0 && system >= 0 && idle >= 0 && total > 0 &&
+            std::isfinite(total)) {
             rates.user = float(user / total);
             rates.nice = float(nice / total);
             rates.system = float(system / total);
         }
     }
+    // Finite counters can still grow by more than a float holds in a second.
+    const auto perSecond = [seconds](double growth) {
+        const float rate = float(growth / seconds);
+        return std::isfinite(rate) ? rate : 0.0f;
+    };
     const auto [in, out] = growth(before.network, now.network);
-    rates.inBytes = float(in / seconds);
-    rates.outBytes = float(out / seconds);
+    rates.inBytes = perSecond(in);
+    rates.outBytes = perSecond(out);
     const auto [read, written] = growth(before.disks, now.disks);
-    rates.readBytes = float(read / seconds);
-    rates.writtenBytes = float(written / seconds);
+    rates.readBytes = perSecond(read);
+    rates.writtenBytes = perSecond(written);
     if (now.memTotal && now.memAvailable && *now.memTotal > 0)
         rates.memoryUsed =
             float(std::clamp((*now.memTotal - *now.memAvailable) / *now.memTotal, 0.0, 1.0));

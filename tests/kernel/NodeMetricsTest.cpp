@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 // A real answer of Debian 12's prometheus-node-exporter (its lines that
@@ -87,6 +89,23 @@ TEST(NodeMetrics, RatesBetweenTwoAnswers) {
 
     // The machine restarted: its processors' time went back.
     EXPECT_FALSE(nodeRates(now, before, 2.0).user);
+
+    // Counters that are each finite but whose sums are not (1.7e308 twice)
+    // give no share and no rate that is not a number.
+    const std::optional<NodeMetrics> parsed =
+        parseNodeMetrics("node_cpu_seconds_total{cpu=\"0\",mode=\"user\"} 1.7e308\n"
+                         "node_cpu_seconds_total{cpu=\"1\",mode=\"user\"} 1.7e308\n"
+                         "node_cpu_seconds_total{cpu=\"0\",mode=\"idle\"} 1.7e308\n"
+                         "node_network_receive_bytes_total{device=\"eth0\"} 1.7e308\n");
+    ASSERT_TRUE(parsed);
+    const NodeMetrics& huge = *parsed;
+    NodeMetrics small = huge;
+    small.cpuUser = small.cpuIdle = 1;
+    small.network = {{"eth0", {1, 1}}};
+    const NodeRates overflowing = nodeRates(small, huge, 1e-300);
+    for (const float value : {overflowing.user.value_or(0), overflowing.system.value_or(0),
+                              overflowing.inBytes, overflowing.outBytes})
+        EXPECT_TRUE(std::isfinite(value));
 }
 
 } // namespace
