@@ -84,6 +84,7 @@ void NetGraphView::_startNetstat() {
     startedInterval_ =
         std::max(1, UserDefaults::standardUserDefaults().integerForKey(SettingsKeys::NetInterval));
     drained_ = false;
+    unfinishedLine_.clear();
     task_ = new QProcess(this);
     task_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     task_->setStandardInputFile(QProcess::nullDevice());
@@ -152,6 +153,9 @@ void NetGraphView::restartIfIntervalChanged() {
     }
 }
 
+// Every line is a sample: after a stall of the main thread (a rescan of the
+// desktop entries, the helper's restart) two or more arrive in one read. A
+// line cut by the read waits for its end.
 void NetGraphView::_readFromNetstat(const QByteArray& chunk) {
     if (drained_)
         return;
@@ -159,7 +163,19 @@ void NetGraphView::_readFromNetstat(const QByteArray& chunk) {
         drained_ = true; // the output has ended; the graph keeps its last picture
         return;
     }
-    const auto sample = scanNetstatChunk(chunk);
+    unfinishedLine_ += chunk;
+    qsizetype start = 0;
+    for (qsizetype end; (end = unfinishedLine_.indexOf('\n', start)) >= 0; start = end + 1)
+        takeLine(QByteArrayView(unfinishedLine_).sliced(start, end - start));
+    unfinishedLine_.remove(0, start);
+    // The helper's lines are a few dozen bytes; text that never ends one is
+    // not the helper's.
+    if (unfinishedLine_.size() > maxLineBytes)
+        unfinishedLine_.clear();
+}
+
+void NetGraphView::takeLine(QByteArrayView line) {
+    const auto sample = scanNetstatChunk(line);
     if (!sample)
         return;
     const float interval = float(startedInterval_);

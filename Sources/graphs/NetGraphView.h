@@ -23,8 +23,8 @@ public:
 
     // Trims both series to the plot's width and redraws.
     void _drawGraph();
-    // Handles one chunk of the helper's output: at most one sample pair per
-    // chunk; an empty chunk means the output has ended.
+    // Handles one chunk of the helper's output: a sample pair for each whole
+    // line in it; an empty chunk means the output has ended.
     void _readFromNetstat(const QByteArray& chunk);
     void _startNetstat();
     void _stopNetstat();
@@ -49,6 +49,7 @@ private:
     // change of either starts it again.
     void restartIfIntervalChanged();
     void helperEnded(int exitCode, int exitStatus);
+    void takeLine(QByteArrayView line);
 
     QProcess* task_ = nullptr;
     std::deque<float> inBpsArray_;
@@ -58,6 +59,8 @@ private:
     int startedInterval_ = 1;
     QStringList startedInterfaces_;
     bool drained_ = false;
+    QByteArray unfinishedLine_;
+    static constexpr qsizetype maxLineBytes = 4096;
     // A helper that ends on its own is started again after this delay, which
     // doubles while it keeps ending soon after starting.
     int restartDelayMs_ = 0;

@@ -92,9 +92,17 @@ TEST_F(NetGraphTest, HeadingsAndTextGiveNoSampleEmptyChunkEndsReading) {
     EXPECT_TRUE(view.inBpsArray().empty());
     view._readFromNetstat(line(5, 5));
     EXPECT_EQ(view.inBpsArray().size(), 1u);
+    // Two lines in one read are two samples; a line cut by a read waits for
+    // its end.
+    const QByteArray two = line(6, 6) + line(7, 7);
+    view._readFromNetstat(two + line(8, 8).first(10));
+    EXPECT_EQ(view.inBpsArray().size(), 3u);
+    view._readFromNetstat(line(8, 8).sliced(10));
+    ASSERT_EQ(view.inBpsArray().size(), 4u);
+    EXPECT_FLOAT_EQ(view.inBpsArray().back(), 8.0f);
     view._readFromNetstat(QByteArray());
     view._readFromNetstat(line(5, 5));
-    EXPECT_EQ(view.inBpsArray().size(), 1u) << "nothing is read after the output ended";
+    EXPECT_EQ(view.inBpsArray().size(), 4u) << "nothing is read after the output ended";
 }
 
 TEST_F(NetGraphTest, MissingHelperLogsKeepsTheGraphEmptyAndStopStillWorks) {
