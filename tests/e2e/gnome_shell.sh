@@ -26,21 +26,8 @@ fail() {
   screenshot "failed-gnome-shell${companion:+-companion}"
   fail_without_screenshot "$@"
 }
-# The pointer, moved in small steps of relative motion: the nested shell takes
-# a jump late or not at all, and GNOME 48's takes no warp at all (XTest's
-# relative motion reaches it as a mouse's does).
-pointer() {
-  local i x y at_x at_y
-  eval "$(DISPLAY="$xdisplay" xdotool getmouselocation --shell | grep -E '^[XY]=')"
-  at_x=$X at_y=$Y
-  for i in 1 2 3 4; do
-    x=$((at_x + ($1 - at_x) * i / 4))
-    y=$((at_y + ($2 - at_y) * i / 4))
-    DISPLAY="$xdisplay" xdotool mousemove_relative -- $((x - X)) $((y - Y))
-    X=$x Y=$y
-    sleep 0.05
-  done
-}
+# The pointer, moved in small steps: the nested shell takes a jump late.
+pointer() { move_pointer "$xdisplay" "$1" "$2" 4; }
 click() { DISPLAY="$xdisplay" xdotool click 1; }
 key() { DISPLAY="$xdisplay" xdotool key "$@"; }
 presses() { grep -c '^press' "$work/target.log" || true; }

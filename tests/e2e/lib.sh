@@ -107,6 +107,24 @@ screenshot() { # name
     import -display "$(screen_display)" -window root "$QUORVEL_SCREENSHOTS/$1.png"
   fi
 }
+# Moves the pointer of X display $1 to ($2, $3) by XTest's relative motion:
+# nested mutter 48 and GNOME Shell 48 do not follow a warp, and take relative
+# motion as a mouse's. In $4 steps (1 by default): a nested shell takes a long
+# jump late.
+move_pointer() { # display x y [steps]
+  local X Y i steps=${4:-1} at_x at_y x y
+  eval "$(DISPLAY="$1" xdotool getmouselocation --shell | grep -E '^[XY]=')"
+  at_x=$X at_y=$Y
+  for i in $(seq "$steps"); do
+    x=$((at_x + ($2 - at_x) * i / steps))
+    y=$((at_y + ($3 - at_y) * i / steps))
+    DISPLAY="$1" xdotool mousemove_relative -- $((x - X)) $((y - Y))
+    X=$x Y=$y
+    [ "$i" -lt "$steps" ] && sleep 0.05
+  done
+  return 0
+}
+
 # Red, green and blue (0–255) of one pixel of an image. Asked of each channel
 # by name: ImageMagick 7 keeps an all-grey image as one grey channel, whose
 # "txt:" line has one number where ImageMagick 6 wrote three.

@@ -48,7 +48,7 @@ shown() {
     [ "$outside_bottom" -gt 200 ]
 }
 gone() { [ "$(brightness $((screen_w - 3)) $((top + 3)))" -gt 200 ]; }
-pointer() { DISPLAY="$xdisplay" xdotool mousemove "$1" "$2"; }
+pointer() { move_pointer "$xdisplay" "$1" "$2"; }
 click() { DISPLAY="$xdisplay" xdotool click 1; }
 presses() { grep -c '^press' "$work/target.log" || true; }
 
