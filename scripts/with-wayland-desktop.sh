@@ -143,8 +143,26 @@ CONF
     cp /usr/bin/kwin_wayland "$session/kwin_wayland"
     # KWin's virtual desktops are reached over the session bus.
     start_session_bus
+    # KWin finds a program's desktop entry among the applications that
+    # KDE's service cache lists, and from KDE Frameworks 6 on that cache lists
+    # only what an applications menu takes in. A Plasma session has one
+    # (plasma-applications.menu, with XDG_MENU_PREFIX=plasma-); this session
+    # has the same: every entry in the applications folders.
+    mkdir -p "$session/config/menus"
+    cat >"$session/config/menus/applications.menu" <<'MENU'
+<!DOCTYPE Menu PUBLIC "-//freedesktop//DTD Menu 1.0//EN"
+ "http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd">
+<Menu>
+  <Name>Applications</Name>
+  <DefaultAppDirs/>
+  <DefaultDirectoryDirs/>
+  <Include><All/></Include>
+</Menu>
+MENU
     setsid env -i PATH=/usr/bin:/bin HOME="$session" XDG_RUNTIME_DIR="$runtime" \
+      XDG_CONFIG_HOME="$session/config" \
       DISPLAY="$QUORVEL_X_DISPLAY" XDG_DATA_DIRS="${XDG_DATA_DIRS:-/usr/local/share:/usr/share}" \
+      QT_LOGGING_RULES="${QUORVEL_KWIN_LOGGING:-}" \
       DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
       setpriv --pdeathsig TERM "$session/kwin_wayland" \
       --x11-display "$QUORVEL_X_DISPLAY" --socket wayland-quorvel \

@@ -41,7 +41,11 @@ gone() { [ "$(opacity)" = 0 ] || stat_window_unmapped; }
 shown() { [ "$(opacity)" != 0 ] && stat_window_mapped; }
 
 set_setting AutoHide false
-QT_QPA_PLATFORM=wayland "$CLICK_TARGET" "$app_id" >"$work/target.log" 2>&1 &
+# The native window without the title bar Qt draws itself on GNOME, which lies
+# under the stat window when maximised (GNOME 48) and would take the click
+# meant for the window.
+QT_WAYLAND_DISABLE_WINDOWDECORATION=1 QT_QPA_PLATFORM=wayland "$CLICK_TARGET" "$app_id" \
+  >"$work/target.log" 2>&1 &
 pids+=($!)
 wait_for 10000 eval '[ "$(brightness 640 400)" -gt 200 ]' ||
   fail "the native window did not come up"
