@@ -59,7 +59,29 @@ wait_for 3000 eval '[ "$(mean_brightness $((x + 4)) $((y + 4)) 40 40)" -lt 180 ]
   fail "the stat window is not drawn"
 screenshot "gnome-shell${companion:+-companion}"
 
+pressed_on_stat_window() {
+  tail -n +$((lines_before + 1)) "$work/target.log" |
+    awk -v left="$x" -v right=$((x + w)) '$1 == "press" && $2 >= left - 2 && $2 < right {n++}
+                                          END {exit !n}'
+}
+# A click on the stat window's middle, after the shell has settled (see
+# below), once the pointer has taken its last motion.
+click_stat_window() {
+  sleep 3
+  lines_before=$(wc -l <"$work/target.log")
+  pointer "$middle_x" "$middle_y"; sleep 1
+  pointer $((middle_x + 1)) "$middle_y"; sleep 0.5; click
+}
+
 if [ -z "$companion" ]; then
+  # Xwayland 24 (Debian 13) hands the window's empty input shape on to the
+  # shell, which then lets the click through by itself.
+  if [ "$(Xwayland -version 2>&1 | sed -n 's/.*[Vv]ersion \([0-9]*\)\..*/\1/p' | head -1)" -ge 24 ]; then
+    pointer 300 400; click
+    click_stat_window
+    wait_for 2000 pressed_on_stat_window ||
+      fail "Xwayland 24 without the companion: the click did not reach the native window"
+  fi
   wait_for 3000 grep -q "without the GNOME Shell companion.*gnome-extensions enable quorvel-companion" "$log" ||
     fail "the log does not say what the companion would add"
   # The companion is installed but off: the preferences offer to turn it on,
@@ -90,15 +112,8 @@ wait_for 3000 eval '[ "$(presses)" -ge 1 ]' || fail "the native window did not t
 # two after the stat window appears, the shell lets clicks through it even
 # without the companion; after that only the companion does. Users click
 # later, and so does this test.)
-sleep 3
-unfocus_before=$(unfocused) lines_before=$(wc -l <"$work/target.log")
-pointer "$middle_x" "$middle_y"; sleep 1
-pointer $((middle_x + 1)) "$middle_y"; sleep 0.5; click
-pressed_on_stat_window() {
-  tail -n +$((lines_before + 1)) "$work/target.log" |
-    awk -v left="$x" -v right=$((x + w)) '$1 == "press" && $2 >= left - 2 && $2 < right {n++}
-                                          END {exit !n}'
-}
+unfocus_before=$(unfocused)
+click_stat_window
 wait_for 2000 pressed_on_stat_window ||
   fail "the click on the stat window did not reach the native window: $(grep press "$work/target.log")"
 sleep 0.3
