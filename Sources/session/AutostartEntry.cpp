@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 const QString entryName = QStringLiteral("org.quorvel.Quorvel.desktop");
@@ -56,10 +58,31 @@ bool AutostartEntry::isEnabled() const {
     return QFileInfo::exists(filePath());
 }
 
+// The program's path as one argument of a desktop entry's Exec key: a path
+// with a reserved character is quoted, with ", `, $ and \ escaped inside the
+// quotes; % is doubled, since it starts a field code; and then the file's own
+// string escapes apply (a backslash doubled once more, line ends written \n).
+QString AutostartEntry::execArgument(const QString& program) {
+    static const QString reserved = QStringLiteral(" \t\n\r\"'\\><~|&;$*?#()`");
+    QString argument = QString(program).replace(u'%', QStringLiteral("%%"));
+    if (std::any_of(argument.cbegin(), argument.cend(),
+                    [](QChar c) { return reserved.contains(c); })) {
+        QString quoted = QStringLiteral("\"");
+        for (const QChar c : std::as_const(argument)) {
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+                quoted += u'\\';
+            quoted += c;
+        }
+        argument = quoted + u'"';
+    }
+    return argument.replace(u'\\', QStringLiteral("\\\\"))
+        .replace(u'\n', QStringLiteral("\\n"))
+        .replace(u'\r', QStringLiteral("\\r"))
+        .replace(u'\t', QStringLiteral("\\t"));
+}
+
 QByteArray AutostartEntry::entryText(const QString& program) {
-    QString exec = program;
-    if (exec.contains(u' ') || exec.contains(u'"'))
-        exec = u'"' + QString(exec).replace(u'"', QStringLiteral("\\\"")) + u'"';
+    const QString exec = execArgument(program);
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Quorvel\n"

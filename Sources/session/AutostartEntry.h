@@ -24,6 +24,8 @@ public:
 
     // The entry's text, starting the program at `program`.
     static QByteArray entryText(const QString& program);
+    // `program` written as the Exec key's one argument.
+    static QString execArgument(const QString& program);
 
 signals:
     void changed();
