@@ -12,8 +12,23 @@ bool isList(const QVariant& value) {
 }
 
 QStringList listEntries(const QString& text, int* emptyEntries) {
+    // Split at each ';' that is not escaped; "\\;", "\\\\" and "\\n" stand for a
+    // ';', a backslash and a line end inside an entry (a backslash before
+    // anything else is kept as written).
+    QStringList parts{QString()};
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\\' && i + 1 < text.size() &&
+            (text[i + 1] == u';' || text[i + 1] == u'\\' || text[i + 1] == u'n')) {
+            const QChar next = text[++i];
+            parts.last() += next == u'n' ? QChar(u'\n') : next;
+        } else if (c == u';') {
+            parts << QString();
+        } else {
+            parts.last() += c;
+        }
+    }
     QStringList entries;
-    const QStringList parts = text.split(u';');
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const QString entry = parts[i].trimmed();
         if (!entry.isEmpty())
@@ -38,8 +53,15 @@ QString toText(const QVariant& value) {
         break;
     case QMetaType::QStringList:
     case QMetaType::QVariantList:
+        // An entry keeps a ';' or a line end of its own, escaped as the
+        // desktop-entry rules escape them in lists.
         for (const QString& element : value.toStringList())
-            text += QString(element).remove(u';').trimmed() + u';';
+            text += element.trimmed()
+                        .replace(u'\\', QStringLiteral("\\\\"))
+                        .replace(u';', QStringLiteral("\\;"))
+                        .replace(u'\n', QStringLiteral("\\n"))
+                        .remove(u'\r') +
+                    u';';
         break;
     default:
         text = value.toString();

@@ -14,9 +14,10 @@ namespace StoredValue {
 
 bool isList(const QVariant& value);
 
-// A list's entries as the file spells them: split at ';', trimmed, empty ones
-// left out (the ';' that ends the last entry leaves one, which is not counted
-// in *emptyEntries).
+// A list's entries as the file spells them: split at ';' (an entry's own ';',
+// backslash and line end are written "\\;", "\\\\" and "\\n"), trimmed, empty
+// ones left out (the ';' that ends the last entry leaves one, which is not
+// counted in *emptyEntries).
 QStringList listEntries(const QString& text, int* emptyEntries = nullptr);
 
 // bool as true/false, numbers in their shortest exact form, lists desktop-entry
