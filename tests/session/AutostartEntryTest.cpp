@@ -14,8 +14,10 @@ QString readBack(const QString& value) {
     for (qsizetype i = 0; i < value.size(); ++i) {
         if (value[i] == u'\\' && i + 1 < value.size()) {
             const QChar next = value[++i];
-            unescaped += next == u'n' ? QChar(u'\n') : next == u't' ? QChar(u'\t')
-                         : next == u'r' ? QChar(u'\r') : next;
+            unescaped += next == u'n'   ? QChar(u'\n')
+                         : next == u't' ? QChar(u'\t')
+                         : next == u'r' ? QChar(u'\r')
+                                        : next;
         } else {
             unescaped += value[i];
         }

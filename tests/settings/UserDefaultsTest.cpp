@@ -40,8 +40,12 @@ TEST(UserDefaults, TypedValuesRoundTripThroughTheFileWithOneChangeAWrite) {
     TestSettings settings;
     const QColor colour(10, 200, 30, 128);
     // Entries keep their own ';', line end and backslash.
-    const QStringList list{"firefox.desktop", "a.desktop", "a.desktop", "/opt/a;b.desktop",
-                           "/opt/new\nline.desktop", "/opt/back\\slash.desktop"};
+    const QStringList list{"firefox.desktop",
+                           "a.desktop",
+                           "a.desktop",
+                           "/opt/a;b.desktop",
+                           "/opt/new\nline.desktop",
+                           "/opt/back\\slash.desktop"};
     QSignalSpy changes(&settings.defaults(), &UserDefaults::didChange);
     settings.defaults().setObject(QStringList{"x.desktop"}, AutoHideApplications);
     settings.defaults().setObjects({{CPUInterval, 0.25},

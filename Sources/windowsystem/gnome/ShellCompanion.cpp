@@ -213,10 +213,17 @@ void ShellCompanion::menuMessage(const QDBusMessage& message) {
 }
 
 // Each kind of nonsense is told once: a confused shell could send it often.
+// Each kind of nonsense is told once, and only the first few kinds: a sender
+// that varies its nonsense without end must not fill the log.
 void ShellCompanion::ignore(const QString& what) {
     static QStringList told;
-    if (told.contains(what))
+    constexpr qsizetype kindsTold = 8;
+    if (told.size() > kindsTold || told.contains(what))
         return;
     told.append(what);
-    systemLog(QStringLiteral("The GNOME Shell companion sent %1; ignored.").arg(what));
+    if (told.size() > kindsTold)
+        systemLog(QStringLiteral("The GNOME Shell companion keeps sending what Quorvel does not "
+                                 "understand; no more of it is told."));
+    else
+        systemLog(QStringLiteral("The GNOME Shell companion sent %1; ignored.").arg(what));
 }
