@@ -57,6 +57,7 @@ void TempGraphView::chooseSensors() {
     inputs_.clear();
     for (const TemperatureSensor& sensor : chosen)
         inputs_.push_back(std::make_unique<ProcFile>(sensor.inputPath.toStdString()));
+    inputSensors_ = chosen;
 }
 
 void TempGraphView::viewWillMoveToWindow(QWidget* window) {
@@ -66,20 +67,38 @@ void TempGraphView::viewWillMoveToWindow(QWidget* window) {
 
 void TempGraphView::sampleTick() {
     std::optional<float> hottestNow;
-    for (const auto& input : inputs_) {
-        const std::string* text = input->read();
+    const TemperatureSensor* hottestSensor = nullptr;
+    for (size_t i = 0; i < inputs_.size(); ++i) {
+        const std::string* text = inputs_[i]->read();
         const std::optional<float> celsius =
             text ? celsiusOf(QByteArrayView(text->data(), qsizetype(text->size()))) : std::nullopt;
-        if (celsius && (!hottestNow || *celsius > *hottestNow))
+        if (celsius && !isPossibleCelsius(*celsius)) {
+            if (!std::exchange(toldImpossible_, true))
+                systemLog(QStringLiteral("The temperature sensor %1 reads %2 °C, which no chip "
+                                         "can; readings like it are left out.")
+                              .arg(inputSensors_[i].id)
+                              .arg(double(*celsius)));
+            continue;
+        }
+        if (celsius && (!hottestNow || *celsius > *hottestNow)) {
             hottestNow = celsius;
+            hottestSensor = &inputSensors_[i];
+        }
     }
     // A tick without a reading adds nothing and keeps the last picture.
     if (!hottestNow)
         return;
     const int degrees = int(std::lround(*hottestNow));
-    if (degrees != shownDegrees_) {
+    // Where no processor sensor stands behind the graph unasked, the title
+    // names the chip whose reading it shows (an NVMe disk, a graphics card).
+    const QString standIn = chosenSetting_.isEmpty() && !isProcessorSensor(*hottestSensor)
+                                ? hottestSensor->id.section(u'/', 0, 0)
+                                : QString();
+    if (degrees != shownDegrees_ || standIn != shownStandIn_) {
         shownDegrees_ = degrees;
-        retitle(tr("%1 °C").arg(degrees));
+        shownStandIn_ = standIn;
+        retitle(standIn.isEmpty() ? tr("%1 °C").arg(degrees)
+                                  : tr("%1 %2 °C").arg(standIn).arg(degrees));
     }
     const float share = std::clamp((*hottestNow - coolest) / (hottest - coolest), 0.0f, 1.0f);
     appendAndDrawStacked({{&history_, share, SettingsKeys::TempFillColor}});

@@ -38,6 +38,9 @@ private:
 
     QString chosenSetting_;
     std::vector<std::unique_ptr<ProcFile>> inputs_;
+    std::vector<TemperatureSensor> inputSensors_; // inputs_'s sensors, in order
+    bool toldImpossible_ = false;
     std::deque<float> history_;
     int shownDegrees_ = -1000;
+    QString shownStandIn_;
 };

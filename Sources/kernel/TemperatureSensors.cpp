@@ -65,11 +65,18 @@ std::vector<TemperatureSensor> processorSensors(const std::vector<TemperatureSen
     return sensors.empty() ? all : sensors;
 }
 
+bool isProcessorSensor(const TemperatureSensor& sensor) {
+    return sensor.id.startsWith(u"coretemp/Package id ") || sensor.id == u"k10temp/Tctl";
+}
+
 std::optional<float> celsiusOf(QByteArrayView input) {
     bool ok = false;
     const long long milli = input.trimmed().toLongLong(&ok);
-    // Beyond ±500 °C no sensor means it: a driver's error value.
-    if (!ok || milli < -500'000 || milli > 500'000)
+    if (!ok)
         return std::nullopt;
-    return float(milli) / 1000.0f;
+    return float(double(milli) / 1000.0);
+}
+
+bool isPossibleCelsius(float celsius) {
+    return celsius >= -55.0f && celsius <= 175.0f;
 }

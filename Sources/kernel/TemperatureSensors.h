@@ -23,5 +23,15 @@ std::vector<TemperatureSensor> temperatureSensors(const QString& root);
 // the hottest of them is drawn.
 std::vector<TemperatureSensor> processorSensors(const std::vector<TemperatureSensor>& all);
 
-// Degrees Celsius from the text of a tempM_input; nullopt for anything else.
+// Whether the sensor is one of the processor's own (coretemp's packages, or
+// k10temp's Tctl), rather than any sensor standing in for it.
+bool isProcessorSensor(const TemperatureSensor& sensor);
+
+// Degrees Celsius from the text of a tempM_input (whole millidegrees);
+// nullopt for anything else.
 std::optional<float> celsiusOf(QByteArrayView input);
+
+// Whether a chip can read this at all: silicon is made for -55 °C to a 175 °C
+// junction at the most, so anything beyond (-273 °C, a driver's error value)
+// is no temperature.
+bool isPossibleCelsius(float celsius);

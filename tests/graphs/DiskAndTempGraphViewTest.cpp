@@ -6,6 +6,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -82,6 +83,33 @@ TEST_F(DiskAndTempGraphTest, TemperatureOfTheChosenSensor) {
         EXPECT_FLOAT_EQ(view.history().back(), (celsius - 20.0f) / 80.0f) << sensor;
     }
     EXPECT_EQ(view.graphTitle(), "61 °C");
+}
+
+// Without the processor's own sensors the hottest other one stands in, named
+// in the title; a reading no chip can give is left out, said once.
+TEST_F(DiskAndTempGraphTest, AStandInIsNamedAndImpossibleReadingsAreLeftOut) {
+    TempGraphView::setSensorRoot(fixturePath(QStringLiteral("hwmon/other")));
+    TempGraphView standIn(QRect(0, 0, 64, 64));
+    standIn.sampleTick();
+    EXPECT_EQ(standIn.graphTitle(), "acpitz 41 °C");
+
+    QTemporaryDir tree;
+    QDir().mkpath(tree.path() + "/hwmon0");
+    writeFileBytes(tree.path() + "/hwmon0/name", "k10temp\n");
+    writeFileBytes(tree.path() + "/hwmon0/temp1_label", "Tctl\n");
+    writeFileBytes(tree.path() + "/hwmon0/temp1_input", "-273150\n");
+    TempGraphView::setSensorRoot(tree.path());
+    TempGraphView view(QRect(0, 0, 64, 64));
+    testing::internal::CaptureStderr();
+    view.sampleTick();
+    view.sampleTick();
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(view.history().empty());
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+    EXPECT_NE(told.find("k10temp/Tctl reads -273.15"), std::string::npos) << told;
+    writeFileBytes(tree.path() + "/hwmon0/temp1_input", "52000\n");
+    view.sampleTick();
+    EXPECT_EQ(view.graphTitle(), "52 °C");
 }
 
 } // namespace

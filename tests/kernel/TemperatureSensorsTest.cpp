@@ -40,15 +40,18 @@ TEST(TemperatureSensors, ProcessorSensorsOfRecordedMachines) {
     }
 }
 
-TEST(TemperatureSensors, ReadsMillidegrees) {
+TEST(TemperatureSensors, ReadsMillidegreesAndRefusesWhatNoChipCanRead) {
     const std::pair<const char*, std::optional<float>> cases[] = {
-        {"47250\n", 47.25f},         {"-5000", -5.0f},   {"0", 0.0f},
-        {"garbage", std::nullopt},   {"", std::nullopt}, {"12.5", std::nullopt},
-        {"999999999", std::nullopt}, {"500000", 500.0f}, {"500001", std::nullopt},
-        {"-500001", std::nullopt},
+        {"47250\n", 47.25f},       {"-5000", -5.0f},   {"0", 0.0f},
+        {"garbage", std::nullopt}, {"", std::nullopt}, {"12.5", std::nullopt},
     };
     for (const auto& [text, celsius] : cases)
         EXPECT_EQ(celsiusOf(QByteArrayView(text)), celsius) << text;
+    const std::pair<float, bool> possible[] = {
+        {-55.0f, true},    {175.0f, true},    {95.5f, true},      {-55.001f, false},
+        {175.001f, false}, {-273.15f, false}, {999999.0f, false}, {-500.0f, false}};
+    for (const auto& [celsius, can] : possible)
+        EXPECT_EQ(isPossibleCelsius(celsius), can) << celsius;
 }
 
 } // namespace
