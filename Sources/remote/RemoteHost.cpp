@@ -2,12 +2,17 @@
 
 #include "graphs/RemoteGraphView.h"
 #include "session/SystemLog.h"
+#include "settings/SettingsKeys.h"
+#include "settings/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -35,18 +40,40 @@ RemoteHost::RemoteHost(const QUrl& url, QObject* parent) : QObject(parent), url_
 }
 
 RemoteHost::~RemoteHost() {
-    if (inFlight_)
+    // Going away is no answer of the machine's: the request is dropped
+    // without its handler, which would say so.
+    if (inFlight_) {
+        inFlight_->disconnect(this);
         inFlight_->abort();
+        inFlight_->deleteLater();
+    }
     for (RemoteGraphView* view : views_) {
         view->removeFromSuperview();
         delete view;
     }
 }
 
+int RemoteHost::backOffSeconds(int failures) {
+    return failures <= 0 ? 0 : std::min(1 << std::min(failures - 1, 6), longestBackOffSeconds);
+}
+
 void RemoteHost::fetch() {
     // A machine still answering the last request is not asked again: a slow
-    // one costs one request at a time.
-    if (inFlight_)
+    // one costs one request at a time. Its graphs are greyed once their
+    // newest data is older than two intervals.
+    if (inFlight_) {
+        const qint64 interval =
+            1000 * std::max(1, UserDefaults::standardUserDefaults().integerForKey(
+                                   SettingsKeys::NetInterval));
+        if (state_ == State::Answering && lastAnswer_.isValid() &&
+            lastAnswer_.elapsed() > 2 * interval)
+            setState(State::NoAnswer);
+        return;
+    }
+    // A machine that keeps failing is asked less and less often, up to once a
+    // minute; its first good answer brings back the usual pace.
+    if (failures_ > 0 && sinceFailure_.isValid() &&
+        sinceFailure_.elapsed() < 1000 * backOffSeconds(failures_))
         return;
     QNetworkRequest request(url_);
     request.setTransferTimeout(timeoutMs);
@@ -63,6 +90,39 @@ void RemoteHost::fetch() {
         }
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { answered(reply); });
+    // The whole answer within the time, not merely some byte in it: a server
+    // that trickles, or an answer that never ends, is cut off.
+    QTimer::singleShot(timeoutMs, reply, [reply] {
+        reply->setProperty("late", true);
+        reply->abort();
+    });
+}
+
+// What went wrong, in the user's words: the machine (or the way to it) did
+// not answer in time or at all, or what came was not node_exporter's answer.
+RemoteHost::State RemoteHost::failureOf(QNetworkReply::NetworkError error, int status,
+                                        bool tooLarge, bool late) {
+    if (late)
+        return State::NoAnswer;
+    if (tooLarge)
+        return State::NotUnderstood;
+    switch (error) {
+    case QNetworkReply::NoError:
+        return status != 0 && status != 200 ? State::NotUnderstood : State::Answering;
+    // A redirect to where Quorvel does not follow (a less safe or an unknown
+    // scheme): the machine is not reached.
+    case QNetworkReply::InsecureRedirectError:
+    case QNetworkReply::ProtocolUnknownError:
+        return State::NoAnswer;
+    // Redirects without end: answers, but never the metrics.
+    case QNetworkReply::TooManyRedirectsError:
+        return State::NotUnderstood;
+    default:
+        // Qt's numbers: below 200 the connection and the proxy, from 200 on
+        // the content (a decompression that fails or grows too large), the
+        // protocol and the server's errors.
+        return error < QNetworkReply::ContentAccessDenied ? State::NoAnswer : State::NotUnderstood;
+    }
 }
 
 void RemoteHost::answered(QNetworkReply* reply) {
@@ -71,23 +131,19 @@ void RemoteHost::answered(QNetworkReply* reply) {
         return;
     inFlight_ = nullptr;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    // An answer, but not the metrics: an error page, a redirect loop's end,
-    // or more than a node_exporter ever says.
-    if (reply->property("tooLarge").toBool() || (status != 0 && status != 200)) {
-        previous_.reset();
-        return setState(State::NotUnderstood);
-    }
-    if (reply->error() != QNetworkReply::NoError) {
-        previous_.reset();
-        return setState(State::NoAnswer);
-    }
+    // Not the metrics: no answer in time, an error page, a redirect loop's
+    // end, or more than a node_exporter ever says (a decompression bomb).
+    const State failure = failureOf(reply->error(), status, reply->property("tooLarge").toBool(),
+                                    reply->property("late").toBool());
+    if (failure != State::Answering)
+        return failed(failure);
     const QByteArray body = reply->readAll();
     const std::optional<NodeMetrics> metrics =
         parseNodeMetrics(std::string_view(body.data(), std::size_t(body.size())));
-    if (!metrics) {
-        previous_.reset();
-        return setState(State::NotUnderstood);
-    }
+    if (!metrics)
+        return failed(State::NotUnderstood);
+    failures_ = 0;
+    lastAnswer_.start();
     if (previous_) {
         const double seconds = double(sincePrevious_.nsecsElapsed()) / 1e9;
         sincePrevious_.restart();
@@ -99,6 +155,13 @@ void RemoteHost::answered(QNetworkReply* reply) {
     }
     previous_ = metrics;
     setState(State::Answering);
+}
+
+void RemoteHost::failed(State state) {
+    previous_.reset();
+    ++failures_;
+    sinceFailure_.start();
+    setState(state);
 }
 
 void RemoteHost::setState(State state) {

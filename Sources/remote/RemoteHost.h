@@ -7,13 +7,13 @@
 #include "kernel/NodeMetrics.h"
 
 #include <QElapsedTimer>
+#include <QNetworkReply>
 #include <QObject>
 #include <QUrl>
 
 #include <optional>
 #include <vector>
 
-class QNetworkReply;
 class RemoteGraphView;
 
 // One other machine: its node_exporter's answer fetched at each tick of the
@@ -31,6 +31,9 @@ public:
     // than a look: the answer's time and size.
     static constexpr int timeoutMs = 3000;
     static constexpr qint64 largestAnswer = 4 * 1024 * 1024;
+    // A machine that keeps failing is asked after 1, 2, 4… seconds, at most
+    // this many.
+    static constexpr int longestBackOffSeconds = 60;
 
     enum class State { Connecting, Answering, NoAnswer, NotUnderstood };
 
@@ -45,11 +48,18 @@ public:
 
     void fetch();
 
+    // The wait before asking again after this many failures in a row.
+    static int backOffSeconds(int failures);
+    // How a finished request failed (Answering where it did not).
+    static State failureOf(QNetworkReply::NetworkError error, int httpStatus, bool tooLarge,
+                           bool late);
+
 signals:
     void stateChanged(RemoteHost::State state);
 
 private:
     void answered(QNetworkReply* reply);
+    void failed(State state);
     void setState(State state);
 
     QUrl url_;
@@ -58,4 +68,7 @@ private:
     QNetworkReply* inFlight_ = nullptr;
     std::optional<NodeMetrics> previous_;
     QElapsedTimer sincePrevious_;
+    QElapsedTimer lastAnswer_;
+    int failures_ = 0; // in a row
+    QElapsedTimer sinceFailure_;
 };

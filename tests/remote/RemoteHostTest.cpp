@@ -27,7 +27,10 @@ QByteArray httpAnswer(int status, const QByteArray& body) {
 }
 
 // Answers by path: /metrics a node_exporter's answer, /missing 404, /page an
-// HTML page, /huge more than any node_exporter says, /silent nothing at all.
+// HTML page, /huge more than any node_exporter says, /bomb a small answer that
+// inflates to more, /away a redirect to where no one follows, /astray one to
+// redirectTarget, /silent nothing
+// at all, /trickle and /chunked a byte or a chunk every 200 ms without end.
 class FakeServer : public QTcpServer {
 public:
     FakeServer() {
@@ -36,20 +39,51 @@ public:
                 connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     const QByteArray request = socket->readAll();
                     const QByteArray path = request.split(' ').value(1);
-                    if (path == "/metrics")
+                    ++requests;
+                    if ((path == "/metrics" && !stalled) || (path == "/missing" && healed))
                         socket->write(httpAnswer(200, metrics()));
+                    else if (path == "/metrics")
+                        return; // silent from now on
                     else if (path == "/missing")
                         socket->write(httpAnswer(404, "not here"));
                     else if (path == "/page")
                         socket->write(httpAnswer(200, "<html><body>Hello</body></html>"));
                     else if (path == "/huge")
                         socket->write(httpAnswer(200, QByteArray(6 * 1024 * 1024, '#')));
-                    if (path != "/silent")
+                    else if (path == "/bomb")
+                        socket->write(bomb());
+                    else if (path == "/away" || path == "/astray")
+                        socket->write(
+                            "HTTP/1.1 302 Found\r\nLocation: " +
+                            (path == "/away" ? QByteArray("file:///etc/passwd") : redirectTarget) +
+                            "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                    if (path == "/trickle" || path == "/chunked") {
+                        socket->write(
+                            path == "/trickle"
+                                ? "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"
+                                : "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+                        auto* drip = new QTimer(socket);
+                        connect(drip, &QTimer::timeout, socket, [socket, path] {
+                            socket->write(path == "/trickle" ? "#" : "2\r\n#\n\r\n");
+                        });
+                        drip->start(200);
+                    } else if (path != "/silent") {
                         socket->disconnectFromHost();
+                    }
                 });
             }
         });
         listen(QHostAddress::LocalHost);
+    }
+    // 64 MB of zeros in 64 kB, made once.
+    static QByteArray bomb() {
+        static const QByteArray answer = deflated(QByteArray(64 * 1024 * 1024, '0'));
+        return answer;
+    }
+    static QByteArray deflated(const QByteArray& body) {
+        const QByteArray zlib = qCompress(body, 9).mid(4);
+        return "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\nContent-Length: " +
+               QByteArray::number(zlib.size()) + "\r\nConnection: close\r\n\r\n" + zlib;
     }
     QUrl url(const char* path) const {
         return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path));
@@ -67,6 +101,10 @@ public:
             .toUtf8();
     }
     int answers = 0;
+    int requests = 0;
+    bool stalled = false;      // /metrics falls silent
+    bool healed = false;       // /missing answers as /metrics
+    QByteArray redirectTarget; // of /astray
 };
 
 class RemoteHostTest : public ::testing::Test {
@@ -82,18 +120,25 @@ TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
     const QUrl nobody =
         QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(closed.serverPort()));
     closed.close();
+    server.redirectTarget = nobody.toEncoded();
     struct Case {
         QUrl url;
         RemoteHost::State state;
         const char* title;
     };
+    FakeServer::bomb();
     const Case cases[] = {
         {server.url("/metrics"), RemoteHost::State::Answering, "127.0.0.1"},
         {server.url("/missing"), RemoteHost::State::NotUnderstood, "not understood"},
         {server.url("/page"), RemoteHost::State::NotUnderstood, "not understood"},
         {server.url("/huge"), RemoteHost::State::NotUnderstood, "not understood"},
+        {server.url("/bomb"), RemoteHost::State::NotUnderstood, "not understood"},
         {nobody, RemoteHost::State::NoAnswer, "no answer"},
+        {server.url("/away"), RemoteHost::State::NoAnswer, "no answer"},
+        {server.url("/astray"), RemoteHost::State::NoAnswer, "no answer"},
         {server.url("/silent"), RemoteHost::State::NoAnswer, "no answer"},
+        {server.url("/trickle"), RemoteHost::State::NoAnswer, "no answer"},
+        {server.url("/chunked"), RemoteHost::State::NoAnswer, "no answer"},
     };
     for (const Case& c : cases) {
         RemoteHost host(c.url);
@@ -107,12 +152,24 @@ TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
         waited.start();
         host.fetch();
         ASSERT_TRUE(QTest::qWaitFor([&] { return host.state() != RemoteHost::State::Connecting; },
-                                    RemoteHost::timeoutMs + 2000))
+                                    RemoteHost::timeoutMs + 1000))
             << c.url.toString();
         EXPECT_GE(beats, int(waited.elapsed() / 50) - 3) << c.url.toString();
         EXPECT_EQ(host.state(), c.state) << c.url.toString();
         EXPECT_EQ(host.views().front()->graphTitle(), c.title);
         EXPECT_EQ(host.views().back()->isGreyed(), c.state != RemoteHost::State::Answering);
+    }
+
+    // A machine removed while it is asked says nothing of it.
+    {
+        testing::internal::CaptureStderr();
+        {
+            RemoteHost removed(server.url("/silent"));
+            removed.fetch();
+            QTest::qWait(100);
+        }
+        QTest::qWait(100);
+        EXPECT_EQ(testing::internal::GetCapturedStderr().find("no answer"), std::string::npos);
     }
 
     // Two answers make a sample: 3 of every 10 seconds were the user's.
@@ -129,6 +186,54 @@ TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
 
 // Debian's node_exporter on this machine, fetched while the machine's own
 // graphs sample it: both tell the same load, network and disk traffic.
+// A machine that keeps failing is asked after 1, 2, 4… s, at most a minute,
+// and at the usual pace again from its first good answer; one that falls
+// silent is greyed once its newest data is two intervals old.
+TEST_F(RemoteHostTest, BacksOffWhileFailingAndGreysStaleData) {
+    const std::pair<int, int> waits[] = {{0, 0}, {1, 1}, {2, 2}, {3, 4}, {7, 60}, {100, 60}};
+    for (const auto& [failures, seconds] : waits)
+        EXPECT_EQ(RemoteHost::backOffSeconds(failures), seconds) << failures;
+
+    FakeServer server;
+    RemoteHost failing(server.url("/missing"));
+    auto tickFor = [](RemoteHost& host, int milliseconds) {
+        QElapsedTimer ticking;
+        ticking.start();
+        while (ticking.elapsed() < milliseconds) {
+            host.fetch();
+            QTest::qWait(100);
+        }
+    };
+    tickFor(failing, 3500);
+    EXPECT_LE(server.requests, 3) << "asked at 0, 1 and 3 s";
+    server.healed = true;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            failing.fetch();
+            return failing.state() == RemoteHost::State::Answering;
+        },
+        5000));
+    const int healedAt = server.requests;
+    tickFor(failing, 1000);
+    EXPECT_GE(server.requests - healedAt, 5) << "back at the usual pace";
+
+    RemoteHost stalling(server.url("/metrics"));
+    stalling.fetch();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return stalling.state() == RemoteHost::State::Answering; }, 3000));
+    server.stalled = true;
+    QElapsedTimer sinceAnswer;
+    sinceAnswer.start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            stalling.fetch();
+            return stalling.state() == RemoteHost::State::NoAnswer;
+        },
+        RemoteHost::timeoutMs + 1000));
+    EXPECT_LT(sinceAnswer.elapsed(), RemoteHost::timeoutMs) << "greyed before the deadline";
+    EXPECT_TRUE(stalling.views().front()->isGreyed());
+}
+
 TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     const QString exporter =
         QStandardPaths::findExecutable(QStringLiteral("prometheus-node-exporter"));
