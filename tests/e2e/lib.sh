@@ -107,6 +107,18 @@ screenshot() { # name
     import -display "$(screen_display)" -window root "$QUORVEL_SCREENSHOTS/$1.png"
   fi
 }
+# The X window of the client named $1. The tree is walked again when a window
+# that went during the walk (the desktop's own short-lived ones) made it fail.
+window_of() {
+  local id _
+  for _ in $(seq 50); do
+    id=$(xwininfo -root -tree 2>/dev/null | awk -v n="\"$1\"" '$0 ~ n && !found {print $1; found=1}')
+    [ -n "$id" ] && echo "$id" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # Moves the pointer of X display $1 to ($2, $3) by XTest's relative motion:
 # nested mutter 48 and GNOME Shell 48 do not follow a warp, and take relative
 # motion as a mouse's. In $4 steps (1 by default): a nested shell takes a long

@@ -15,17 +15,6 @@ xmessage -name quorvel-test-other -geometry 200x100+400+300 other &
 pids+=($!)
 wait_for 3000 bash -c "xwininfo -root -tree | grep -q quorvel-test-other"
 start_quorvel
-# The tree is walked again when a window that went during the walk (the
-# desktop's own short-lived ones) made it fail.
-window_of() {
-  local id _
-  for _ in $(seq 50); do
-    id=$(xwininfo -root -tree 2>/dev/null | awk -v n="\"$1\"" '$0 ~ n && !found {print $1; found=1}')
-    [ -n "$id" ] && echo "$id" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 xdotool windowactivate --sync "$(window_of quorvel-test-other)"
 sleep 0.3
 stat_window_mapped || fail "hidden for an application that is not listed"

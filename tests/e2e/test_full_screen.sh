@@ -4,7 +4,6 @@
 source "$(dirname "$0")/lib.sh"
 set_setting AutoHide false
 start_quorvel
-window_of() { xwininfo -root -tree | awk -v n="\"$1\"" '$0 ~ n && !found {print $1; found=1}'; }
 
 # A full-screen window in front that is closed, with no other window to fall
 # back to: openbox leaves _NET_ACTIVE_WINDOW naming the window that is gone.
