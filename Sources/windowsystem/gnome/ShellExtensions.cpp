@@ -62,60 +62,55 @@ ShellExtensions::State ShellExtensions::stateFrom(const QVariantMap& info) {
 ShellExtensions::ShellExtensions(const QDBusConnection& bus, QObject* parent)
     : QObject(parent), bus_(bus) {}
 
-void ShellExtensions::refresh() {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        shellService, shellPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
-    call << extensionsInterface << QStringLiteral("ShellVersion");
+// One call to the shell, answered later (or with an error after the time).
+void ShellExtensions::ask(const QString& interface, const QString& method,
+                          const QVariantList& arguments,
+                          std::function<void(const QDBusMessage&)> answered) {
+    QDBusMessage call = QDBusMessage::createMethodCall(shellService, shellPath, interface, method);
+    call.setArguments(arguments);
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call, callTimeoutMs), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* answered) {
-                answered->deleteLater();
-                const QDBusMessage reply = answered->reply();
-                QString version;
-                if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
-                    version = reply.arguments().first().value<QDBusVariant>().variant().toString();
-                uuid_ = companionUuidFor(version);
-                askInfo();
+            [answered = std::move(answered)](QDBusPendingCallWatcher* watcher) {
+                watcher->deleteLater();
+                answered(watcher->reply());
             });
 }
 
+void ShellExtensions::refresh() {
+    ask(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+        {extensionsInterface, QStringLiteral("ShellVersion")}, [this](const QDBusMessage& reply) {
+            QString version;
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+                version = reply.arguments().first().value<QDBusVariant>().variant().toString();
+            uuid_ = companionUuidFor(version);
+            askInfo();
+        });
+}
+
 void ShellExtensions::askInfo() {
-    QDBusMessage call = QDBusMessage::createMethodCall(shellService, shellPath, extensionsInterface,
-                                                       QStringLiteral("GetExtensionInfo"));
-    call << uuid_;
-    auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call, callTimeoutMs), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* answered) {
-                answered->deleteLater();
-                const QDBusMessage reply = answered->reply();
-                QVariantMap info;
-                if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == u"a{sv}")
-                    info = qdbus_cast<QVariantMap>(reply.arguments().first());
-                const State state =
-                    reply.type() == QDBusMessage::ReplyMessage ? stateFrom(info) : State::Unknown;
-                error_ = info.value(QStringLiteral("error")).toString();
-                if (state != state_) {
-                    state_ = state;
-                    emit stateChanged();
-                }
-            });
+    ask(extensionsInterface, QStringLiteral("GetExtensionInfo"), {uuid_},
+        [this](const QDBusMessage& reply) {
+            QVariantMap info;
+            if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == u"a{sv}")
+                info = qdbus_cast<QVariantMap>(reply.arguments().first());
+            const State state =
+                reply.type() == QDBusMessage::ReplyMessage ? stateFrom(info) : State::Unknown;
+            error_ = info.value(QStringLiteral("error")).toString();
+            if (state != state_) {
+                state_ = state;
+                emit stateChanged();
+            }
+        });
 }
 
 void ShellExtensions::enableCompanion() {
     if (uuid_.isEmpty())
         uuid_ = QString::fromLatin1(moduleFormUuid);
-    QDBusMessage call = QDBusMessage::createMethodCall(shellService, shellPath, extensionsInterface,
-                                                       QStringLiteral("EnableExtension"));
-    call << uuid_;
-    auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call, callTimeoutMs), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* answered) {
-                answered->deleteLater();
-                const QDBusMessage reply = answered->reply();
-                if (reply.type() == QDBusMessage::ErrorMessage)
-                    systemLog(QStringLiteral("GNOME Shell did not turn on %1 (%2: %3).")
-                                  .arg(uuid_, reply.errorName(), reply.errorMessage()));
-                askInfo();
-            });
+    ask(extensionsInterface, QStringLiteral("EnableExtension"), {uuid_},
+        [this](const QDBusMessage& reply) {
+            if (reply.type() == QDBusMessage::ErrorMessage)
+                systemLog(QStringLiteral("GNOME Shell did not turn on %1 (%2: %3).")
+                              .arg(uuid_, reply.errorName(), reply.errorMessage()));
+            askInfo();
+        });
 }

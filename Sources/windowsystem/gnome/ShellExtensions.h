@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
+
+#include <functional>
 
 // What GNOME Shell says of Quorvel's companion extension, through the Shell's
 // own D-Bus interface (org.gnome.Shell.Extensions), and turning it on there:
@@ -48,6 +51,8 @@ signals:
     void stateChanged();
 
 private:
+    void ask(const QString& interface, const QString& method, const QVariantList& arguments,
+             std::function<void(const QDBusMessage&)> answered);
     void askInfo();
 
     QDBusConnection bus_;
