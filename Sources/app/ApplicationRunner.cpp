@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 // Plain Wayland lets no client place its window, keep it above others or let
@@ -110,5 +112,12 @@ int runApplication(int argc, char** argv) {
                      &QVController::applicationWillTerminate);
 
     QTimer::singleShot(0, &controller, &QVController::applicationDidFinishLaunching);
+    // For the tests of the termination signals: the main thread stops for
+    // good, as one stuck in a read of a hung file system would.
+    if (qEnvironmentVariableIsSet("QUORVEL_TEST_STALL_MAIN_THREAD"))
+        QTimer::singleShot(0, [] {
+            for (;;)
+                ::pause();
+        });
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 #include <unistd.h>
 
@@ -17,9 +18,18 @@ ProcFile::~ProcFile() {
 int ProcFile::openForReading() {
     if (keptFd_ >= 0)
         return keptFd_;
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never waits: a FIFO or device put where a kernel file should be (bound
+    // over it, or a stuck driver's) is opened without blocking and then
+    // refused, since only a regular file is read.
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
     struct statfs fileSystem {};
     if (::fstatfs(fd, &fileSystem) == 0 && fileSystem.f_type == PROC_SUPER_MAGIC)
         keptFd_ = fd;

@@ -1,18 +1,22 @@
 #include "kernel/TemperatureSensors.h"
 
+#include "kernel/ProcFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
 
 namespace {
 
+// Read as the counters are: a FIFO in a sensor's place never makes it wait.
 QString firstLineOf(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    ProcFile file(path.toStdString());
+    const std::string* text = file.read();
+    if (!text)
         return {};
-    return QString::fromUtf8(file.readLine(256)).trimmed();
+    return QString::fromUtf8(text->substr(0, std::min(text->find('\n'), std::size_t(256))))
+        .trimmed();
 }
 
 // hwmon2 before hwmon10, temp2 before temp10: by the first number in the name.

@@ -136,10 +136,16 @@ void SingleCopy::readRequest(QLocalSocket* socket) {
     if (request == Request::Incomplete)
         return; // wait for the rest
     socket->setProperty("answered", true);
+    if (request == Request::Reopen) {
+        // Answered, so that the asker knows a live copy took it.
+        socket->write(reopenAnswer());
+        socket->flush();
+        socket->disconnectFromServer();
+        emit reopenRequested();
+        return;
+    }
     socket->abort();
     socket->deleteLater();
-    if (request == Request::Reopen)
-        emit reopenRequested();
 }
 
 bool SingleCopy::isReopenRequest(const QByteArray& bytes) {
@@ -161,7 +167,7 @@ QString SingleCopy::socketPath() const {
 
 bool SingleCopy::handOverToRunningCopy() {
     systemLog(QStringLiteral("Another copy is running."));
-    if (sendReopen(1000))
+    if (sendReopen(handOverTimeoutMs))
         return true;
     const QString path = socketPath();
     struct stat info {};
@@ -182,12 +188,12 @@ bool SingleCopy::sendReopen(int timeoutMs) {
         socket.connectToServer(path);
         if (socket.waitForConnected(int(deadline.remainingTime()))) {
             socket.write(reopenRequest());
-            const bool sent = socket.waitForBytesWritten(int(deadline.remainingTime())) ||
-                              socket.bytesToWrite() == 0;
-            socket.disconnectFromServer();
-            if (socket.state() != QLocalSocket::UnconnectedState)
-                socket.waitForDisconnected(200);
-            return sent;
+            QByteArray answer;
+            while (!answer.endsWith('\n') && answer.size() <= maxRequestSize &&
+                   socket.waitForReadyRead(int(deadline.remainingTime())))
+                answer += socket.readAll();
+            socket.abort();
+            return answer == reopenAnswer();
         }
         QThread::msleep(20);
     }

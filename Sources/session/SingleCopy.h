@@ -34,8 +34,10 @@ public:
     bool claim();
     // Starts accepting reopen requests; only after claim() returned true.
     bool listen();
-    // Asks the running copy to reopen; retries until timeoutMs, as the running
-    // copy may have won the lock but not be listening yet.
+    // Asks the running copy to reopen and waits for its answer; retries until
+    // timeoutMs, as the running copy may have won the lock but not be
+    // listening yet. False without an answer: a copy whose socket takes the
+    // request but never reads it (a stuck one) is no running copy to rely on.
     bool sendReopen(int timeoutMs);
     // For a copy that is not the running one: says so, asks the running copy
     // to reopen, and says why when that fails. True when it was asked.
@@ -47,6 +49,10 @@ public:
     static QString runtimeDirectory();
 
     static QByteArray reopenRequest() { return QByteArrayLiteral("reopen\n"); }
+    // The running copy's answer, once it has taken the request.
+    static QByteArray reopenAnswer() { return QByteArrayLiteral("reopening\n"); }
+    // How long a second start waits for that answer.
+    static constexpr int handOverTimeoutMs = 3000;
     // Anything longer than a request is never one.
     static constexpr qsizetype maxRequestSize = 64;
     // Connections served at once; more are closed as they come.

@@ -13,10 +13,21 @@ namespace {
 
 int pipeEnds[2] = {-1, -1};
 
+// The orderly shutdown takes milliseconds; a main thread stuck where the
+// event loop never comes back (a read of a hung file system) would keep the
+// program, and its single-copy socket, for ever. So the first request also
+// sets an alarm, whose default action ends the program if it is still there.
+constexpr unsigned int shutdownSeconds = 2;
+
 void onSignal(int signalNumber) {
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] ssize_t n = ::write(pipeEnds[1], &byte, 1);
+    static volatile sig_atomic_t alarmSet = 0;
+    if (!alarmSet) {
+        alarmSet = 1;
+        ::alarm(shutdownSeconds);
+    }
     errno = savedErrno;
 }
 

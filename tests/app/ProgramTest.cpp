@@ -89,6 +89,35 @@ TEST_P(TerminationTest, SignalRunsTheOrderlyShutdown) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, TerminationTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP));
 
+// A copy whose main thread never comes back to the event loop (a read of a
+// hung file system): a second start says it does not answer and fails; SIGTERM
+// still ends the stuck copy within two seconds, and its socket is no obstacle
+// to the next start.
+TEST_F(ProgramTest, AStuckCopyIsReportedAndEndsWithinTwoSecondsOfSigterm) {
+    qputenv("QUORVEL_TEST_STALL_MAIN_THREAD", "1");
+    QProcess* stuck = start();
+    qunsetenv("QUORVEL_TEST_STALL_MAIN_THREAD");
+    ASSERT_TRUE(stuck->waitForStarted(2000));
+    QTest::qWait(1000);
+    ASSERT_EQ(stuck->state(), QProcess::Running);
+
+    QProcess* second = start();
+    ASSERT_TRUE(second->waitForFinished(SingleCopy::handOverTimeoutMs + 3000));
+    EXPECT_NE(second->exitCode(), 0);
+    EXPECT_TRUE(second->readAllStandardError().contains("does not answer"));
+
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    ::kill(pid_t(stuck->processId()), SIGTERM);
+    ASSERT_TRUE(stuck->waitForFinished(4000));
+    EXPECT_LT(sinceSignal.elapsed(), 2600);
+
+    QProcess* next = start();
+    ASSERT_TRUE(next->waitForStarted(2000));
+    QTest::qWait(1200);
+    EXPECT_EQ(next->state(), QProcess::Running) << next->readAllStandardError().toStdString();
+}
+
 long residentKilobytes(qint64 pid) {
     const QByteArray status = readFileBytes(QStringLiteral("/proc/%1/status").arg(pid));
     const qsizetype at = status.indexOf("VmRSS:");

@@ -1,10 +1,13 @@
 #include "kernel/ProcFile.h"
 #include "TestSupport.h"
+#include "kernel/TemperatureSensors.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/prctl.h>
+#include <sys/stat.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -43,6 +46,18 @@ TEST(ProcFile, OpensAnOrdinaryFileAnewAndReadsItWhole) {
     QFile::remove(path);
     EXPECT_FALSE(file.read());
     EXPECT_EQ(errno, ENOENT);
+
+    // A FIFO in a counter's or a sensor's place (nothing ever writes to it)
+    // is refused at once, never waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    EXPECT_FALSE(file.read());
+    EXPECT_EQ(errno, EINVAL);
+    QDir().mkpath(dir.path() + "/hwmon0");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path() + "/hwmon0/name").constData(), 0600), 0);
+    writeFileBytes(dir.path() + "/hwmon0/temp1_input", "41000\n");
+    const std::vector<TemperatureSensor> sensors = temperatureSensors(dir.path());
+    ASSERT_EQ(sensors.size(), 1u);
+    EXPECT_EQ(sensors.front().id, "hwmon0/temp1");
 }
 
 } // namespace

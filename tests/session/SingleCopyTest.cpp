@@ -46,7 +46,7 @@ TEST_F(ProgramTest, SomethingElseAtTheSocketsPlaceIsLeftAloneAndSaidSo) {
                   std::string::npos);
 
         QProcess* second = start();
-        ASSERT_TRUE(second->waitForFinished(3000));
+        ASSERT_TRUE(second->waitForFinished(SingleCopy::handOverTimeoutMs + 2000));
         EXPECT_EQ(second->exitCode(), 1);
         EXPECT_TRUE(second->readAllStandardError().contains("quorvel.socket is not a socket"));
         EXPECT_EQ(QFileInfo(socketPath).isDir(), directory);
