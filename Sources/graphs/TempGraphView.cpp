@@ -56,8 +56,7 @@ void TempGraphView::chooseSensors() {
     }
     inputs_.clear();
     for (const TemperatureSensor& sensor : chosen)
-        inputs_.push_back(std::make_unique<ProcFile>(sensor.inputPath.toStdString()));
-    inputSensors_ = chosen;
+        inputs_.push_back({sensor, std::make_unique<ProcFile>(sensor.inputPath.toStdString())});
 }
 
 void TempGraphView::viewWillMoveToWindow(QWidget* window) {
@@ -68,21 +67,21 @@ void TempGraphView::viewWillMoveToWindow(QWidget* window) {
 void TempGraphView::sampleTick() {
     std::optional<float> hottestNow;
     const TemperatureSensor* hottestSensor = nullptr;
-    for (size_t i = 0; i < inputs_.size(); ++i) {
-        const std::string* text = inputs_[i]->read();
+    for (const Input& input : inputs_) {
+        const std::string* text = input.file->read();
         const std::optional<float> celsius =
             text ? celsiusOf(QByteArrayView(text->data(), qsizetype(text->size()))) : std::nullopt;
         if (celsius && !isPossibleCelsius(*celsius)) {
             if (!std::exchange(toldImpossible_, true))
                 systemLog(QStringLiteral("The temperature sensor %1 reads %2 °C, which no chip "
                                          "can; readings like it are left out.")
-                              .arg(inputSensors_[i].id)
+                              .arg(input.sensor.id)
                               .arg(double(*celsius)));
             continue;
         }
         if (celsius && (!hottestNow || *celsius > *hottestNow)) {
             hottestNow = celsius;
-            hottestSensor = &inputSensors_[i];
+            hottestSensor = &input.sensor;
         }
     }
     // A tick without a reading adds nothing and keeps the last picture.

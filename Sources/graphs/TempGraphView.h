@@ -37,8 +37,11 @@ private:
     void chooseSensors();
 
     QString chosenSetting_;
-    std::vector<std::unique_ptr<ProcFile>> inputs_;
-    std::vector<TemperatureSensor> inputSensors_; // inputs_'s sensors, in order
+    struct Input {
+        TemperatureSensor sensor;
+        std::unique_ptr<ProcFile> file;
+    };
+    std::vector<Input> inputs_;
     bool toldImpossible_ = false;
     std::deque<float> history_;
     int shownDegrees_ = -1000;

@@ -76,7 +76,6 @@ void RemoteHost::fetch() {
         sinceFailure_.elapsed() < 1000 * backOffSeconds(failures_))
         return;
     QNetworkRequest request(url_);
-    request.setTransferTimeout(timeoutMs);
     request.setRawHeader("Accept", "text/plain; version=0.0.4");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -91,7 +90,7 @@ void RemoteHost::fetch() {
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { answered(reply); });
     // The whole answer within the time, not merely some byte in it: a server
-    // that trickles, or an answer that never ends, is cut off.
+    // that is silent, trickles, or sends an answer that never ends is cut off.
     QTimer::singleShot(timeoutMs, reply, [reply] {
         reply->setProperty("late", true);
         reply->abort();
