@@ -85,5 +85,5 @@ if [[ " ${missing[*]} " == *" prometheus-node-exporter "* ]]; then
   fi
   $sudo invoke-rc.d prometheus-node-exporter stop >/dev/null 2>&1 || true
   $sudo update-rc.d prometheus-node-exporter disable >/dev/null 2>&1 || true
-  pkill -x prometheus-node-exporter 2>/dev/null || pkill -f '^/usr/bin/prometheus-node-exporter' 2>/dev/null || true
+  pkill -f '^/usr/bin/prometheus-node-exporter' 2>/dev/null || true
 fi

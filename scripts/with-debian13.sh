@@ -16,8 +16,8 @@
 #
 # QUORVEL_DEBIAN13_CACHE: the cache folder (/var/cache/quorvel/debian13).
 # QUORVEL_DEBIAN_MIRROR: the archive (http://deb.debian.org/debian).
-# The first run needs about 4 minutes and 3.3 GB; while install-deps.sh is
-# unchanged, later runs only copy the tree.
+# The first run needs about 7 minutes and 3.3 GB to make the root; while
+# install-deps.sh is unchanged, later runs only copy the tree.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache="${QUORVEL_DEBIAN13_CACHE:-/var/cache/quorvel/debian13}"
@@ -55,8 +55,9 @@ fi
 # The tree as it is now.
 rm -rf "$root/quorvel/src"
 mkdir -p "$root/quorvel/src" "$root/quorvel/build"
+# (A tracked file deleted in the tree is left out.)
 (cd "$repo" && git ls-files -z --cached --others --exclude-standard |
-  xargs -0 -I{} sh -c '[ -e "$1" ] && printf "%s\0" "$1"' _ {} |
+  while IFS= read -r -d '' f; do if [ -e "$f" ]; then printf '%s\0' "$f"; fi; done |
   tar --null -T - -cf -) | tar -xf - -C "$root/quorvel/src"
 
 if [ $# -eq 0 ]; then

@@ -5,8 +5,9 @@
 # command's exit status is this script's.
 #
 # QUORVEL_COMPOSITOR picks it: sway (run as an unprivileged user: it refuses
-# root), labwc (wlroots' stacking compositor, packaged from Debian 13 on), kwin (KDE Plasma's kwin_wayland), mutter (GNOME's window manager,
-# which starts its own Xwayland) or gnome-shell (the whole GNOME Shell, with
+# root), labwc (wlroots' stacking compositor, packaged from Debian 13 on),
+# kwin (KDE Plasma's kwin_wayland), mutter (GNOME's window manager, which
+# starts its own Xwayland) or gnome-shell (the whole GNOME Shell, with
 # its top bar; QUORVEL_GNOME_EXTENSIONS lists the extensions it has enabled,
 # found where users' are: on XDG_DATA_DIRS). The command sees:
 #   WAYLAND_DISPLAY   the compositor's socket, as an absolute path
@@ -18,6 +19,8 @@
 #                     entries (gnome-shell; QUORVEL_SHELL_APPLICATIONS, id=program
 #                     pairs, are installed there before it starts)
 #   QUORVEL_COMPOSITOR_PID    the compositor's process (sway)
+# QUORVEL_KWIN_LOGGING: Qt logging rules for KWin, to see why it refuses an
+# interface (e.g. "KWIN_UTILS.debug=true").
 # KWin checks permissions as in a real session: its restricted interfaces go
 # only to programs whose desktop entry (found on XDG_DATA_DIRS) asks for them.
 # sway runs as users run it, with a panel along the top (waybar, 30 units
@@ -150,8 +153,6 @@ CONF
     # has the same: every entry in the applications folders.
     mkdir -p "$session/config/menus"
     cat >"$session/config/menus/applications.menu" <<'MENU'
-<!DOCTYPE Menu PUBLIC "-//freedesktop//DTD Menu 1.0//EN"
- "http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd">
 <Menu>
   <Name>Applications</Name>
   <DefaultAppDirs/>
