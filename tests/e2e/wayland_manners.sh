@@ -142,13 +142,17 @@ hover_deadline=2000
 [ -z "$layer_shell" ] && hover_deadline=4000
 pointer 300 400; sleep 1
 # From the left, over the edge, onto the window (on Xwayland the whole window
-# senses the pointer; the same path serves).
+# senses the pointer; the same path serves), ending $1 units further down.
+# Each visit ends elsewhere: through Xwayland, X keeps the last position it
+# saw on the stat window while the pointer is over a native window, and a
+# visit that ends there again, sampled only at its end, looks like a pointer
+# that never moved, which is taken as gone.
 come_on() {
   pointer $((screen_w - width - 20)) $((top + 30)); sleep 0.1
   pointer $((screen_w - width + 1)) $((top + 30)); sleep 0.1
-  pointer $((screen_w - width / 2)) $((top + 32))
+  pointer $((screen_w - width / 2)) $((top + 32 + $1))
 }
-come_on
+come_on 0
 wait_for "$hover_deadline" gone || fail "$QUORVEL_COMPOSITOR: the pointer came onto it and it stayed"
 before=$(presses)
 click
@@ -157,7 +161,7 @@ wait_for 2000 eval '[ "$(presses)" -gt "$before" ]' ||
 pointer 300 400
 wait_for 4000 shown || fail "$QUORVEL_COMPOSITOR: hidden for good after the pointer left"
 sleep 0.5
-come_on
+come_on 6
 wait_for "$hover_deadline" gone || fail "$QUORVEL_COMPOSITOR: the pointer came back and it stayed"
 wait_for 4000 shown || fail "$QUORVEL_COMPOSITOR: hidden for good under a resting pointer"
 if [ -n "$layer_shell" ]; then
