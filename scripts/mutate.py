@@ -24,7 +24,7 @@ PURE = [
     "Sources/graphs/PlotGeometry.cpp", "Sources/statwindow/StatWindowLayout.cpp",
     "Sources/statwindow/FadeCurve.cpp", "Sources/settings/SettingsText.cpp",
     "Sources/windowsystem/wayland/LayerPlacement.cpp", "netstat/NetDev.cpp",
-    "Sources/kernel/DiskStats.cpp", "Sources/kernel/NodeMetrics.cpp",
+    "Sources/kernel/DiskStats.cpp", "Sources/remote/NodeMetrics.cpp",
     "Sources/kernel/TemperatureSensors.cpp", "Sources/settings/PropertyList.cpp",
     "Sources/settings/NSUserDefaults-QVExt.cpp", "Sources/app/CommandLine.cpp",
 ]

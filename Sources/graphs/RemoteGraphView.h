@@ -1,7 +1,7 @@
 #pragma once
 
 #include "graphs/GraphView.h"
-#include "kernel/NodeMetrics.h"
+#include "remote/NodeMetrics.h"
 
 #include <array>
 #include <deque>

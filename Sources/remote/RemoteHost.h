@@ -4,7 +4,7 @@
 // Prometheus node_exporter, fetched on the network graph's clock, and its
 // group of graphs.
 
-#include "kernel/NodeMetrics.h"
+#include "remote/NodeMetrics.h"
 
 #include <QElapsedTimer>
 #include <QNetworkReply>

@@ -1,6 +1,6 @@
 // A node_exporter's answer as Quorvel reads it; two halves of the input are
 // two answers in a row, turned into rates.
-#include "kernel/NodeMetrics.h"
+#include "remote/NodeMetrics.h"
 
 #include <cstdint>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "kernel/NodeMetrics.h"
+#include "remote/NodeMetrics.h"
 
 #include "kernel/CounterGrowth.h"
 
@@ -7,6 +7,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -105,9 +106,77 @@ bool isPartition(std::string_view name) {
 // over before their labels are read.
 bool isWanted(std::string_view name) {
     return name == "node_cpu_seconds_total" || name == "node_network_receive_bytes_total" ||
-           name == "node_network_transmit_bytes_total" || name == "node_disk_read_bytes_total" ||
-           name == "node_disk_written_bytes_total" || name == "node_memory_MemTotal_bytes" ||
-           name == "node_memory_MemAvailable_bytes";
+           name == "node_network_transmit_bytes_total" || name == "node_network_iface_id" ||
+           name == "node_network_iface_link" || name == "node_network_flags" ||
+           name == "node_network_address_assign_type" || name == "node_network_info" ||
+           name == "node_disk_read_bytes_total" || name == "node_disk_written_bytes_total" ||
+           name == "node_memory_MemTotal_bytes" || name == "node_memory_MemAvailable_bytes";
+}
+
+// What an answer says of one network interface: its byte counters and, where
+// the exporter's netclass collector runs, how the interface sits among the
+// others.
+struct InterfaceFacts {
+    std::optional<double> received, sent;
+    std::optional<double> index, link, flags, addressType;
+    std::string address;
+};
+
+constexpr unsigned kFlagMaster = 0x400; // IFF_MASTER: a bond's (or team's) own device
+constexpr unsigned kFlagSlave = 0x800;  // IFF_SLAVE: a port of a bond
+constexpr double kAddressPermanent = 0; // NET_ADDR_PERM: the hardware's own address
+
+bool hasFlag(const InterfaceFacts& facts, unsigned flag) {
+    return facts.flags && *facts.flags >= 0 && *facts.flags < 4294967296.0 &&
+           (static_cast<unsigned long>(*facts.flags) & flag) != 0;
+}
+
+// Each byte counted once, as the local helper counts it: the interfaces the
+// bytes cross last, not the software interfaces stacked over them. Names
+// leave out the usual virtual kinds; where the netclass metrics are there,
+// they also leave out a bond's own device (its ports carry its bytes), an
+// interface stacked on another (a VLAN, macvlan or veth: its link is another
+// interface), and of the interfaces that share one hardware address (a
+// bridge and its port) those that are neither the address's owner nor a
+// bond's port. A machine with nothing left (only virtual links, or an
+// exporter that shows a bond alone) counts everything but loopback.
+std::map<std::string, std::pair<double, double>>
+countedTraffic(const std::map<std::string, InterfaceFacts>& interfaces) {
+    std::map<std::string, const InterfaceFacts*> candidates;
+    std::map<std::string, std::vector<std::string>> byAddress;
+    for (const auto& [name, facts] : interfaces) {
+        if (!facts.received && !facts.sent)
+            continue;
+        const bool stacked = facts.index && facts.link && *facts.index != *facts.link;
+        if (!isCountedInterface(name) || hasFlag(facts, kFlagMaster) || stacked)
+            continue;
+        candidates[name] = &facts;
+        if (!facts.address.empty() && facts.address != "00:00:00:00:00:00")
+            byAddress[facts.address].push_back(name);
+    }
+    for (const auto& [address, names] : byAddress) {
+        if (names.size() < 2)
+            continue;
+        const auto owns = [&candidates](const std::string& name) {
+            const InterfaceFacts& facts = *candidates.at(name);
+            return facts.addressType == kAddressPermanent || hasFlag(facts, kFlagSlave);
+        };
+        const bool someoneOwns = std::any_of(names.begin(), names.end(), owns);
+        // Without an owner the interface made first (the lowest index) stays.
+        const std::string first = *std::min_element(
+            names.begin(), names.end(), [&candidates](const std::string& a, const std::string& b) {
+                return candidates.at(a)->index.value_or(0) < candidates.at(b)->index.value_or(0);
+            });
+        for (const std::string& name : names)
+            if (someoneOwns ? !owns(name) : name != first)
+                candidates.erase(name);
+    }
+    std::map<std::string, std::pair<double, double>> traffic;
+    for (const auto& [name, facts] : interfaces)
+        if ((candidates.empty() ? name != "lo" : candidates.count(name) != 0) &&
+            (facts.received || facts.sent))
+            traffic[name] = {facts.received.value_or(0), facts.sent.value_or(0)};
+    return traffic;
 }
 
 } // namespace
@@ -115,9 +184,14 @@ bool isWanted(std::string_view name) {
 bool isCountedInterface(std::string_view name) {
     if (name.empty() || name == "lo")
         return false;
+    // A VLAN is named "<parent>.<id>" or "vlan<id>"; bonds, teams and
+    // bridges after their kind.
+    if (name.find('.') != std::string_view::npos)
+        return false;
     for (std::string_view virtualKind :
-         {"veth", "docker", "br-", "virbr", "vnet", "cni", "flannel", "cali", "tun", "tap", "wg",
-          "tailscale", "zt", "vxlan", "kube-ipvs", "dummy", "ifb"})
+         {"veth", "docker", "br",   "virbr",     "vnet",    "cni",     "flannel",   "cali",
+          "tun",  "tap",    "wg",   "tailscale", "zt",      "vxlan",   "kube-ipvs", "dummy",
+          "ifb",  "bond",   "team", "vlan",      "macvlan", "macvtap", "ipvlan"})
         if (startsWith(name, virtualKind))
             return false;
     return true;
@@ -134,6 +208,7 @@ bool isCountedDisk(std::string_view name) {
 
 std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
     NodeMetrics metrics;
+    std::map<std::string, InterfaceFacts> interfaces;
     bool sawSample = false;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -193,13 +268,21 @@ std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
             else if (mode == "idle" || mode == "iowait" || mode == "steal")
                 metrics.cpuIdle += *value;
         } else if (startsWith(name, "node_network_")) {
-            const std::string device = label("device");
-            if (!isCountedInterface(device))
-                continue;
+            InterfaceFacts& facts = interfaces[label("device")];
             if (name == "node_network_receive_bytes_total")
-                metrics.network[device].first = *value;
+                facts.received = *value;
             else if (name == "node_network_transmit_bytes_total")
-                metrics.network[device].second = *value;
+                facts.sent = *value;
+            else if (name == "node_network_iface_id")
+                facts.index = *value;
+            else if (name == "node_network_iface_link")
+                facts.link = *value;
+            else if (name == "node_network_flags")
+                facts.flags = *value;
+            else if (name == "node_network_address_assign_type")
+                facts.addressType = *value;
+            else if (name == "node_network_info")
+                facts.address = label("address");
         } else if (startsWith(name, "node_disk_")) {
             const std::string device = label("device");
             if (!isCountedDisk(device))
@@ -216,6 +299,8 @@ std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
     }
     if (!sawSample)
         return std::nullopt;
+    interfaces.erase(std::string());
+    metrics.network = countedTraffic(interfaces);
     return metrics;
 }
 

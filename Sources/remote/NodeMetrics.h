@@ -14,7 +14,9 @@ struct NodeMetrics {
     // steal, which peers count as idle, not load).
     bool hasCpu = false;
     double cpuUser = 0, cpuNice = 0, cpuSystem = 0, cpuIdle = 0;
-    // node_network_{receive,transmit}_bytes_total of real interfaces.
+    // node_network_{receive,transmit}_bytes_total of the interfaces whose
+    // bytes are counted: each byte once, on the interface beneath any bond,
+    // bridge or VLAN stacked over it.
     std::map<std::string, std::pair<double, double>> network;
     // node_disk_{read,written}_bytes_total of whole disks.
     std::map<std::string, std::pair<double, double>> disks;
@@ -27,8 +29,9 @@ struct NodeMetrics {
 std::optional<NodeMetrics> parseNodeMetrics(std::string_view text);
 
 // Which devices count, told by name (the other machine's /sys is out of
-// reach): not loopback, bridges, veth pairs, container or VPN tunnels; whole
-// disks, not partitions, device-mapper, md, loop or ram devices.
+// reach; the netclass metrics, where an answer has them, tell more): not
+// loopback, bonds, bridges, VLANs, veth pairs, container or VPN tunnels;
+// whole disks, not partitions, device-mapper, md, loop or ram devices.
 bool isCountedInterface(std::string_view name);
 bool isCountedDisk(std::string_view name);
 

@@ -1,4 +1,4 @@
-#include "kernel/NodeMetrics.h"
+#include "remote/NodeMetrics.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -54,15 +54,93 @@ TEST(NodeMetrics, ReadsTheFormatsCornersAndRefusesWhatIsNotIt) {
 }
 
 TEST(NodeMetrics, CountsRealInterfacesAndWholeDisks) {
-    for (const char* counted : {"eth0", "enp3s0", "wlan0", "wlp2s0", "bond0"})
+    for (const char* counted : {"eth0", "enp3s0", "wlan0", "wlp2s0"})
         EXPECT_TRUE(isCountedInterface(counted)) << counted;
-    for (const char* left : {"lo", "docker0", "veth1a2b", "br-5f3", "virbr0", "tun0", "wg0", ""})
+    for (const char* left : {"lo", "docker0", "veth1a2b", "br-5f3", "virbr0", "tun0", "wg0",
+                             "bond0", "br0", "team0", "eth0.10", "vlan10", ""})
         EXPECT_FALSE(isCountedInterface(left)) << left;
     for (const char* counted : {"sda", "vda", "xvdb", "nvme0n1", "mmcblk0", "sdaa"})
         EXPECT_TRUE(isCountedDisk(counted)) << counted;
     for (const char* left :
          {"sda1", "nvme0n1p2", "mmcblk0p1", "dm-0", "md127", "loop3", "zram0", "sr0", "vda12", ""})
         EXPECT_FALSE(isCountedDisk(left)) << left;
+}
+
+// Bonds, bridges and VLANs stacked over a machine's hardware: each byte is
+// counted once, on the interfaces beneath. Rows are node_exporter's netdev
+// and netclass lines (flags 0x1003 is up, broadcast, multicast; 0x400 a
+// bond's own device, 0x800 its port; address type 0 the hardware's own
+// address, 1 random, 2 taken from another interface, 3 set).
+TEST(NodeMetrics, CountsEachByteOnceBeneathBondsBridgesAndVlans) {
+    struct Interface {
+        const char* name;
+        int index, link, flags, addressType;
+        const char* address;
+    };
+    const auto answer = [](std::initializer_list<Interface> interfaces, bool netclass = true) {
+        std::string text;
+        for (const Interface& i : interfaces) {
+            const std::string device = std::string("{device=\"") + i.name + "\"}";
+            text += "node_network_receive_bytes_total" + device + " 1000\n";
+            text += "node_network_transmit_bytes_total" + device + " 10\n";
+            if (!netclass)
+                continue;
+            text += "node_network_iface_id" + device + " " + std::to_string(i.index) + "\n";
+            text += "node_network_iface_link" + device + " " + std::to_string(i.link) + "\n";
+            text += "node_network_flags" + device + " " + std::to_string(i.flags) + "\n";
+            text += "node_network_address_assign_type" + device + " " +
+                    std::to_string(i.addressType) + "\n";
+            text += std::string("node_network_info{address=\"") + i.address +
+                    "\",broadcast=\"ff:ff:ff:ff:ff:ff\",device=\"" + i.name +
+                    "\",duplex=\"full\",ifalias=\"\",operstate=\"up\"} 1\n";
+        }
+        const auto metrics = parseNodeMetrics(text);
+        std::string counted;
+        for (const auto& [name, bytes] : metrics->network)
+            counted += (counted.empty() ? "" : " ") + name;
+        return counted;
+    };
+    const Interface lo{"lo", 1, 1, 0x9, 0, "00:00:00:00:00:00"};
+    const Interface eth0{"eth0", 2, 2, 0x1003, 0, "52:54:00:12:34:56"};
+    const Interface eth0Port{"eth0", 2, 2, 0x1803, 0, "52:54:00:12:34:56"};
+    const Interface eth1Port{"eth1", 3, 3, 0x1803, 3, "52:54:00:12:34:56"};
+    struct Case {
+        const char* machine;
+        std::string counted, expected;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"bonded",
+              answer({lo, eth0Port, eth1Port, {"bond0", 4, 4, 0x1403, 2, "52:54:00:12:34:56"}}),
+              "eth0 eth1"},
+             {"a bond named by its user",
+              answer({lo, eth0Port, eth1Port, {"uplink", 4, 4, 0x1403, 2, "52:54:00:12:34:56"}}),
+              "eth0 eth1"},
+             {"bridged", answer({lo, eth0, {"lan", 5, 5, 0x1003, 1, "52:54:00:12:34:56"}}), "eth0"},
+             {"a bridge over a bond",
+              answer({lo,
+                      eth0Port,
+                      eth1Port,
+                      {"uplink", 4, 4, 0x1403, 2, "52:54:00:12:34:56"},
+                      {"lan", 5, 5, 0x1003, 3, "52:54:00:12:34:56"}}),
+              "eth0 eth1"},
+             {"a VLAN under any name",
+              answer({lo,
+                      eth0,
+                      {"eth0.10", 6, 2, 0x1003, 2, "52:54:00:12:34:56"},
+                      {"office", 7, 2, 0x1003, 2, "52:54:00:12:34:57"}}),
+              "eth0"},
+             {"a bridge whose port's address was set: the older interface stays",
+              answer({{"lan", 5, 5, 0x1003, 3, "02:00:00:00:00:01"},
+                      {"enp3s0", 3, 3, 0x1003, 3, "02:00:00:00:00:01"}}),
+              "enp3s0"},
+             {"without the netclass collector",
+              answer({lo, eth0Port, eth1Port, {"bond0", 4, 4, 0, 0, ""}, {"br0", 5, 5, 0, 0, ""}},
+                     false),
+              "eth0 eth1"},
+             {"an exporter that shows the bond alone",
+              answer({lo, {"bond0", 4, 4, 0x1403, 2, "52:54:00:12:34:56"}}), "bond0"},
+         })
+        EXPECT_EQ(c.counted, c.expected) << c.machine;
 }
 
 // Shares of all processors' time and rates per second between two answers;
