@@ -1,6 +1,5 @@
 #include "graphs/CPUGraphView.h"
 
-#include "graphs/SampleClock.h"
 #include "session/SystemLog.h"
 #include "settings/SettingsKeys.h"
 
@@ -51,11 +50,6 @@ std::optional<CPULoad> CPUGraphView::_getCPULoad() {
     const CPULoad load = cpuLoadBetween(prevInfoArray_.value_or(ProcessorTicks{}), *current);
     prevInfoArray_ = *current;
     return load;
-}
-
-void CPUGraphView::viewWillMoveToWindow(QWidget* window) {
-    SampleClock::followWindow(this, window, sampleInterval_);
-    GraphView::viewWillMoveToWindow(window);
 }
 
 void CPUGraphView::_drawGraph() {

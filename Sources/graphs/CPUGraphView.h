@@ -39,9 +39,6 @@ public:
         return cpuGraphElements_[std::size_t(element)].dataArray;
     }
 
-protected:
-    void viewWillMoveToWindow(QWidget* window) override;
-
 private:
     struct GraphElement {
         float CPULoad::*cpuInfoKey; // the share this element plots

@@ -1,6 +1,5 @@
 #include "graphs/DiskGraphView.h"
 
-#include "graphs/SampleClock.h"
 #include "kernel/ProcFile.h"
 #include "settings/SettingsKeys.h"
 
@@ -28,11 +27,6 @@ DiskGraphView::DiskGraphView(const QRect& frame, QWidget* parent) : GraphView(fr
 void DiskGraphView::setSources(const QString& diskStatsPath, const QString& sysBlockPath) {
     sources().diskStats = std::make_unique<ProcFile>(diskStatsPath.toStdString());
     sources().sysBlock = sysBlockPath;
-}
-
-void DiskGraphView::viewWillMoveToWindow(QWidget* window) {
-    SampleClock::followWindow(this, window, sampleInterval_);
-    GraphView::viewWillMoveToWindow(window);
 }
 
 void DiskGraphView::sampleTick() {

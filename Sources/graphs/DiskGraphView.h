@@ -25,9 +25,6 @@ public:
     const std::deque<float>& readHistory() const { return read_; }
     const std::deque<float>& writtenHistory() const { return written_; }
 
-protected:
-    void viewWillMoveToWindow(QWidget* window) override;
-
 private:
     DiskDeltas deltas_;
     // The time between two samples, which the rates divide by: a late tick

@@ -244,12 +244,20 @@ void GraphView::clearGraph() {
     painter.fillRect(QRectF(0, 0, size.width(), size.height() - topMargin()), Qt::transparent);
 }
 
+namespace {
+
+QColor titleColor() {
+    const QColor color = QVExtensions::unarchivedObjectForKey(UserDefaults::standardUserDefaults(),
+                                                              SettingsKeys::TextColor);
+    return color.isValid() ? color : QColor(Qt::white); // a title shows even without a setting
+}
+
+} // namespace
+
 void GraphView::setTitle(const QString& title) {
     graphTitle_ = title;
-    QColor color = QVExtensions::unarchivedObjectForKey(UserDefaults::standardUserDefaults(),
-                                                        SettingsKeys::TextColor);
-    if (!color.isValid())
-        color = Qt::white; // a title should show even without a colour setting
+    const QColor color = titleColor();
+    titleColor_ = color;
 
     // Text is drawn unflipped: the title's line box has its lower-left corner
     // at (1, H − topMargin − 1) in image units, one unit into the graph area.
@@ -287,7 +295,21 @@ void GraphView::removeFromSuperview() {
     setParent(nullptr);
 }
 
-void GraphView::viewWillMoveToWindow(QWidget*) {}
+void GraphView::viewWillMoveToWindow(QWidget* window) {
+    const int wanted = clockIntervalMs();
+    SampleClock::followWindow(this, wanted > 0 ? window : nullptr, sampleInterval_, wanted);
+}
+
+int GraphView::clockIntervalMs() const {
+    return SampleClock::cpuIntervalMs();
+}
+
+void GraphView::settingsDidChange() {
+    if (sampleInterval_ > 0)
+        SampleClock::retime(this, sampleInterval_, clockIntervalMs());
+    if (titleColor() != titleColor_)
+        retitle(graphTitle_);
+}
 
 void GraphView::paintEvent(QPaintEvent*) {
     painted_ = true;

@@ -52,8 +52,9 @@ public:
 
     // One tick of the shared sampling clock (SampleClock): sample and redraw.
     virtual void sampleTick() {}
-    // Whether the view is on the sampling clock (it is while in a window).
-    bool isSampling() const { return sampleInterval_ > 0; }
+    // The interval of the sampling clock the view is on (it is while in a
+    // window), 0 while it is not.
+    int sampleIntervalMs() const { return sampleInterval_; }
 
     // Called after graphs took new data, once a sampling interval: work that
     // is needed only now and then rides on these wake-ups instead of waking
@@ -67,10 +68,21 @@ public:
     void addToContentView(QWidget* contentView);
     void removeFromSuperview();
 
+    // The settings changed (Apply in the preferences, an edit of the file): a
+    // graph on the clock moves to the interval it should now have, and a
+    // title drawn in another colour than "TextColor" is drawn anew. Fill
+    // colours and scales need nothing here: the next drawing compares them.
+    void settingsDidChange();
+
 protected:
     // Called just before the view joins a window (given) or leaves it (null).
-    // Graphs start and stop their data sources here.
+    // Graphs start and stop their data sources here; the base puts the view
+    // on the sampling clock or takes it off.
     virtual void viewWillMoveToWindow(QWidget* window);
+    // The interval of the clock the view samples on, in milliseconds:
+    // "CPUInterval" unless a graph says otherwise; 0 keeps it off the clock
+    // (a graph whose samples come from elsewhere).
+    virtual int clockIntervalMs() const;
 
     // The view's sampling interval in milliseconds while it is on the
     // sampling clock (SampleClock::followWindow keeps it), 0 otherwise. Views
@@ -146,5 +158,6 @@ private:
     bool painted_ = false;
     QVariantList drawnStyle_;
     QString graphTitle_;
+    QColor titleColor_;
     QImage graphImage_;
 };

@@ -1,6 +1,5 @@
 #include "graphs/MemGraphView.h"
 
-#include "graphs/SampleClock.h"
 #include "kernel/ProcFile.h"
 #include "settings/SettingsKeys.h"
 
@@ -30,11 +29,6 @@ std::optional<MemoryUse> MemGraphView::_getMemoryUse() {
     if (!text)
         return std::nullopt;
     return memoryUseOf(QByteArrayView(text->data(), qsizetype(text->size())));
-}
-
-void MemGraphView::viewWillMoveToWindow(QWidget* window) {
-    SampleClock::followWindow(this, window, sampleInterval_);
-    GraphView::viewWillMoveToWindow(window);
 }
 
 void MemGraphView::_drawGraph() {

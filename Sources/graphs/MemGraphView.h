@@ -30,9 +30,6 @@ public:
     // History of one share, oldest first: 0 used, 1 cache.
     const std::deque<float>& history(int element) const { return history_[std::size_t(element)]; }
 
-protected:
-    void viewWillMoveToWindow(QWidget* window) override;
-
 private:
     std::array<std::deque<float>, 2> history_;
 };

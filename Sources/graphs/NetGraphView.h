@@ -43,6 +43,9 @@ public:
 
 protected:
     void viewWillMoveToWindow(QWidget* window) override;
+    // The helper's lines are its clock; it ticks the graphs of its interval
+    // along with it.
+    int clockIntervalMs() const override { return 0; }
 
 private:
     // The helper runs with the interval and interfaces it was started with; a

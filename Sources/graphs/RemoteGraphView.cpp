@@ -9,10 +9,8 @@ RemoteGraphView::RemoteGraphView(const QRect& frame, Kind kind, QWidget* parent)
     : GraphView(frame, parent), kind_(kind) {}
 
 // Only the graph with a tick handler joins the clock, at "NetInterval".
-void RemoteGraphView::viewWillMoveToWindow(QWidget* window) {
-    SampleClock::followWindow(this, tick_ ? window : nullptr, sampleInterval_,
-                              SampleClock::netIntervalMs());
-    GraphView::viewWillMoveToWindow(window);
+int RemoteGraphView::clockIntervalMs() const {
+    return tick_ ? SampleClock::netIntervalMs() : 0;
 }
 
 void RemoteGraphView::sampleTick() {

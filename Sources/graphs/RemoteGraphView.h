@@ -32,7 +32,7 @@ public:
     const std::deque<float>& history(int element) const { return history_[std::size_t(element)]; }
 
 protected:
-    void viewWillMoveToWindow(QWidget* window) override;
+    int clockIntervalMs() const override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

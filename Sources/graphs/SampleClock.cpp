@@ -88,6 +88,14 @@ void followWindow(GraphView* view, const void* window, int& intervalMs, int want
     }
 }
 
+void retime(GraphView* view, int& intervalMs, int wantedMs) {
+    if (intervalMs <= 0 || wantedMs <= 0 || intervalMs == wantedMs)
+        return;
+    remove(view, intervalMs);
+    intervalMs = wantedMs;
+    add(view, intervalMs);
+}
+
 int netIntervalMs() {
     return 1000 * std::max(1, UserDefaults::standardUserDefaults().integerForKey(
                                   SettingsKeys::NetInterval));

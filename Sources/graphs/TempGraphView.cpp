@@ -1,6 +1,5 @@
 #include "graphs/TempGraphView.h"
 
-#include "graphs/SampleClock.h"
 #include "kernel/ProcFile.h"
 #include "session/SystemLog.h"
 #include "settings/SettingsKeys.h"
@@ -57,11 +56,6 @@ void TempGraphView::chooseSensors() {
     inputs_.clear();
     for (const TemperatureSensor& sensor : chosen)
         inputs_.push_back({sensor, std::make_unique<ProcFile>(sensor.inputPath.toStdString())});
-}
-
-void TempGraphView::viewWillMoveToWindow(QWidget* window) {
-    SampleClock::followWindow(this, window, sampleInterval_);
-    GraphView::viewWillMoveToWindow(window);
 }
 
 void TempGraphView::sampleTick() {

@@ -29,9 +29,6 @@ public:
     void sampleTick() override;
     const std::deque<float>& history() const { return history_; }
 
-protected:
-    void viewWillMoveToWindow(QWidget* window) override;
-
 private:
     // The sensors to read for the setting as it is now.
     void chooseSensors();

@@ -1,6 +1,7 @@
 #include "ControllerFixture.h"
 
 #include "graphs/MemGraphView.h"
+#include "graphs/RemoteGraphView.h"
 #include "windowsystem/ActiveApplication.h"
 
 #include <QCheckBox>
@@ -29,7 +30,7 @@ TEST_F(ControllerTest, LaunchShowsEveryGraphInTheConfiguredCorner) {
     EXPECT_EQ(controller().netView()->geometry(), QRect(0, 0, 64, 64));
     ASSERT_EQ(controller().cpuViews().size(), cpus);
     EXPECT_EQ(controller().cpuViews()[0]->geometry(), QRect(66, 0, 64, 64));
-    EXPECT_TRUE(controller().cpuViews()[0]->isSampling());
+    EXPECT_GT(controller().cpuViews()[0]->sampleIntervalMs(), 0);
     for (int position : {1, 0, 2, 3, 9}) {
         defaults().setObject(position, SettingsKeys::WindowPosition);
         EXPECT_EQ(ui->statWindow().geometry(),
@@ -45,12 +46,45 @@ TEST_F(ControllerTest, MemoryGraphTakesTheSlotAfterTheNetworkGraph) {
     defaults().setObject(true, SettingsKeys::ShowMemGraph);
     ASSERT_NE(controller().memView(), nullptr);
     EXPECT_EQ(controller().memView()->geometry(), QRect(66, 0, 64, 64));
-    EXPECT_TRUE(controller().memView()->isSampling());
+    EXPECT_GT(controller().memView()->sampleIntervalMs(), 0);
     EXPECT_EQ(controller().cpuViews()[0]->geometry(), QRect(132, 0, 64, 64));
     EXPECT_EQ(ui->statWindow().geometry(), expectedFrame(cpus + 2, 1));
     defaults().setObject(false, SettingsKeys::ShowMemGraph);
     EXPECT_EQ(controller().memView(), nullptr);
     EXPECT_EQ(ui->statWindow().geometry(), expectedFrame(cpus + 1, 1));
+}
+
+// Settings take effect at Apply in graphs already shown: the local graphs
+// move to the new "CPUInterval", the other machines' to the new
+// "NetInterval" (the helper's pace, so its lines keep ticking them), and every
+// title is drawn again in the new "TextColor".
+TEST_F(ControllerTest, IntervalAndTextColourChangesReachTheGraphsAlreadyShown) {
+    defaults().setObjects({{SettingsKeys::ShowMemGraph, true},
+                           {SettingsKeys::RemoteHosts, QStringList{"http://127.0.0.1:9/"}},
+                           {SettingsKeys::TextColor, "#ffffffff"}});
+    launch();
+    const QList<GraphView*> shown =
+        ui->statWindow().contentView()->findChildren<GraphView*>(Qt::FindDirectChildrenOnly);
+    const auto remote = ui->statWindow().contentView()->findChildren<RemoteGraphView*>();
+    ASSERT_FALSE(remote.isEmpty());
+    const auto titleHas = [](const GraphView* view, QRgb color) {
+        const QImage& image = view->graphImage();
+        for (int y = 0; y < 12 * image.devicePixelRatio(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) == color)
+                    return true;
+        return false;
+    };
+
+    defaults().setObjects({{SettingsKeys::CPUInterval, 0.5},
+                           {SettingsKeys::NetInterval, 3},
+                           {SettingsKeys::TextColor, "#ff0000ff"}});
+    EXPECT_EQ(controller().cpuViews()[0]->sampleIntervalMs(), 500);
+    EXPECT_EQ(controller().memView()->sampleIntervalMs(), 500);
+    EXPECT_EQ(remote[0]->sampleIntervalMs(), 3000);
+    EXPECT_EQ(controller().netView()->sampleIntervalMs(), 0) << "ticked by its helper";
+    for (const GraphView* view : shown)
+        EXPECT_TRUE(titleHas(view, qRgb(255, 0, 0))) << view->graphTitle().toStdString();
 }
 
 TEST_F(ControllerTest, NetGraphOffAndOnKeepsTheCPUGraphsAndMovesThem) {
