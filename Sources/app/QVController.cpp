@@ -219,19 +219,17 @@ bool QVController::windowShouldClose() {
 
 namespace {
 
-// A graph of its own kind in the next slot of the row while it is shown (made
-// when it first is), taken out and deleted while it is not.
+// A graph of its own kind, next in the window while it is shown (made when it
+// first is), taken out and deleted while it is not.
 template <typename View>
-void placeGraph(bool shown, View*& view, QWidget* contentView, int& nrView) {
-    const QRect slot = StatWindowLayout::_graphRect(nrView).toRect();
+void placeGraph(bool shown, View*& view, QWidget* contentView, QList<GraphView*>& shownViews) {
     if (shown) {
         if (!view) {
-            view = new View(slot);
+            view = new View(QRect(0, 0, int(StatWindowLayout::graphSize),
+                                  int(StatWindowLayout::graphSize)));
             view->addToContentView(contentView);
-        } else {
-            view->setGeometry(slot);
         }
-        ++nrView;
+        shownViews << view;
     } else if (view) {
         takeOutGraph(view);
     }
@@ -240,53 +238,64 @@ void placeGraph(bool shown, View*& view, QWidget* contentView, int& nrView) {
 } // namespace
 
 void QVController::_setupStatWindow() {
-    using StatWindowLayout::_graphRect;
     QWidget* contentView = statWindow->contentView();
-    const int numCPU = CPUGraphView::getCPUCount();
-    int nrView = 0;
+    QList<GraphView*> shownViews;
 
-    placeGraph(defaults_.boolForKey(SettingsKeys::ShowNetGraph), netView_, contentView, nrView);
-    placeGraph(defaults_.boolForKey(SettingsKeys::ShowMemGraph), memView_, contentView, nrView);
-    placeGraph(defaults_.boolForKey(SettingsKeys::ShowDiskGraph), diskView_, contentView, nrView);
+    placeGraph(defaults_.boolForKey(SettingsKeys::ShowNetGraph), netView_, contentView, shownViews);
+    placeGraph(defaults_.boolForKey(SettingsKeys::ShowMemGraph), memView_, contentView, shownViews);
+    placeGraph(defaults_.boolForKey(SettingsKeys::ShowDiskGraph), diskView_, contentView,
+               shownViews);
     // A machine without a temperature sensor (many virtual ones) has no
     // temperature graph, whatever the setting says; the preferences say why.
     placeGraph(defaults_.boolForKey(SettingsKeys::ShowTempGraph) &&
                    (tempView_ || !TempGraphView::sensors().empty()),
-               tempView_, contentView, nrView);
+               tempView_, contentView, shownViews);
+    const QList<GraphView*> remoteViews = placeRemoteHosts(contentView);
 
-    if (defaults_.boolForKey(SettingsKeys::ShowCPUGraph)) {
-        if (!hasCPUViews_) {
-            hasCPUViews_ = true;
-            for (int cpu = 0; cpu < numCPU; ++cpu) {
-                auto* view = new CPUGraphView(_graphRect(nrView + cpu).toRect(), cpu);
-                view->addToContentView(contentView);
-                cpuViews_.append(view);
-            }
-        } else {
-            // The processor count is taken as fixed while the program runs;
-            // if it changed, only the views that exist are placed.
-            for (int cpu = 0; cpu < cpuViews_.size(); ++cpu)
-                cpuViews_[cpu]->setGeometry(_graphRect(nrView + cpu).toRect());
-        }
-        nrView += int(cpuViews_.size());
-    } else if (hasCPUViews_) {
+    QScreen* screen = statWindowScreen();
+    // The work area is the screen less the panels the desktop keeps clear
+    // (_NET_WORKAREA on X11). Without a screen the graphs wait in one row.
+    const QRectF workArea = screen ? QRectF(screen->availableGeometry()) : QRectF(0, 0, 1e6, 1e6);
+    const bool showCPU = defaults_.boolForKey(SettingsKeys::ShowCPUGraph);
+    // The processor count is taken as fixed while the graphs are shown.
+    if (showCPU && !hasCPUViews_)
+        processorsShown_ = CPUGraphView::getCPUCount();
+    const StatWindowLayout::GraphGrid grid =
+        StatWindowLayout::graphGrid(workArea, int(shownViews.size() + remoteViews.size()),
+                                    showCPU ? processorsShown_ : 0);
+    const bool regrouped = hasCPUViews_ && !cpuViews_.isEmpty() &&
+                           cpuViews_.front()->cpuCount() != grid.processorsPerGraph;
+    if (hasCPUViews_ && (!showCPU || regrouped)) {
         for (CPUGraphView* view : std::as_const(cpuViews_))
             view->removeFromSuperview();
         qDeleteAll(std::exchange(cpuViews_, {}));
         hasCPUViews_ = false;
     }
-    placeRemoteHosts(contentView, nrView);
+    if (showCPU && !hasCPUViews_) {
+        hasCPUViews_ = true;
+        for (int graph = 0; graph < grid.cpuGraphs; ++graph) {
+            auto* view = new CPUGraphView(StatWindowLayout::_graphRect(0, 1).toRect(),
+                                          graph * grid.processorsPerGraph,
+                                          std::min(grid.processorsPerGraph,
+                                                   processorsShown_ - graph * grid.processorsPerGraph));
+            view->addToContentView(contentView);
+            cpuViews_.append(view);
+        }
+    }
+    for (CPUGraphView* view : std::as_const(cpuViews_))
+        shownViews << view;
+    shownViews << remoteViews;
+    for (int slot = 0; slot < shownViews.size(); ++slot)
+        shownViews[slot]->setGeometry(StatWindowLayout::_graphRect(slot, grid.columns).toRect());
 
-    QScreen* screen = statWindowScreen();
     if (!screen)
         return;
     if (screen != watchedScreen_)
         watchPrimaryScreen(); // the chosen screen came, went or was chosen
     statWindow->setScreenName(screen->name());
-    // The work area is the screen less the panels the desktop keeps clear
-    // (_NET_WORKAREA on X11).
-    const QRectF frame = StatWindowLayout::statWindowFrame(
-        screen->availableGeometry(), nrView, defaults_.integerForKey(SettingsKeys::WindowPosition));
+    const QRectF frame =
+        StatWindowLayout::statWindowFrame(workArea, int(shownViews.size()), grid.columns,
+                                          defaults_.integerForKey(SettingsKeys::WindowPosition));
 
     if (frame.isNull()) {
         // No graph to show: the window stays out of sight until one comes back.
@@ -307,7 +316,7 @@ void QVController::_setupStatWindow() {
 
 // The machines "RemoteHosts" names, each a group of graphs after the local
 // ones; a machine that stays in the list keeps its group and its history.
-void QVController::placeRemoteHosts(QWidget* contentView, int& nrView) {
+QList<GraphView*> QVController::placeRemoteHosts(QWidget* contentView) {
     QList<QUrl> wanted;
     for (const QString& entry : defaults_.stringArrayForKey(SettingsKeys::RemoteHosts)) {
         const QUrl url(entry);
@@ -328,13 +337,15 @@ void QVController::placeRemoteHosts(QWidget* contentView, int& nrView) {
                                                    : std::make_unique<RemoteHost>(url));
     }
     remoteHosts_ = std::move(kept); // the machines no longer named go with their graphs
+    QList<GraphView*> views;
     for (const auto& host : remoteHosts_) {
         for (RemoteGraphView* view : host->views()) {
-            view->setGeometry(StatWindowLayout::_graphRect(nrView++).toRect());
             if (view->parentWidget() != contentView)
                 view->addToContentView(contentView);
+            views << view;
         }
     }
+    return views;
 }
 
 void QVController::_pollTimerHandler() {

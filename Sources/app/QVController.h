@@ -24,6 +24,7 @@ class DesktopEntries;
 class FloatingWindow;
 class HoverWatch;
 class DiskGraphView;
+class GraphView;
 class MemGraphView;
 class TempGraphView;
 class RemoteHost;
@@ -122,7 +123,8 @@ signals:
     void autoHideListChanged();
 
 private:
-    void placeRemoteHosts(QWidget* contentView, int& nrView);
+    // The other machines' graphs, in the window and in their order.
+    QList<GraphView*> placeRemoteHosts(QWidget* contentView);
     QScreen* statWindowScreen() const;
     // Follows the geometry of the stat window's screen.
     void watchPrimaryScreen();
@@ -137,6 +139,7 @@ private:
     HoverWatch* hover_ = nullptr;
     QList<CPUGraphView*> cpuViews_;
     bool hasCPUViews_ = false;
+    int processorsShown_ = 0;
     NetGraphView* netView_ = nullptr;
     MemGraphView* memView_ = nullptr;
     DiskGraphView* diskView_ = nullptr;

@@ -3,6 +3,7 @@
 #include "session/SystemLog.h"
 #include "settings/SettingsKeys.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -13,13 +14,16 @@ void reportQueryFailure(const QString& why) {
 
 } // namespace
 
-CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent)
-    : GraphView(frame, parent),
-      cpuNumber_(cpuNumber), cpuGraphElements_{
+CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, int cpuCount)
+    : GraphView(frame), cpuNumber_(cpuNumber), cpuCount_(std::max(1, cpuCount)),
+      cpuGraphElements_{
                                  {{&CPULoad::user, SettingsKeys::CPUUserFillColor, {}},
                                   {&CPULoad::system, SettingsKeys::CPUSystemFillColor, {}},
                                   {&CPULoad::nice, SettingsKeys::CPUNiceFillColor, {}}}} {
-    setTitle(QStringLiteral("CPU #%1").arg(cpuNumber_ + 1));
+    // A run of processors is titled by its first and last number alone, which
+    // fits the graph's width up to four digits.
+    setTitle(cpuCount_ == 1 ? QStringLiteral("CPU #%1").arg(cpuNumber_ + 1)
+                            : QStringLiteral("#%1–%2").arg(cpuNumber_ + 1).arg(cpuNumber_ + cpuCount_));
 }
 
 CPUGraphView::~CPUGraphView() {
@@ -43,12 +47,21 @@ std::optional<CPULoad> CPUGraphView::_getCPULoad() {
         reportQueryFailure(error);
         return std::nullopt;
     }
-    const ProcessorTicks* current = snapshot->processor(cpuNumber_);
-    if (!current)
+    // A run of processors is one processor with their counters summed.
+    ProcessorTicks current;
+    bool online = false;
+    for (int cpu = cpuNumber_; cpu < cpuNumber_ + cpuCount_; ++cpu) {
+        if (const ProcessorTicks* ticks = snapshot->processor(cpu)) {
+            online = true;
+            for (std::size_t field = 0; field < current.fields.size(); ++field)
+                current.fields[field] += ticks->fields[field];
+        }
+    }
+    if (!online)
         return std::nullopt; // offline: nothing to show for this interval
     // The first sample compares with zero: the shares since boot.
-    const CPULoad load = cpuLoadBetween(prevInfoArray_.value_or(ProcessorTicks{}), *current);
-    prevInfoArray_ = *current;
+    const CPULoad load = cpuLoadBetween(prevInfoArray_.value_or(ProcessorTicks{}), current);
+    prevInfoArray_ = current;
     return load;
 }
 

@@ -7,15 +7,17 @@
 #include <deque>
 #include <optional>
 
-// The load graph of one processor. While it is in a window it samples its
-// processor every "CPUInterval" seconds and redraws a row of one-unit columns,
+// The load graph of one processor, or of a run of processors taken together
+// where there are more processors than the screen has room for graphs. While
+// it is in a window it samples its processors every "CPUInterval" seconds and redraws a row of one-unit columns,
 // oldest at the left: the user share stacked on the baseline, system above it,
 // nice above that; idle is the empty space on top. Once 62 columns are full the
 // graph scrolls left by one column per sample.
 class CPUGraphView : public GraphView {
     Q_OBJECT
 public:
-    CPUGraphView(const QRect& frame, int cpuNumber, QWidget* parent = nullptr);
+    // Processors cpuNumber to cpuNumber + cpuCount − 1.
+    CPUGraphView(const QRect& frame, int cpuNumber, int cpuCount = 1);
     ~CPUGraphView() override;
 
     // The number of processor graphs to show: one more than the highest
@@ -24,9 +26,10 @@ public:
     // cannot be read.
     static int getCPUCount();
 
-    // This processor's shares since the previous successful sample (since boot
-    // for the first), or nullopt when the counters cannot be read or the
-    // processor is offline; the previous counters are then left as they were.
+    // The processors' shares since the previous successful sample (since boot
+    // for the first), or nullopt when the counters cannot be read or every
+    // processor of the graph is offline; the previous counters are then left
+    // as they were.
     std::optional<CPULoad> _getCPULoad();
 
     // One tick: sample, append to the histories, redraw.
@@ -34,6 +37,7 @@ public:
     void sampleTick() override { _drawGraph(); }
 
     int cpuNumber() const { return cpuNumber_; }
+    int cpuCount() const { return cpuCount_; }
     // History of one share, oldest first: 0 user, 1 system, 2 nice.
     const std::deque<float>& history(int element) const {
         return cpuGraphElements_[std::size_t(element)].dataArray;
@@ -47,6 +51,7 @@ private:
     };
 
     int cpuNumber_;
+    int cpuCount_;
     std::optional<ProcessorTicks> prevInfoArray_;
     std::array<GraphElement, 3> cpuGraphElements_;
 };

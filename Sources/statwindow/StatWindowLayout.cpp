@@ -2,17 +2,47 @@
 
 #include <QRect>
 
+#include <algorithm>
+
 namespace StatWindowLayout {
 
-QRectF _graphRect(int n) {
-    return QRectF(double((graphSize + spacing) * float(n)), 0.0, graphSize, graphSize);
+namespace {
+
+// How many slots fit in a length: a slot and the spacing after all but the last.
+int slotsIn(double length) {
+    return std::max(1, int((length + spacing) / double(graphSize + spacing)));
 }
 
-QRectF statWindowFrame(const QRectF& workArea, int nrView, int windowPosition) {
+int rowsOf(int graphs, int columns) {
+    return (graphs + columns - 1) / columns;
+}
+
+} // namespace
+
+GraphGrid graphGrid(const QRectF& workArea, int otherGraphs, int processors) {
+    GraphGrid grid;
+    grid.columns = slotsIn(workArea.width());
+    if (processors <= 0)
+        return grid;
+    const int maxRows = slotsIn(workArea.height() / 2);
+    const int cpuSlots = std::max(1, grid.columns * maxRows - std::max(0, otherGraphs));
+    grid.processorsPerGraph = (processors + cpuSlots - 1) / cpuSlots;
+    grid.cpuGraphs = (processors + grid.processorsPerGraph - 1) / grid.processorsPerGraph;
+    return grid;
+}
+
+QRectF _graphRect(int n, int columns) {
+    columns = std::max(1, columns);
+    return QRectF(double((graphSize + spacing) * float(n % columns)),
+                  double((graphSize + spacing) * float(n / columns)), graphSize, graphSize);
+}
+
+QRectF statWindowFrame(const QRectF& workArea, int nrView, int columns, int windowPosition) {
     if (nrView <= 0)
         return {};
-    const float w = (graphSize + spacing) * float(nrView) - spacing;
-    const float h = graphSize;
+    columns = std::max(1, columns);
+    const float w = (graphSize + spacing) * float(std::min(nrView, columns)) - spacing;
+    const float h = (graphSize + spacing) * float(rowsOf(nrView, columns)) - spacing;
     const bool top = windowPosition == 0 || windowPosition == 1;
     const bool left = windowPosition == 0 || windowPosition == 2;
     const float y = top ? float(workArea.top()) : float(workArea.top() + workArea.height()) - h;

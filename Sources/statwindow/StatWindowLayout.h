@@ -10,16 +10,30 @@ namespace StatWindowLayout {
 constexpr float graphSize = 64.0f;
 constexpr float spacing = 2.0f;
 
-// Graph slot n in the window's content, slot 0 at the left.
-QRectF _graphRect(int n);
+// How the graphs fill the window: rows of at most `columns` slots, as many
+// as the work area is wide, and as many rows as the graphs need, up to half
+// the work area's height so that the window never takes most of the screen.
+// Where even that leaves fewer slots than processors (hundreds of them on a
+// small screen), each CPU graph shows the load of processorsPerGraph
+// processors in a row, so that every processor is still seen.
+struct GraphGrid {
+    int columns = 1;
+    int processorsPerGraph = 1;
+    int cpuGraphs = 0;
+};
+GraphGrid graphGrid(const QRectF& workArea, int otherGraphs, int processors);
 
-// The stat window's frame for nrView graphs, in the corner "WindowPosition"
-// names (0 top left, 1 top right, 2 bottom left, anything else bottom right)
-// of the work area: the screen less the room the desktop's panels and docks
-// keep for themselves on any edge, so that a corner never covers a panel's
-// tray or clock. Null when there are no graphs: the window has no size then
-// and stays out of sight.
-QRectF statWindowFrame(const QRectF& workArea, int nrView, int windowPosition);
+// Graph slot n in the window's content: slot 0 at the top left, a row of
+// `columns` slots, then the next row below.
+QRectF _graphRect(int n, int columns);
+
+// The stat window's frame for nrView graphs in rows of `columns`, in the
+// corner "WindowPosition" names (0 top left, 1 top right, 2 bottom left,
+// anything else bottom right) of the work area: the screen less the room the
+// desktop's panels and docks keep for themselves on any edge, so that a
+// corner never covers a panel's tray or clock. Null when there are no graphs:
+// the window has no size then and stays out of sight.
+QRectF statWindowFrame(const QRectF& workArea, int nrView, int columns, int windowPosition);
 
 // Where, in device pixels, a window of deviceSize goes so that it sits where
 // frame puts it on a screen given in Qt's units (screen) and in device pixels

@@ -49,6 +49,21 @@ TEST_F(CPUGraphTest, CountIncludesOfflineGapsTitlesCountFromOneAndFailureGivesZe
               std::string::npos);
 }
 
+// Where processors share a graph (hundreds of them on a small screen), the
+// graph shows their summed time, offline ones left out, and names the run.
+TEST_F(CPUGraphTest, ARunOfProcessorsIsSummedAndTitledByItsEnds) {
+    writeFileBytes(statPath, "cpu  1 1 1 1\ncpu0 10 0 0 30 0 0 0 0 0 0\n"
+                             "cpu1 30 0 10 0 0 0 0 0 0 0\ncpu3 0 0 0 40 0 0 0 0 0 0\n");
+    CPUGraphView run(QRect(0, 0, 64, 64), 0, 4);
+    EXPECT_EQ(run.graphTitle(), "#1–4");
+    const std::optional<CPULoad> load = run._getCPULoad();
+    ASSERT_TRUE(load);
+    EXPECT_FLOAT_EQ(load->user, 40.0f / 120.0f);
+    EXPECT_FLOAT_EQ(load->system, 10.0f / 120.0f);
+    EXPECT_FALSE(CPUGraphView(QRect(0, 0, 64, 64), 2, 1)._getCPULoad()) << "cpu2 is offline";
+    EXPECT_FALSE(CPUGraphView(QRect(0, 0, 64, 64), 4, 8)._getCPULoad()) << "beyond the last";
+}
+
 TEST_F(CPUGraphTest, StackedSegmentsEndAtFractionalHeights) {
     // Since boot: user 50, system 25, idle 25 → shares 0.5, 0.25, 0.
     setTicks(50, 0, 25, 25);

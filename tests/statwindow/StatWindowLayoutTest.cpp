@@ -7,7 +7,8 @@ namespace {
 using namespace StatWindowLayout;
 
 TEST(StatWindowFrame, EveryCornerFromTheGraphCount) {
-    EXPECT_EQ(_graphRect(2), QRectF(132, 0, 64, 64)) << "slots are 66 apart";
+    EXPECT_EQ(_graphRect(2, 15), QRectF(132, 0, 64, 64)) << "slots are 66 apart";
+    EXPECT_EQ(_graphRect(17, 15), QRectF(132, 66, 64, 64)) << "and rows too";
     struct Case {
         QRectF workArea;
         int graphs, corner;
@@ -29,8 +30,32 @@ TEST(StatWindowFrame, EveryCornerFromTheGraphCount) {
              Case{QRectF(1024, 100, 800, 600), 1, 3, QRectF(1760, 636, 64, 64)},
              Case{underTopPanel, 0, 1, QRectF()}, // no graphs, no frame
          })
-        EXPECT_EQ(statWindowFrame(c.workArea, c.graphs, c.corner), c.frame)
+        EXPECT_EQ(statWindowFrame(c.workArea, c.graphs, 15, c.corner), c.frame)
             << c.graphs << " graphs, corner " << c.corner;
+}
+
+// Many processors on a 1280 × 800 screen under a 24-unit panel: the graphs
+// wrap into rows, the window stays within the work area and within half its
+// height, and every processor is in one graph; processors share a graph only
+// where the rows would not fit otherwise.
+TEST(GraphGrid, ManyProcessorsWrapIntoRowsAndEachIsSeen) {
+    const QRectF area(0, 24, 1280, 776);
+    struct Case {
+        int others, processors, perGraph, cpuGraphs;
+    };
+    for (const Case& c : {Case{1, 16, 1, 16}, Case{1, 64, 1, 64}, Case{1, 256, 3, 86},
+                          Case{6, 1024, 12, 86}, Case{200, 4, 4, 1}, Case{1, 0, 1, 0}}) {
+        const GraphGrid grid = graphGrid(area, c.others, c.processors);
+        EXPECT_EQ(grid.columns, 19);
+        EXPECT_EQ(grid.processorsPerGraph, c.perGraph) << c.processors;
+        EXPECT_EQ(grid.cpuGraphs, c.cpuGraphs) << c.processors;
+        EXPECT_GE(grid.cpuGraphs * grid.processorsPerGraph, c.processors);
+        const QRectF frame = statWindowFrame(area, c.others + grid.cpuGraphs, grid.columns, 3);
+        EXPECT_TRUE(area.contains(frame)) << c.processors;
+        if (c.others <= 19 * 5) {
+            EXPECT_LE(frame.height(), area.height() / 2) << c.processors;
+        }
+    }
 }
 
 // 1280 × 800 device pixels at each ratio; Qt's screen is the device one
