@@ -1,12 +1,14 @@
 // Costs of the per-second work: one CPU tick (sample and redraw), one network
 // redraw, the sampling of all CPU graphs for one interval, one whole tick
 // (sample and draw every CPU graph) and the painting of the window's image,
-// at 2, 64 and 256 processors, from generated /proc/stat files.
+// at 2, 64 and 256 processors, from generated /proc/stat files; and one tick
+// of the whole window at 16, 256 and 1,024 processors.
 #include "graphs/CPUGraphView.h"
 #include "graphs/NetGraphView.h"
 #include "kernel/ProcStat.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
+#include "statwindow/StatWindowLayout.h"
 
 #include <QApplication>
 #include <QFile>
@@ -174,6 +176,58 @@ void BM_PaintWindow(benchmark::State& state) {
     state.SetComplexityN(processors + 1);
 }
 BENCHMARK(BM_PaintWindow)->Arg(2)->Arg(64)->Arg(256)->Complexity();
+
+// One tick of the whole window at 16, 256 and 1,024 processors, laid out as
+// on a 1280 × 800 screen under a 24-unit panel: the CPU graphs (sharing
+// processors where the rows would not fit) sample and draw, then the window's
+// image is painted.
+void BM_TickWindowOfProcessors(benchmark::State& state) {
+    Settings settings;
+    const int processors = int(state.range(0));
+    const QString rounds[2] = {writeProcStat(processors, 1), writeProcStat(processors, 2)};
+    const QRectF workArea(0, 24, 1280, 776);
+    const StatWindowLayout::GraphGrid grid = StatWindowLayout::graphGrid(workArea, 1, processors);
+    QWidget window;
+    window.setAttribute(Qt::WA_TranslucentBackground);
+    NetGraphView net(StatWindowLayout::_graphRect(0, grid.columns).toRect());
+    net.setParent(&window);
+    std::vector<std::unique_ptr<CPUGraphView>> views;
+    for (int graph = 0; graph < grid.cpuGraphs; ++graph) {
+        const int first = graph * grid.processorsPerGraph;
+        views.push_back(std::make_unique<CPUGraphView>(
+            StatWindowLayout::_graphRect(graph + 1, grid.columns).toRect(), first,
+            std::min(grid.processorsPerGraph, processors - first)));
+        views.back()->setParent(&window);
+    }
+    const QRectF frame =
+        StatWindowLayout::statWindowFrame(workArea, grid.cpuGraphs + 1, grid.columns, 1);
+    window.resize(frame.size().toSize());
+    QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
+    auto now = std::chrono::steady_clock::time_point{};
+    int round = 0;
+    auto tick = [&] {
+        ProcStatReader reader(rounds[round++ % 2].toStdString(), std::chrono::milliseconds(20),
+                              [&] { return now; });
+        ProcStatReader::setShared(&reader);
+        now += std::chrono::seconds(1);
+        for (auto& view : views)
+            view->_drawGraph();
+        ProcStatReader::setShared(nullptr);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        for (QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            child->render(&painter, child->pos(), QRegion(), QWidget::DrawWindowBackground);
+    };
+    for (int i = 0; i < 62; ++i) // full graphs: the steady state
+        tick();
+    for (auto _ : state)
+        tick();
+    for (auto& view : views)
+        view->setParent(nullptr);
+    net.setParent(nullptr);
+    state.counters["graphs"] = grid.cpuGraphs + 1;
+}
+BENCHMARK(BM_TickWindowOfProcessors)->Arg(16)->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

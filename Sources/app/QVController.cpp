@@ -225,8 +225,8 @@ template <typename View>
 void placeGraph(bool shown, View*& view, QWidget* contentView, QList<GraphView*>& shownViews) {
     if (shown) {
         if (!view) {
-            view = new View(QRect(0, 0, int(StatWindowLayout::graphSize),
-                                  int(StatWindowLayout::graphSize)));
+            view = new View(
+                QRect(0, 0, int(StatWindowLayout::graphSize), int(StatWindowLayout::graphSize)));
             view->addToContentView(contentView);
         }
         shownViews << view;
@@ -260,9 +260,8 @@ void QVController::_setupStatWindow() {
     // The processor count is taken as fixed while the graphs are shown.
     if (showCPU && !hasCPUViews_)
         processorsShown_ = CPUGraphView::getCPUCount();
-    const StatWindowLayout::GraphGrid grid =
-        StatWindowLayout::graphGrid(workArea, int(shownViews.size() + remoteViews.size()),
-                                    showCPU ? processorsShown_ : 0);
+    const StatWindowLayout::GraphGrid grid = StatWindowLayout::graphGrid(
+        workArea, int(shownViews.size() + remoteViews.size()), showCPU ? processorsShown_ : 0);
     const bool regrouped = hasCPUViews_ && !cpuViews_.isEmpty() &&
                            cpuViews_.front()->cpuCount() != grid.processorsPerGraph;
     if (hasCPUViews_ && (!showCPU || regrouped)) {
@@ -274,10 +273,10 @@ void QVController::_setupStatWindow() {
     if (showCPU && !hasCPUViews_) {
         hasCPUViews_ = true;
         for (int graph = 0; graph < grid.cpuGraphs; ++graph) {
-            auto* view = new CPUGraphView(StatWindowLayout::_graphRect(0, 1).toRect(),
-                                          graph * grid.processorsPerGraph,
-                                          std::min(grid.processorsPerGraph,
-                                                   processorsShown_ - graph * grid.processorsPerGraph));
+            auto* view = new CPUGraphView(
+                StatWindowLayout::_graphRect(0, 1).toRect(), graph * grid.processorsPerGraph,
+                std::min(grid.processorsPerGraph,
+                         processorsShown_ - graph * grid.processorsPerGraph));
             view->addToContentView(contentView);
             cpuViews_.append(view);
         }

@@ -16,14 +16,18 @@ void reportQueryFailure(const QString& why) {
 
 CPUGraphView::CPUGraphView(const QRect& frame, int cpuNumber, int cpuCount)
     : GraphView(frame), cpuNumber_(cpuNumber), cpuCount_(std::max(1, cpuCount)),
-      cpuGraphElements_{
-                                 {{&CPULoad::user, SettingsKeys::CPUUserFillColor, {}},
-                                  {&CPULoad::system, SettingsKeys::CPUSystemFillColor, {}},
-                                  {&CPULoad::nice, SettingsKeys::CPUNiceFillColor, {}}}} {
-    // A run of processors is titled by its first and last number alone, which
-    // fits the graph's width up to four digits.
-    setTitle(cpuCount_ == 1 ? QStringLiteral("CPU #%1").arg(cpuNumber_ + 1)
-                            : QStringLiteral("#%1–%2").arg(cpuNumber_ + 1).arg(cpuNumber_ + cpuCount_));
+      cpuGraphElements_{{{&CPULoad::user, SettingsKeys::CPUUserFillColor, {}},
+                         {&CPULoad::system, SettingsKeys::CPUSystemFillColor, {}},
+                         {&CPULoad::nice, SettingsKeys::CPUNiceFillColor, {}}}} {
+    // A run of processors is titled by its first and last number alone, with
+    // the "#" while that fits the graph's width (up to three digits).
+    const int last = cpuNumber_ + cpuCount_;
+    if (cpuCount_ == 1)
+        setTitle(QStringLiteral("CPU #%1").arg(cpuNumber_ + 1));
+    else
+        setTitle((last < 1000 ? QStringLiteral("#%1–%2") : QStringLiteral("%1–%2"))
+                     .arg(cpuNumber_ + 1)
+                     .arg(last));
 }
 
 CPUGraphView::~CPUGraphView() {
