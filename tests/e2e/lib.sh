@@ -137,6 +137,23 @@ move_pointer() { # display x y [steps]
   return 0
 }
 
+# Glides the pointer of X display $1 from where it is to ($2, $3) at $4 units
+# a second, as a mouse on a 60 Hz desktop moves it: one relative motion every
+# 16 ms, all in one xdotool run so that the pace holds on a loaded machine.
+glide() { # display x y units-per-second
+  local X Y dx dy steps i nx ny at_x=0 at_y=0 args=()
+  eval "$(DISPLAY="$1" xdotool getmouselocation --shell | grep -E '^[XY]=')"
+  dx=$(($2 - X)) dy=$(($3 - Y))
+  steps=$(awk -v x="$dx" -v y="$dy" -v v="$4" 'BEGIN {n = int(sqrt(x*x + y*y) / (v * 0.016) + 0.5); print n < 1 ? 1 : n}')
+  for i in $(seq "$steps"); do
+    nx=$((dx * i / steps)) ny=$((dy * i / steps))
+    args+=(mousemove_relative -- $((nx - at_x)) $((ny - at_y)))
+    [ "$i" -lt "$steps" ] && args+=(sleep 0.016)
+    at_x=$nx at_y=$ny
+  done
+  DISPLAY="$1" xdotool "${args[@]}"
+}
+
 # Red, green and blue (0–255) of one pixel of an image. Asked of each channel
 # by name: ImageMagick 7 keeps an all-grey image as one grey channel, whose
 # "txt:" line has one number where ImageMagick 6 wrote three.

@@ -176,6 +176,33 @@ if [ -n "$layer_shell" ]; then
       fail "$QUORVEL_COMPOSITOR: a click under the resting pointer ${wait_before} s after it came back was swallowed"
   done
 fi
+if [ -n "$layer_shell" ]; then
+  # Glides onto it as a mouse moves them, across its left or its bottom edge
+  # to its middle: at 500 and 3,000 units a second it is gone within a second
+  # of the glide's end. At 10,000 a second (a fling) what happens is said.
+  now_ms() { echo $(($(date +%s%N) / 1000000)); }
+  for speed in 500 3000 10000; do
+    for from in "the left" below; do
+      pointer 300 400
+      wait_for 4000 shown || fail "$QUORVEL_COMPOSITOR: hidden for good after a glide"
+      sleep 0.5
+      if [ "$from" = "the left" ]; then
+        pointer $((screen_w - width - $(px 150))) $((top + $(px 30)))
+      else
+        pointer $((screen_w - width / 2 - $(px 20))) $((top + height + $(px 150)))
+      fi
+      sleep 0.3
+      glide "$xdisplay" $((screen_w - width / 2)) $((top + height / 2)) "$(px "$speed")"
+      glided=$(now_ms)
+      wait_for 3000 gone || true
+      took=$(($(now_ms) - glided))
+      echo "glide from $from at $speed units/s: gone after $took ms"
+      if [ "$speed" -le 3000 ] && [ "$took" -gt 1000 ]; then
+        fail "$QUORVEL_COMPOSITOR: a glide from $from at $speed units/s hid it only after $took ms"
+      fi
+    done
+  done
+fi
 pointer 300 400
 set_setting AutoHide false
 # Never given the keyboard: the native window kept it through the clicks on

@@ -14,19 +14,25 @@ std::uint32_t anchorFor(const QRect& frame, const QRect& screen) {
     return horizontal | vertical;
 }
 
-QList<QRect> sensingBand(const QSize& size, std::uint32_t anchor, int width) {
-    const int w = size.width(), h = size.height();
-    width = std::min({width, w, h});
-    QList<QRect> band;
-    if (!(anchor & Left))
-        band << QRect(0, 0, width, h);
-    if (!(anchor & Right))
-        band << QRect(w - width, 0, width, h);
-    if (!(anchor & Top))
-        band << QRect(0, 0, w, width);
-    if (!(anchor & Bottom))
-        band << QRect(0, h - width, w, width);
-    return band;
+QList<QRect> sensingRegion(const QSize& size, const std::optional<QPoint>& resting, int hole) {
+    const QRect whole(QPoint(0, 0), size);
+    if (whole.isEmpty())
+        return {};
+    if (!resting)
+        return {whole};
+    const QRect around =
+        QRect(*resting - QPoint(hole, hole), QSize(2 * hole + 1, 2 * hole + 1)).intersected(whole);
+    if (around.isEmpty())
+        return {whole};
+    // Above the hole, below it, and the two sides of its own rows.
+    QList<QRect> parts = {
+        QRect(0, 0, whole.width(), around.top()),
+        QRect(0, around.bottom() + 1, whole.width(), whole.height() - around.bottom() - 1),
+        QRect(0, around.top(), around.left(), around.height()),
+        QRect(around.right() + 1, around.top(), whole.width() - around.right() - 1,
+              around.height())};
+    parts.removeIf([](const QRect& part) { return part.isEmpty(); });
+    return parts;
 }
 
 Buffer bufferFor(const QSize& logical, int integerScale, int fractionalScale120, bool canViewport) {

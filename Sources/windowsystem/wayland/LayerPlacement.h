@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QList>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 
 #include <cstdint>
+#include <optional>
 
 // How the stat window sits as a layer surface: which output edges it is
 // anchored to, and the buffer that fills it at an output's scale. Plain
@@ -20,11 +22,12 @@ enum Anchor : std::uint32_t { Top = 1, Bottom = 2, Left = 4, Right = 8 };
 // is needed for them.
 std::uint32_t anchorFor(const QRect& frame, const QRect& screen);
 
-// Where a surface of size, anchored so, takes the pointer while it senses it:
-// a band `width` units deep along each edge that faces the output's inside,
-// the edges a pointer crosses to come onto it. The inside takes nothing, so a
-// pointer that rests there when the window comes back never catches a click.
-QList<QRect> sensingBand(const QSize& size, std::uint32_t anchor, int width);
+// Where a surface of size takes the pointer while it senses it: all of it, so
+// that a pointer gliding on at any speed lands on it with its first motion
+// inside, less a square `hole` units on each side of where a pointer rests
+// (found there when the surface appeared), so that it never catches that
+// pointer's clicks. The rectangles do not overlap.
+QList<QRect> sensingRegion(const QSize& size, const std::optional<QPoint>& resting, int hole);
 
 struct Buffer {
     QSize pixels;          // the buffer's size in pixels

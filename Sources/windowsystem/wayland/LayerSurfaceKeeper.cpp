@@ -50,14 +50,12 @@ wl_buffer* createShmBuffer(wl_shm* shm, const QSize& size, uchar** pixels, qsize
     return buffer;
 }
 
-// An entry this soon after the surface started taking the pointer was not a
-// movement onto it.
+// An entry this soon after the surface appeared, or began sensing, was not a
+// movement onto it: the pointer rested there.
 constexpr int restingEntryMs = 200;
-// How long a pointer found resting on the window is let be.
-constexpr int rearmMs = 2000;
-// How deep the band along the window's inner edges is that takes the pointer
-// while AutoHide senses it, in the output's logical units.
-constexpr int sensingBandWidth = 4;
+// How far on each side of a resting pointer the surface lets the pointer be,
+// in the output's logical units: a hand that clicks moves it a little.
+constexpr int restingHole = 12;
 } // namespace
 
 // The compositor is done with a buffer; a frame that found both buffers busy
@@ -72,22 +70,14 @@ void LayerSurfaceKeeper::bufferReleased(void* data, wl_buffer* buffer) {
 }
 
 LayerSurfaceKeeper::LayerSurfaceKeeper(QWidget* window, WaylandConnection& wayland)
-    : QObject(window), window_(window), wayland_(wayland), drawSoon_(new QTimer(this)),
-      rearm_(new QTimer(this)) {
-    rearm_->setSingleShot(true);
-    rearm_->setInterval(rearmMs);
-    connect(rearm_, &QTimer::timeout, this, [this] {
-        if (!surface_ || !entryTaken_)
-            return;
-        entryTaken_ = false;
-        commitInputRegion();
-    });
+    : QObject(window), window_(window), wayland_(wayland), drawSoon_(new QTimer(this)) {
     // Every graph that took new data in one tick asks for a drawing; they are
     // drawn and sent together once the tick's work is done.
     drawSoon_->setSingleShot(true);
     drawSoon_->setInterval(0);
     connect(drawSoon_, &QTimer::timeout, this, &LayerSurfaceKeeper::draw);
-    wayland_.setPointerEnterHandler([this](wl_surface* surface) { pointerCameOn(surface); });
+    wayland_.setPointerEnterHandler(
+        [this](wl_surface* surface, QPoint at) { pointerCameOn(surface, at); });
     connect(&wayland_, &WaylandConnection::outputsChanged, this, [this] {
         if (!surface_)
             return;
@@ -142,6 +132,8 @@ void LayerSurfaceKeeper::setSensesPointer(bool on) {
     if (sensing_ == on)
         return;
     sensing_ = on;
+    restingAt_.reset();
+    armed_.start();
     if (surface_)
         commitInputRegion();
 }
@@ -192,6 +184,8 @@ void LayerSurfaceKeeper::createSurface() {
     if (!wayland_.layerShell() || !wayland_.compositor())
         return;
     entryTaken_ = false;
+    mapped_ = false;
+    restingAt_.reset();
     configured_ = false;
     surface_ = wl_compositor_create_surface(wayland_.compositor());
     // Filled by name: the surface is of the compositor's bound version (4),
@@ -267,7 +261,6 @@ void LayerSurfaceKeeper::destroySurface() {
     surfaceOutput_ = nullptr;
     drawWhenReleased_ = false;
     drawSoon_->stop();
-    rearm_->stop();
     configured_ = false;
     if (fractional_)
         wp_fractional_scale_v1_destroy(std::exchange(fractional_, nullptr));
@@ -295,32 +288,37 @@ void LayerSurfaceKeeper::setLayerState() {
     anchor_ = anchorNow();
     zwlr_layer_surface_v1_set_size(layer_, quint32(size.width()), quint32(size.height()));
     zwlr_layer_surface_v1_set_anchor(layer_, anchor_);
-    applyInputRegion(); // the band follows the window's size
+    applyInputRegion(); // the region follows the window's size
 }
 
 void LayerSurfaceKeeper::applyInputRegion() {
     wl_region* region = wl_compositor_create_region(wayland_.compositor());
-    if (sensing_ && !entryTaken_) {
+    if (sensing_ && !entryTaken_)
         for (const QRect& part :
-             LayerPlacement::sensingBand(window_->size(), anchor_, sensingBandWidth))
+             LayerPlacement::sensingRegion(window_->size(), restingAt_, restingHole))
             wl_region_add(region, part.x(), part.y(), part.width(), part.height());
-        armed_.start();
-    }
     wl_surface_set_input_region(surface_, region);
     wl_region_destroy(region);
 }
 
-void LayerSurfaceKeeper::pointerCameOn(wl_surface* surface) {
+void LayerSurfaceKeeper::pointerCameOn(wl_surface* surface, QPoint at) {
     if (surface != surface_ || !sensing_ || entryTaken_)
         return;
+    // The surface appeared under a resting pointer: it lets that pointer be,
+    // and its clicks pass, until it moves out of the hole onto the rest of
+    // the window, which is the pointer coming onto it.
+    if (!restingAt_ && armed_.isValid() && armed_.elapsed() < restingEntryMs) {
+        // A compositor looks for the surface under a resting pointer when a
+        // surface appears (sway does only then), so the hole comes with a
+        // surface of its own.
+        remakeSurface();
+        restingAt_ = at;
+        return;
+    }
     // Out of the pointer's way before anything else: the next click goes to
     // the window beneath.
     entryTaken_ = true;
     commitInputRegion();
-    if (armed_.isValid() && armed_.elapsed() < restingEntryMs) {
-        rearm_->start();
-        return;
-    }
     pointerEntered();
 }
 
@@ -418,5 +416,12 @@ void LayerSurfaceKeeper::draw() {
         wl_surface_damage_buffer(surface_, 0, 0, plan.pixels.width(), plan.pixels.height());
     else
         wl_surface_damage(surface_, 0, 0, logical.width(), logical.height());
+    // The first buffer maps the surface: the compositor then tells of a
+    // pointer resting where it appears, which the input region it maps with
+    // decides.
+    if (!std::exchange(mapped_, true)) {
+        armed_.start();
+        applyInputRegion();
+    }
     wl_surface_commit(surface_);
 }

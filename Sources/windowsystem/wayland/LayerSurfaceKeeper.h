@@ -4,11 +4,13 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPoint>
 #include <QSize>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 class QTimer;
 class QWidget;
@@ -29,15 +31,15 @@ struct zwlr_layer_surface_v1;
 // its graphs are drawn into shared-memory buffers at the output's scale
 // (fractional where the compositor offers it), the window's alpha applied.
 //
-// Sensing the pointer (AutoHide): only a thin band along the edges that face
-// the output's inside takes the pointer, the edges a pointer crosses to come
-// onto the window; its entry there empties the region at once. A pointer
-// resting inside the window when it comes back is on no input region, so a
-// click there reaches the window beneath. The compositor also reports an
-// entry when the surface appears under a pointer resting on the band; an
-// entry right after that is let be: the window stays, lets clicks through,
-// and takes the pointer again a while later, so a pointer left in the corner
-// never keeps it hidden.
+// Sensing the pointer (AutoHide): the whole surface takes the pointer, so
+// that a pointer gliding on at any speed is seen at its first motion inside;
+// its entry empties the region at once, so the next click goes to the window
+// beneath. An entry right after the surface appeared (or began sensing) is a
+// pointer resting where the window came back: the surface is made anew with
+// a small hole in its region around that pointer (compositors look for the
+// surface under a resting pointer when one appears, not when a region
+// changes), so its clicks reach the window beneath, and only a pointer that
+// moves out of the hole onto the window hides it again.
 //
 // Hiding destroys the surface and showing makes a new one, which is how the
 // layer shell maps a surface again.
@@ -79,7 +81,7 @@ private:
     void draw();
     ShmBuffer* freeBuffer(const QSize& size);
     void dropBuffers();
-    void pointerCameOn(wl_surface* surface);
+    void pointerCameOn(wl_surface* surface, QPoint at);
     wl_output* chosenOutput() const;
     void takeScale(int scale);
     std::uint32_t anchorNow() const;
@@ -97,8 +99,11 @@ private:
     wp_fractional_scale_v1* fractional_ = nullptr;
     std::array<ShmBuffer, 2> buffers_;
     QTimer* drawSoon_;
-    QTimer* rearm_;
-    QElapsedTimer armed_; // since the input region last took the pointer
+    // Since the surface began taking the pointer.
+    QElapsedTimer armed_;
+    // Where a pointer rested when the surface appeared under it.
+    std::optional<QPoint> restingAt_;
+    bool mapped_ = false;
     bool shown_ = false;
     bool configured_ = false;
     bool sensing_ = false;

@@ -326,9 +326,10 @@ void WaylandConnection::seatCapabilities(void* data, wl_seat* seat, quint32 capa
     }
 }
 
-void WaylandConnection::pointerEnter(void* data, wl_pointer*, quint32, wl_surface* surface, qint32,
-                                     qint32) {
+void WaylandConnection::pointerEnter(void* data, wl_pointer*, quint32, wl_surface* surface,
+                                     wl_fixed_t x, wl_fixed_t y) {
     auto* self = static_cast<WaylandConnection*>(data);
     if (self->pointerEntered_ && surface)
-        self->pointerEntered_(surface);
+        self->pointerEntered_(surface,
+                              QPoint(int(wl_fixed_to_double(x)), int(wl_fixed_to_double(y))));
 }

@@ -75,7 +75,8 @@ public:
     void setStatWindowOutput(const wl_output* output) { statWindowOutput_ = output; }
 
     // Called with the surface the pointer came onto.
-    void setPointerEnterHandler(std::function<void(wl_surface*)> handler) {
+    // The surface the pointer came onto, and where on it, in its units.
+    void setPointerEnterHandler(std::function<void(wl_surface*, QPoint)> handler) {
         pointerEntered_ = std::move(handler);
     }
 
@@ -115,7 +116,7 @@ private:
     wl_seat* seat_ = nullptr;
     wl_pointer* pointer_ = nullptr;
     std::vector<Output> outputs_;
-    std::function<void(wl_surface*)> pointerEntered_;
+    std::function<void(wl_surface*, QPoint)> pointerEntered_;
     QSocketNotifier* notifier_ = nullptr;
     bool lost_ = false;
 };

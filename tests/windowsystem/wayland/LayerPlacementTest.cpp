@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace LayerPlacement;
 
 TEST(LayerPlacement, AnchorsToTheCornerTheFrameIsIn) {
@@ -23,26 +25,28 @@ TEST(LayerPlacement, AnchorsToTheCornerTheFrameIsIn) {
     EXPECT_EQ(anchorFor({1280, 736, 196, 64}, {1280, 0, 1920, 800}), Bottom | Left);
 }
 
-TEST(LayerPlacement, SensesThePointerOnlyAlongTheEdgesFacingTheOutputsInside) {
+// The whole surface takes the pointer, less a hole of 12 units on each side
+// of a resting pointer, clipped to the surface; the parts never overlap.
+TEST(LayerPlacement, SensesThePointerEverywhereButAroundWhereItRests) {
     const QSize size(196, 64);
     const struct {
-        std::uint32_t anchor;
-        QList<QRect> band;
+        std::optional<QPoint> resting;
+        QList<QRect> parts;
     } cases[] = {
-        {Top | Right, {QRect(0, 0, 4, 64), QRect(0, 60, 196, 4)}},
-        {Top | Left, {QRect(192, 0, 4, 64), QRect(0, 60, 196, 4)}},
-        {Bottom | Left, {QRect(192, 0, 4, 64), QRect(0, 0, 196, 4)}},
-        {Bottom | Right, {QRect(0, 0, 4, 64), QRect(0, 0, 196, 4)}},
+        {std::nullopt, {QRect(0, 0, 196, 64)}},
+        {QPoint(98, 32),
+         {QRect(0, 0, 196, 20), QRect(0, 45, 196, 19), QRect(0, 20, 86, 25),
+          QRect(111, 20, 85, 25)}},
+        {QPoint(0, 0), {QRect(0, 13, 196, 51), QRect(13, 0, 183, 13)}},
+        {QPoint(500, 500), {QRect(0, 0, 196, 64)}}, // off the surface: no hole
     };
     for (const auto& c : cases) {
-        const QList<QRect> band = sensingBand(size, c.anchor, 4);
-        EXPECT_EQ(band, c.band) << c.anchor;
-        // The middle, where a pointer rests, never takes a click.
-        for (const QRect& part : band)
-            EXPECT_FALSE(part.contains(QPoint(98, 32)));
+        const QList<QRect> parts = sensingRegion(size, c.resting, 12);
+        EXPECT_EQ(parts, c.parts) << c.resting.value_or(QPoint(-1, -1)).x();
+        for (const QRect& part : parts)
+            EXPECT_FALSE(c.resting && part.contains(*c.resting));
     }
-    EXPECT_EQ(sensingBand(QSize(3, 64), Top | Right, 4).first(), QRect(0, 0, 3, 64))
-        << "never wider than the surface";
+    EXPECT_TRUE(sensingRegion(QSize(0, 64), std::nullopt, 12).isEmpty());
 }
 
 TEST(LayerPlacement, BufferFillsTheSurfaceAtTheOutputsScale) {
