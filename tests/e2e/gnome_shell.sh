@@ -176,3 +176,12 @@ answer=$(companion_call boolean:true boolean:true)
 [[ "$answer" == *Error.InUse* ]] || fail "a second caller was not turned away: $answer"
 pointer "$middle_x" "$middle_y"
 wait_for 3000 gone || fail "after the other callers, the companion no longer tells Quorvel"
+
+# "Quit Quorvel", the menu's last item, ends it in order, with no warning of
+# Qt's on the way.
+pointer 1200 15; sleep 0.3; click
+sleep 0.5
+screenshot "gnome-shell-companion-menu-quit"
+key Down Down Down Return
+wait_for 5000 eval '! kill -0 "$quorvel_pid" 2>/dev/null' || fail "Quit Quorvel did not end it"
+! grep -q "^QObject::\|invalid nullptr" "$log" || fail "quitting warned: $(grep -E 'QObject::|nullptr' "$log")"
