@@ -20,10 +20,11 @@ case "$what" in run | test) ;; *) echo "usage: $0 [--list] [run|test]" >&2; exit
 
 # The release decides the few names that differ between Debian 12 and 13.
 codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
-# labwc is packaged from Debian 13 on.
+# labwc is packaged from Debian 13 on; nested KWin 6 is scaled by
+# kscreen-doctor (KWin 5 takes --scale).
 case "$codename" in
-  bookworm) clang_format=clang-format-14 labwc=() ;;
-  *) clang_format=clang-format-19 labwc=(labwc wlr-randr) ;;
+  bookworm) clang_format=clang-format-14 labwc=() kscreen=() ;;
+  *) clang_format=clang-format-19 labwc=(labwc wlr-randr) kscreen=(libkscreen-bin) ;;
 esac
 
 packages=(
@@ -48,7 +49,7 @@ if [ "$what" = test ]; then
     xfwm4 kwin-x11 mutter i3-wm fluxbox dbus-x11
     # the Wayland sessions they run in (a native test window needs Qt's
     # Wayland plugin; GNOME's mutter starts Xwayland)
-    sway "${labwc[@]}" kwin-wayland xwayland qt6-wayland dbus
+    sway "${labwc[@]}" kwin-wayland "${kscreen[@]}" xwayland qt6-wayland dbus
     # what a sway session has beside it: a panel with a tray, a notification
     # daemon, and a program that sends it a notification
     waybar mako-notifier libnotify-bin

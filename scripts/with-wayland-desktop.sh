@@ -241,6 +241,17 @@ if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
     sleep 0.05
   done
   DISPLAY="$QUORVEL_X_DISPLAY" xdotool windowmove "$(tail -1 <<<"$outputs")" 0 $((height - 100))
+  # KWin 6 gives a nested output the scale its output settings choose from
+  # the output's physical size, which a nested one has none of, whatever
+  # --scale says; its own configuration tool sets it.
+  if [ "$scale" != 1 ] && command -v kscreen-doctor >/dev/null &&
+    [ "$(kwin_wayland --version 2>/dev/null | grep -o ' [0-9]*' | head -1)" -ge 6 ]; then
+    for i in $(seq 50); do
+      kscreen-doctor output.1.scale."$scale" output.2.scale."$scale" >/dev/null 2>&1 &&
+        kscreen-doctor -o 2>/dev/null | grep -q "Scale: .*$scale" && break
+      sleep 0.1
+    done
+  fi
 fi
 if [ "$QUORVEL_COMPOSITOR" = mutter ] || [ "$QUORVEL_COMPOSITOR" = gnome-shell ]; then
   # Mutter names its Xwayland display in its log.

@@ -10,14 +10,12 @@
 #   window never leaves it hidden for good.
 # Input and screenshots go through the X display the compositor is nested in.
 source "$(dirname "$0")/lib.sh"
-# Nested KWin 6 makes its X11 window the scaled size but then gives the output
-# the scale its own output settings choose: from the output's physical size,
-# which a nested output has none of, so 1 whatever --scale says; and its
-# stored settings (kwinoutputconfig.json) never match an output without an
-# EDID. This session cannot be scaled at start: that is said, not passed.
+# Nested KWin 6 is scaled by kscreen-doctor (scripts/with-wayland-desktop.sh);
+# without it the session cannot be scaled: that is said, not passed.
 if [ "$QUORVEL_COMPOSITOR" = kwin ] && [ "${QUORVEL_WAYLAND_SCALE:-1}" != 1 ] &&
-  [ "$(kwin_wayland --version 2>/dev/null | grep -o ' [0-9]*' | head -1)" -ge 6 ]; then
-  echo "SKIP: nested KWin 6 does not scale its outputs"
+  [ "$(kwin_wayland --version 2>/dev/null | grep -o ' [0-9]*' | head -1)" -ge 6 ] &&
+  ! command -v kscreen-doctor >/dev/null; then
+  echo "SKIP: nested KWin 6 without kscreen-doctor does not scale its outputs"
   exit 77
 fi
 CLICK_TARGET="$2"
