@@ -58,6 +58,8 @@ if [ "$what" = test ]; then
     gnome-shell gjs eslint
     # another machine's metrics, as the graphs of "RemoteHosts" read them
     prometheus-node-exporter
+    # a busy machine, for scripts/test-under-load.sh
+    stress-ng
   )
 fi
 
