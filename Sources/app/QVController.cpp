@@ -184,9 +184,6 @@ void QVController::applicationDidChangeScreenParameters() {
 void QVController::_userDefaultsDidChange() {
     loadAutoHideList(false);
     _setupStatWindow();
-    for (GraphView* view :
-         statWindow->contentView()->findChildren<GraphView*>(Qt::FindDirectChildrenOnly))
-        view->settingsDidChange();
     updatePolling();
 }
 

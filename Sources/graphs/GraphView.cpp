@@ -20,6 +20,23 @@ GraphView::GraphView(const QRect& frame, QWidget* parent) : QWidget(parent) {
     // Every pixel is set by paintEvent, alpha included.
     setAttribute(Qt::WA_OpaquePaintEvent);
     allocateImage(qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
+    connect(&UserDefaults::standardUserDefaults(), &UserDefaults::didChange, this,
+            &GraphView::settingsDidChange);
+}
+
+QColor GraphView::settingColor(const QString& key) {
+    auto found = settings_.find(key);
+    if (found == settings_.end())
+        found = settings_.insert(
+            key, QVExtensions::unarchivedObjectForKey(UserDefaults::standardUserDefaults(), key));
+    return found->value<QColor>();
+}
+
+int GraphView::settingInteger(const QString& key) {
+    auto found = settings_.find(key);
+    if (found == settings_.end())
+        found = settings_.insert(key, UserDefaults::standardUserDefaults().integerForKey(key));
+    return found->toInt();
 }
 
 void GraphView::allocateImage(qreal screenRatio) {
@@ -68,12 +85,10 @@ void GraphView::appendToHistory(std::deque<float>& history, float sample) const 
 }
 
 void GraphView::appendAndDrawStacked(const std::vector<StackedSample>& samples) {
-    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
     std::vector<StackedSeries> series;
     for (const StackedSample& sample : samples) {
         appendToHistory(*sample.history, sample.share);
-        series.push_back(
-            {sample.history, QVExtensions::unarchivedObjectForKey(defaults, sample.colorKey)});
+        series.push_back({sample.history, settingColor(sample.colorKey)});
     }
     drawStackedColumns(series);
 }
@@ -91,12 +106,10 @@ void GraphView::drawHangingAndRising(const std::deque<float>& hanging,
                                      const std::deque<float>& rising,
                                      const QString& hangingColorKey, const QString& risingColorKey,
                                      const QString& scaleKey) {
-    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    const float scale = float(defaults.integerForKey(scaleKey));
+    const float scale = float(settingInteger(scaleKey));
     const float plotHeight = PlotGeometry::plotHeight(float(imageSize().height()), topMargin());
     // All hanging bars, then all rising ones over them.
-    const QColor colors[2] = {QVExtensions::unarchivedObjectForKey(defaults, hangingColorKey),
-                              QVExtensions::unarchivedObjectForKey(defaults, risingColorKey)};
+    const QColor colors[2] = {settingColor(hangingColorKey), settingColor(risingColorKey)};
     const std::deque<float>* series[2] = {&hanging, &rising};
     drawColumns(std::min(hanging.size(), rising.size()), {colors[0], colors[1], scale}, 2,
                 [&](QPainter& painter, std::size_t c, int pass) {
@@ -305,6 +318,7 @@ int GraphView::clockIntervalMs() const {
 }
 
 void GraphView::settingsDidChange() {
+    settings_.clear();
     if (sampleInterval_ > 0)
         SampleClock::retime(this, sampleInterval_, clockIntervalMs());
     if (titleColor() != titleColor_)
@@ -315,8 +329,7 @@ void GraphView::paintEvent(QPaintEvent*) {
     painted_ = true;
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    const QColor background = QVExtensions::unarchivedObjectForKey(
-        UserDefaults::standardUserDefaults(), SettingsKeys::BackgroundFillColor);
+    const QColor background = settingColor(SettingsKeys::BackgroundFillColor);
     painter.fillRect(rect(), background.isValid() ? background : QColor(Qt::transparent));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.drawImage(QPointF(0, 0), graphImage_);

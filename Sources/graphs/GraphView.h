@@ -5,6 +5,7 @@
 // kind of graph reads its source through kernel/ and draws its columns; the
 // sampling clock wakes them together.
 
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QVariantList>
@@ -68,12 +69,6 @@ public:
     void addToContentView(QWidget* contentView);
     void removeFromSuperview();
 
-    // The settings changed (Apply in the preferences, an edit of the file): a
-    // graph on the clock moves to the interval it should now have, and a
-    // title drawn in another colour than "TextColor" is drawn anew. Fill
-    // colours and scales need nothing here: the next drawing compares them.
-    void settingsDidChange();
-
 protected:
     // Called just before the view joins a window (given) or leaves it (null).
     // Graphs start and stop their data sources here; the base puts the view
@@ -116,8 +111,8 @@ protected:
     // Draws the columns, then shows the image.
     void drawStackedColumns(const std::vector<StackedSeries>& series);
     // One new sample of each stacked quantity: appended to its history, then
-    // all drawn with the colours stored under their keys (read at each tick,
-    // so a changed colour shows at the next one).
+    // all drawn with the colours stored under their keys (a changed colour
+    // shows at the next one).
     struct StackedSample {
         std::deque<float>* history;
         float share;
@@ -140,6 +135,11 @@ protected:
     drawColumns(std::size_t count, const QVariantList& style, int passes,
                 const std::function<void(QPainter&, std::size_t column, int pass)>& drawColumn);
 
+    // The colour or number stored under key, read when first asked for and
+    // again only after the settings change, not at every tick.
+    QColor settingColor(const QString& key);
+    int settingInteger(const QString& key);
+
     // A painter on graphImage in image units with y growing upwards.
     class ImagePainter : public QPainter {
     public:
@@ -147,6 +147,11 @@ protected:
     };
 
 private:
+    // The settings changed (Apply in the preferences, an edit of the file): a
+    // graph on the clock moves to the interval it should now have, a title
+    // drawn in another colour than "TextColor" is drawn anew, and colours and
+    // scales are read again (the next drawing compares them with the last).
+    void settingsDidChange();
     void allocateImage(qreal screenRatio);
     void scrollGraphArea(int pixelsPerUnit);
 
@@ -159,5 +164,6 @@ private:
     QVariantList drawnStyle_;
     QString graphTitle_;
     QColor titleColor_;
+    QHash<QString, QVariant> settings_;
     QImage graphImage_;
 };
