@@ -173,6 +173,24 @@ TEST_F(ProgramTest, AFloodOnTheReopenSocketCostsNoLastingMemory) {
     EXPECT_EQ(program->state(), QProcess::Running);
 }
 
+// A settings file of garbage: it runs on the defaults, says so, and leaves
+// the file as it is, through its start and its end.
+TEST_F(ProgramTest, ASettingsFileOfGarbageIsLeftAsItIs) {
+    const QString settingsPath = config.path() + "/Quorvel/Quorvel.conf";
+    QDir().mkpath(config.path() + "/Quorvel");
+    QByteArray garbage(4096, '\0');
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 7919 + 13) % 256);
+    writeFileBytes(settingsPath, garbage);
+    QProcess* program = start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFileInfo::exists(runtime.path() + "/quorvel.socket"); }, 5000));
+    program->terminate();
+    ASSERT_TRUE(program->waitForFinished(3000));
+    EXPECT_TRUE(program->readAllStandardError().contains("cannot be read"));
+    EXPECT_EQ(readFileBytes(settingsPath), garbage);
+}
+
 TEST_F(ProgramTest, AFifoInPlaceOfTheSettingsFileNeverHangsIt) {
     const QString settingsPath = config.path() + "/Quorvel/Quorvel.conf";
     QDir().mkpath(config.path() + "/Quorvel");

@@ -1,15 +1,9 @@
-# The stat window: its size for this machine's processors, its window-manager
-# state, and re-placement when the screen changes. (Every corner:
-# test_second_screen.sh; workspaces, focus and the other window managers:
-# desktop_manners.sh.)
+# The stat window: its window-manager state, and re-placement when the screen
+# changes. (Size and corners: desktop_manners.sh, test_second_screen.sh.)
 source "$(dirname "$0")/lib.sh"
 set_setting AutoHide false
 start_quorvel
 width=$(( 66 * $(graph_count) - 2 ))
-read -r x y w h <<<"$(stat_geometry)"
-[ "$w $h" = "$width 64" ] || fail "size $w×$h, expected $width×64"
-[ "$x $y" = "$(( 1024 - width )) 0" ] || fail "top right expected, got $x,$y"
-screenshot corner-1-top-right
 
 id=$(stat_window)
 state=$(xprop -id "$id" _NET_WM_STATE)
