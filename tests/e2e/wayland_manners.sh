@@ -133,11 +133,11 @@ if [ -n "$shape_passes" ]; then
   exit 0
 fi
 set_setting AutoHide true
-# The layer surface feels the pointer cross its edge at once; through
+# The layer surface feels the pointer come on at once; through
 # Xwayland it is looked for at each sampling tick, which a loaded machine
 # delays.
 hover_deadline=2000
-[ -z "$layer_shell" ] && hover_deadline=4000
+[ -z "$layer_shell" ] && hover_deadline=6000
 pointer 300 400; sleep 1
 # From the left, over the edge, onto the window (on Xwayland the whole window
 # senses the pointer; the same path serves), ending $1 units further down.
@@ -294,7 +294,8 @@ if [ "$QUORVEL_COMPOSITOR" = sway ]; then
   wait_for 3000 prefs_open || fail "sway: \"Preferences\" in the tray menu could not be clicked"
   swaymsg -q '[title="Preferences — Quorvel"] kill'
   wait_for 3000 eval '! prefs_open' || fail "sway: the preferences did not close"
-  shown || fail "sway: the stat window is gone after the menu"
+  # The pointer now rests on it, which may hide it a while.
+  wait_for 4000 shown || fail "sway: the stat window is gone after the menu"
 
   # A notification (mako, in the same corner) takes the clicks made on it
   # where the stat window is: the stat window's inside takes none.

