@@ -50,6 +50,23 @@ struct Settings {
     UserDefaults defaults;
 };
 
+// One tick a second of the clock: every CPU graph samples the next of two
+// /proc/stat readings, in turn, and draws.
+struct Ticks {
+    QString rounds[2];
+    int round = 0;
+    std::chrono::steady_clock::time_point now{};
+    void sampleAndDraw(std::vector<std::unique_ptr<CPUGraphView>>& views) {
+        ProcStatReader reader(rounds[round++ % 2].toStdString(), std::chrono::milliseconds(20),
+                              [this] { return now; });
+        ProcStatReader::setShared(&reader);
+        now += std::chrono::seconds(1);
+        for (auto& view : views)
+            view->_drawGraph();
+        ProcStatReader::setShared(nullptr);
+    }
+};
+
 void BM_CPUTick(benchmark::State& state) {
     Settings settings;
     // Two readings that differ, so that every tick draws real columns.
@@ -128,17 +145,8 @@ void BM_TickAllViews(benchmark::State& state) {
     std::vector<std::unique_ptr<CPUGraphView>> views;
     for (int n = 0; n < processors; ++n)
         views.push_back(std::make_unique<CPUGraphView>(QRect(0, 0, 64, 64), n));
-    auto now = std::chrono::steady_clock::time_point{};
-    int round = 0;
-    auto tick = [&] {
-        ProcStatReader reader(rounds[round++ % 2].toStdString(), std::chrono::milliseconds(20),
-                              [&] { return now; });
-        ProcStatReader::setShared(&reader);
-        now += std::chrono::seconds(1);
-        for (auto& view : views)
-            view->_drawGraph();
-        ProcStatReader::setShared(nullptr);
-    };
+    Ticks ticks{{rounds[0], rounds[1]}};
+    auto tick = [&] { ticks.sampleAndDraw(views); };
     for (int i = 0; i < 62; ++i) // full graphs: the steady state
         tick();
     for (auto _ : state)
@@ -203,16 +211,9 @@ void BM_TickWindowOfProcessors(benchmark::State& state) {
         StatWindowLayout::statWindowFrame(workArea, grid.cpuGraphs + 1, grid.columns, 1);
     window.resize(frame.size().toSize());
     QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
-    auto now = std::chrono::steady_clock::time_point{};
-    int round = 0;
+    Ticks ticks{{rounds[0], rounds[1]}};
     auto tick = [&] {
-        ProcStatReader reader(rounds[round++ % 2].toStdString(), std::chrono::milliseconds(20),
-                              [&] { return now; });
-        ProcStatReader::setShared(&reader);
-        now += std::chrono::seconds(1);
-        for (auto& view : views)
-            view->_drawGraph();
-        ProcStatReader::setShared(nullptr);
+        ticks.sampleAndDraw(views);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         for (QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
