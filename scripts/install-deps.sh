@@ -22,16 +22,21 @@ case "$what" in run | test) ;; *) echo "usage: $0 [--list] [run|test]" >&2; exit
 codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
 # labwc is packaged from Debian 13 on; nested KWin 6 is scaled by
 # kscreen-doctor (KWin 5 takes --scale).
+# The SVG plug-ins (the tray icon) come with libqt6svg6 in Debian 12 and
+# apart from Debian 13 on.
 case "$codename" in
-  bookworm) clang_format=clang-format-14 labwc=() kscreen=() ;;
-  *) clang_format=clang-format-19 labwc=(labwc wlr-randr) kscreen=(libkscreen-bin) ;;
+  bookworm) clang_format=clang-format-14 labwc=() kscreen=() svg_plugins=() ;;
+  *)
+    clang_format=clang-format-19 labwc=(labwc wlr-randr) kscreen=(libkscreen-bin)
+    svg_plugins=(qt6-svg-plugins)
+    ;;
 esac
 
 packages=(
   # build
   cmake g++ pkg-config make
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-randr0-dev
+  qt6-svg-dev "${svg_plugins[@]}" qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev libxcb-randr0-dev
   libwayland-dev wayland-protocols plasma-wayland-protocols
   # running without a display: a screenshot on a virtual X desktop
   xvfb xauth openbox xcompmgr x11-utils imagemagick procps

@@ -84,6 +84,12 @@ stat_geometry() {
                             /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
 }
 
+# A /proc/stat of $1 processors, to bind over the real one.
+fake_proc_stat() {
+  echo "cpu  1 2 3 4 5 6 7 8 0 0"
+  for ((n = 0; n < $1; n++)); do echo "cpu$n $((1000 + n)) 0 500 90000 12 3 4 0 0 0"; done
+  printf 'intr 1 2 3\nctxt 123456\nbtime 1700000000\nprocesses 4242\n'
+}
 cpu_count() { grep -c '^cpu[0-9]' /proc/stat; }
 highest_cpu() { grep -o '^cpu[0-9]*' /proc/stat | sed 's/cpu//' | sort -n | tail -1; }
 graph_count() { echo $(( $(highest_cpu) + 2 )); }

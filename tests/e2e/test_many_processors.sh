@@ -8,11 +8,7 @@ unshare -m true 2>/dev/null || { echo "SKIP: no mount namespace here"; exit 77; 
 
 for processors in 256 1024; do
   stat="$work/stat-$processors"
-  {
-    echo "cpu  1 2 3 4 5 6 7 8 0 0"
-    for ((n = 0; n < processors; n++)); do echo "cpu$n $((1000 + n)) 0 500 90000 12 3 4 0 0 0"; done
-    echo "intr 1 2 3"; echo "ctxt 123456"; echo "btime 1700000000"; echo "processes 4242"
-  } >"$stat"
+  fake_proc_stat "$processors" >"$stat"
   unshare -m bash -c 'mount --bind "$1" /proc/stat && exec "$2"' _ "$stat" "$QUORVEL" >>"$log" 2>&1 &
   quorvel_pid=$!
   pids+=("$quorvel_pid")

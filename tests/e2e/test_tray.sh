@@ -14,6 +14,8 @@ icons() { xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {inside=1;
 one_icon() { [ "$(icons)" = 1 ]; }
 no_icon() { [ "$(icons)" = 0 ]; }
 wait_for 10000 one_icon || fail "no icon in a tray that started later ($(icons)): $(xwininfo -root -tree | grep -A4 '"panel"')"
+# Drawn from its SVG, whose plug-in Debian 13 packages apart.
+! grep -q "No Icon set" "$log" || fail "the tray icon has no image: $(cat "$log")"
 "$QUORVEL" >/dev/null 2>&1 # reopen: preferences, the icon stays single
 sleep 0.5
 one_icon || fail "$(icons) icons after reopening"

@@ -39,7 +39,7 @@ for uuid in quorvel-companion@quorvel.org quorvel-companion-gnome45@quorvel.org;
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6widgets6 libqt6svg6 qt6-qpa-plugins libc6; do
+for d in libqt6widgets6 "qt6-svg-plugins | libqt6svg6 (<< 6.5~)" qt6-qpa-plugins libc6; do
   [[ "$depends" == *"$d"* ]] || fail "no dependency on $d: $depends"
 done
 
