@@ -222,8 +222,7 @@ template <typename View>
 void placeGraph(bool shown, View*& view, QWidget* contentView, QList<GraphView*>& shownViews) {
     if (shown) {
         if (!view) {
-            view = new View(
-                QRect(0, 0, int(StatWindowLayout::graphSize), int(StatWindowLayout::graphSize)));
+            view = new View(StatWindowLayout::_graphRect(0, 1).toRect());
             view->addToContentView(contentView);
         }
         shownViews << view;

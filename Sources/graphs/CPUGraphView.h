@@ -9,9 +9,10 @@
 
 // The load graph of one processor, or of a run of processors taken together
 // where there are more processors than the screen has room for graphs. While
-// it is in a window it samples its processors every "CPUInterval" seconds and redraws a row of
-// one-unit columns, oldest at the left: the user share stacked on the baseline, system above it,
-// nice above that; idle is the empty space on top. Once 62 columns are full the
+// it is in a window it samples its processors every "CPUInterval" seconds and
+// redraws a row of one-unit columns, oldest at the left: the user share
+// stacked on the baseline, system above it, nice above that; idle is the
+// empty space on top. Once 62 columns are full the
 // graph scrolls left by one column per sample.
 class CPUGraphView : public GraphView {
     Q_OBJECT

@@ -23,9 +23,8 @@ int cpuIntervalMs();
 // "NetInterval" in milliseconds: the interval of other machines' graphs.
 int netIntervalMs();
 
-// A graph joins the clock at wantedMs (by default "CPUInterval") when it
-// enters a window (one already sampling keeps its interval) and leaves it when
-// it leaves; intervalMs is its interval while it samples, 0 otherwise.
+// A graph joins the clock at wantedMs when it enters a window (one already sampling keeps its
+// interval) and leaves it when it leaves; intervalMs is its interval while it samples, 0 otherwise.
 void followWindow(GraphView* view, const void* window, int& intervalMs, int wantedMs);
 // A graph on the clock moves to wantedMs, after the others already there.
 void retime(GraphView* view, int& intervalMs, int wantedMs);

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -102,17 +103,6 @@ bool isPartition(std::string_view name) {
            std::isdigit(static_cast<unsigned char>(name[p - 1]));
 }
 
-// The metrics Quorvel reads; the many other lines of an answer are passed
-// over before their labels are read.
-bool isWanted(std::string_view name) {
-    return name == "node_cpu_seconds_total" || name == "node_network_receive_bytes_total" ||
-           name == "node_network_transmit_bytes_total" || name == "node_network_iface_id" ||
-           name == "node_network_iface_link" || name == "node_network_flags" ||
-           name == "node_network_address_assign_type" || name == "node_network_info" ||
-           name == "node_disk_read_bytes_total" || name == "node_disk_written_bytes_total" ||
-           name == "node_memory_MemTotal_bytes" || name == "node_memory_MemAvailable_bytes";
-}
-
 // What an answer says of one network interface: its byte counters and, where
 // the exporter's netclass collector runs, how the interface sits among the
 // others.
@@ -121,6 +111,29 @@ struct InterfaceFacts {
     std::optional<double> index, link, flags, addressType;
     std::string address;
 };
+
+// The numbers an interface's lines give, each to its field (node_network_info
+// gives the hardware address, a label).
+constexpr std::pair<std::string_view, std::optional<double> InterfaceFacts::*> interfaceNumbers[] =
+    {
+        {"node_network_receive_bytes_total", &InterfaceFacts::received},
+        {"node_network_transmit_bytes_total", &InterfaceFacts::sent},
+        {"node_network_iface_id", &InterfaceFacts::index},
+        {"node_network_iface_link", &InterfaceFacts::link},
+        {"node_network_flags", &InterfaceFacts::flags},
+        {"node_network_address_assign_type", &InterfaceFacts::addressType},
+};
+
+// The metrics Quorvel reads; the many other lines of an answer are passed
+// over before their labels are read.
+bool isWanted(std::string_view name) {
+    for (const auto& [metric, field] : interfaceNumbers)
+        if (name == metric)
+            return true;
+    return name == "node_cpu_seconds_total" || name == "node_network_info" ||
+           name == "node_disk_read_bytes_total" || name == "node_disk_written_bytes_total" ||
+           name == "node_memory_MemTotal_bytes" || name == "node_memory_MemAvailable_bytes";
+}
 
 constexpr unsigned kFlagMaster = 0x400; // IFF_MASTER: a bond's (or team's) own device
 constexpr unsigned kFlagSlave = 0x800;  // IFF_SLAVE: a port of a bond
@@ -269,20 +282,11 @@ std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
                 metrics.cpuIdle += *value;
         } else if (startsWith(name, "node_network_")) {
             InterfaceFacts& facts = interfaces[label("device")];
-            if (name == "node_network_receive_bytes_total")
-                facts.received = *value;
-            else if (name == "node_network_transmit_bytes_total")
-                facts.sent = *value;
-            else if (name == "node_network_iface_id")
-                facts.index = *value;
-            else if (name == "node_network_iface_link")
-                facts.link = *value;
-            else if (name == "node_network_flags")
-                facts.flags = *value;
-            else if (name == "node_network_address_assign_type")
-                facts.addressType = *value;
-            else if (name == "node_network_info")
+            if (name == "node_network_info")
                 facts.address = label("address");
+            for (const auto& [metric, field] : interfaceNumbers)
+                if (name == metric)
+                    facts.*field = *value;
         } else if (startsWith(name, "node_disk_")) {
             const std::string device = label("device");
             if (!isCountedDisk(device))
