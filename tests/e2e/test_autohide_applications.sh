@@ -13,9 +13,13 @@ xmessage -name quorvel-test-listed -geometry 200x100+100+300 listed &
 pids+=($!)
 xmessage -name quorvel-test-other -geometry 200x100+400+300 other &
 pids+=($!)
+# Both mapped and the unlisted one in front before Quorvel starts: whichever
+# maps last takes the focus, and a listed one in front rightly keeps the
+# stat window hidden from the start.
 wait_for 3000 bash -c "xwininfo -root -tree | grep -q quorvel-test-other"
-start_quorvel
+wait_for 3000 bash -c "xwininfo -root -tree | grep -q quorvel-test-listed"
 xdotool windowactivate --sync "$(window_of quorvel-test-other)"
+start_quorvel
 sleep 0.3
 stat_window_mapped || fail "hidden for an application that is not listed"
 xdotool windowactivate --sync "$(window_of quorvel-test-listed)"
