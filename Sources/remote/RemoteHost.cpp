@@ -11,6 +11,7 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QTimer>
+#include <QUrlQuery>
 
 #include <algorithm>
 
@@ -27,7 +28,8 @@ QNetworkAccessManager& network() {
 
 } // namespace
 
-RemoteHost::RemoteHost(const QUrl& url, QObject* parent) : QObject(parent), url_(url) {
+RemoteHost::RemoteHost(const QUrl& url, QObject* parent)
+    : QObject(parent), url_(url), filtered_(!url.hasQuery()) {
     using Kind = RemoteGraphView::Kind;
     for (Kind kind : {Kind::Cpu, Kind::Network, Kind::Memory, Kind::Disk})
         views_.push_back(new RemoteGraphView(QRect(0, 0, 64, 64), kind));
@@ -53,6 +55,19 @@ RemoteHost::~RemoteHost() {
     }
 }
 
+QUrl RemoteHost::requestUrl(const QUrl& url, bool filtered) {
+    if (!filtered || url.hasQuery())
+        return url;
+    // The collectors of the metrics NodeMetrics reads: netclass says which
+    // interfaces are stacked on which.
+    QUrlQuery query;
+    for (const char* collector : {"cpu", "meminfo", "netdev", "netclass", "diskstats"})
+        query.addQueryItem(QStringLiteral("collect[]"), QString::fromLatin1(collector));
+    QUrl filteredUrl = url;
+    filteredUrl.setQuery(query);
+    return filteredUrl;
+}
+
 int RemoteHost::backOffSeconds(int failures) {
     return failures <= 0 ? 0 : std::min(1 << std::min(failures - 1, 6), longestBackOffSeconds);
 }
@@ -75,7 +90,7 @@ void RemoteHost::fetch() {
     if (failures_ > 0 && sinceFailure_.isValid() &&
         sinceFailure_.elapsed() < 1000 * backOffSeconds(failures_))
         return;
-    QNetworkRequest request(url_);
+    QNetworkRequest request(requestUrl(url_, filtered_));
     request.setRawHeader("Accept", "text/plain; version=0.0.4");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -130,6 +145,16 @@ void RemoteHost::answered(QNetworkReply* reply) {
         return;
     inFlight_ = nullptr;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // An exporter that knows no such filter, or has one of its collectors
+    // turned off, refuses the request as a whole: from now on the whole
+    // answer is asked for, at once.
+    if (filtered_ && status == 400) {
+        filtered_ = false;
+        systemLog(QStringLiteral("%1: the exporter refuses a request for some of its metrics; "
+                                 "asking for all of them.")
+                      .arg(url_.toDisplayString()));
+        return fetch();
+    }
     // Not the metrics: no answer in time, an error page, a redirect loop's
     // end, or more than a node_exporter ever says (a decompression bomb).
     const State failure = failureOf(reply->error(), status, reply->property("tooLarge").toBool(),

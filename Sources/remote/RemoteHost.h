@@ -50,6 +50,10 @@ public:
 
     // The wait before asking again after this many failures in a row.
     static int backOffSeconds(int failures);
+    // What is asked of the machine: node_exporter's answer cut down to the
+    // collectors read (a third of the whole, and cheaper to read), unless
+    // the address has a query of its own or the exporter refused the filter.
+    static QUrl requestUrl(const QUrl& url, bool filtered);
     // How a finished request failed (Answering where it did not).
     static State failureOf(QNetworkReply::NetworkError error, int httpStatus, bool tooLarge,
                            bool late);
@@ -63,6 +67,7 @@ private:
     void setState(State state);
 
     QUrl url_;
+    bool filtered_;
     State state_ = State::Connecting;
     std::vector<RemoteGraphView*> views_;
     QNetworkReply* inFlight_ = nullptr;

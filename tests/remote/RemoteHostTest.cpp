@@ -26,7 +26,8 @@ QByteArray httpAnswer(int status, const QByteArray& body) {
            body;
 }
 
-// Answers by path: /metrics a node_exporter's answer, /missing 404, /page an
+// Answers by path: /metrics a node_exporter's answer, /refusing one where
+// not asked for some of it (400 else), /missing 404, /page an
 // HTML page, /huge more than any node_exporter says, /bomb a small answer that
 // inflates to more, /away a redirect to where no one follows, /astray one to
 // redirectTarget, /silent nothing
@@ -38,10 +39,16 @@ public:
             while (QTcpSocket* socket = nextPendingConnection()) {
                 connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     const QByteArray request = socket->readAll();
-                    const QByteArray path = request.split(' ').value(1);
+                    const QByteArray target = request.split(' ').value(1);
+                    const QByteArray path = target.split('?').value(0);
+                    const bool filtered = target.contains('?');
+                    lastQuery = QByteArray::fromPercentEncoding(target.mid(path.size()));
                     ++requests;
-                    if ((path == "/metrics" && !stalled) || (path == "/missing" && healed))
+                    if ((path == "/metrics" && !stalled) || (path == "/missing" && healed) ||
+                        (path == "/refusing" && !filtered))
                         socket->write(httpAnswer(200, metrics()));
+                    else if (path == "/refusing")
+                        socket->write(httpAnswer(400, "disabled collector: netclass"));
                     else if (path == "/metrics")
                         return; // silent from now on
                     else if (path == "/missing")
@@ -102,6 +109,7 @@ public:
     }
     int answers = 0;
     int requests = 0;
+    QByteArray lastQuery; // "?…", decoded
     bool stalled = false;      // /metrics falls silent
     bool healed = false;       // /missing answers as /metrics
     QByteArray redirectTarget; // of /astray
@@ -185,8 +193,45 @@ TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
     EXPECT_FLOAT_EQ(host.views()[2]->history(0).back(), 0.6f) << "memory used";
 }
 
-// Debian's node_exporter on this machine, fetched while the machine's own
-// graphs sample it: both tell the same load, network and disk traffic.
+// Only the collectors read are asked for, where the address has no query of
+// its own; an exporter that refuses the filter is asked for everything, said
+// once.
+TEST_F(RemoteHostTest, AsksForWhatItReadsAndForEverythingWhereThatIsRefused) {
+    FakeServer server;
+    const struct {
+        const char* path;
+        const char* query;
+        int requestsToAnswer;
+        bool said;
+    } cases[] = {
+        {"/metrics",
+         "?collect[]=cpu&collect[]=meminfo&collect[]=netdev&collect[]=netclass&collect[]="
+         "diskstats",
+         1, false},
+        {"/metrics?name[]=node", "?name[]=node", 1, false},
+        {"/refusing", "", 2, true},
+    };
+    for (const auto& c : cases) {
+        const int before = server.requests;
+        testing::internal::CaptureStderr();
+        RemoteHost host(server.url(c.path));
+        for (std::size_t answers = 1; answers <= 3; ++answers) {
+            host.fetch();
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return host.state() == RemoteHost::State::Answering &&
+                           host.views().front()->history(0).size() == answers - 1;
+                },
+                3000))
+                << c.path;
+        }
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(server.lastQuery, c.query) << c.path;
+        EXPECT_EQ(server.requests - before, c.requestsToAnswer + 2) << c.path;
+        EXPECT_EQ(log.find("asking for all of them") != std::string::npos, c.said) << log;
+    }
+}
+
 // A machine that keeps failing is asked after 1, 2, 4… s, at most a minute,
 // and at the usual pace again from its first good answer; one that falls
 // silent is greyed once its newest data is two intervals old.
@@ -235,6 +280,8 @@ TEST_F(RemoteHostTest, BacksOffWhileFailingAndGreysStaleData) {
     EXPECT_TRUE(stalling.views().front()->isGreyed());
 }
 
+// Debian's node_exporter on this machine, fetched while the machine's own
+// graphs sample it: both tell the same load, network and disk traffic.
 TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     const QString exporter =
         QStandardPaths::findExecutable(QStringLiteral("prometheus-node-exporter"));
