@@ -109,7 +109,7 @@ public:
     }
     int answers = 0;
     int requests = 0;
-    QByteArray lastQuery; // "?…", decoded
+    QByteArray lastQuery;      // "?…", decoded
     bool stalled = false;      // /metrics falls silent
     bool healed = false;       // /missing answers as /metrics
     QByteArray redirectTarget; // of /astray
