@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,13 +16,16 @@
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override { ::chmod(QFile::encodeName(runtime.path()).constData(), 0700); }
-    QProcess* start() {
+    // prepare: what to set on the process before it starts.
+    QProcess* start(const std::function<void(QProcess&)>& prepare = {}) {
         auto* p = new QProcess;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("XDG_RUNTIME_DIR", runtime.path());
         env.insert("XDG_CONFIG_HOME", config.path());
         p->setProcessEnvironment(env);
+        if (prepare)
+            prepare(*p);
         p->start(QStringLiteral(QUORVEL_BINARY_DIR "/quorvel"), {});
         processes.emplace_back(p);
         return p;

@@ -37,6 +37,10 @@ void preferX11() {
 } // namespace
 
 int runApplication(int argc, char** argv) {
+    // A file-size limit makes a write that crosses it fail (the settings stay
+    // as they were, a log line sent to a file is lost) instead of ending the
+    // program; the first such write may be the first log line.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Answered before anything needs a display.
     const ApplicationInfo& info = ApplicationInfo::main();
     if (const auto answer = answerCommandLine(std::vector<std::string>(argv, argv + argc),
@@ -54,9 +58,6 @@ int runApplication(int argc, char** argv) {
     const std::unique_ptr<WindowSystem::Started> windowSystem = WindowSystem::start();
     if (windowSystem->kind() != WindowSystem::Kind::Wayland)
         preferX11();
-    // A file-size limit makes a write that crosses it fail (the settings stay
-    // as they were) instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
     // The stat window is small and repainted once a second. Through shared
     // memory each paint costs Qt a round trip to the X server (it waits until
     // the server has read the previous image) and a wake-up of its event

@@ -191,6 +191,27 @@ TEST_F(ProgramTest, ASettingsFileOfGarbageIsLeftAsItIs) {
     EXPECT_EQ(readFileBytes(settingsPath), garbage);
 }
 
+// Under a file-size limit that its log, sent to a file, crosses at once, it
+// runs and ends as ever: the writes fail, the program does not.
+TEST_F(ProgramTest, AFileSizeLimitCrossedByItsLogIsNoEnd) {
+    const QString logPath = config.path() + "/quorvel.log";
+    QProcess* program = start([&](QProcess& p) {
+        p.setStandardErrorFile(logPath);
+        p.setChildProcessModifier([] {
+            const rlimit eightBytes{8, 8};
+            ::setrlimit(RLIMIT_FSIZE, &eightBytes);
+        });
+    });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFileInfo::exists(runtime.path() + "/quorvel.socket"); }, 5000))
+        << "it did not start";
+    program->terminate();
+    ASSERT_TRUE(program->waitForFinished(3000));
+    EXPECT_EQ(program->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program->exitCode(), 0);
+    EXPECT_EQ(QFileInfo(logPath).size(), 8) << "the limit held";
+}
+
 TEST_F(ProgramTest, AFifoInPlaceOfTheSettingsFileNeverHangsIt) {
     const QString settingsPath = config.path() + "/Quorvel/Quorvel.conf";
     QDir().mkpath(config.path() + "/Quorvel");

@@ -250,8 +250,9 @@ TEST(UserDefaults, AFileOfGarbageIsReportedInAFewLines) {
 }
 
 // A settings directory that cannot be written, even by root: its name is
-// taken by a plain file. The value is kept for the session.
-TEST(UserDefaults, AFailedSaveSaysSoAndKeepsTheValueForTheSession) {
+// taken by a plain file. The value is kept for the session, and saved by the
+// retry once the way is free, with nothing else asking for a save.
+TEST(UserDefaults, AFailedSaveSaysSoKeepsTheValueAndIsRetried) {
     QTemporaryDir dir;
     writeFileBytes(dir.path() + "/Quorvel", "not a directory");
     UserDefaults d(dir.path() + "/Quorvel/Quorvel.conf");
@@ -262,6 +263,16 @@ TEST(UserDefaults, AFailedSaveSaysSoAndKeepsTheValueForTheSession) {
     EXPECT_EQ(d.integerForKey(NetScale), 3);
     EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(readFileBytes(dir.path() + "/Quorvel"), "not a directory");
+
+    ASSERT_TRUE(QFile::remove(dir.path() + "/Quorvel"));
+    ASSERT_TRUE(QDir().mkdir(dir.path() + "/Quorvel"));
+    d.setSaveRetryInterval(50);
+    const std::string retried = stderrOf([&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return d.saveProblem().isEmpty(); }, 3000))
+            << d.saveProblem();
+    });
+    EXPECT_NE(retried.find("saved to"), std::string::npos) << retried;
+    EXPECT_TRUE(readFileBytes(dir.path() + "/Quorvel/Quorvel.conf").contains("NetScale=3\n"));
 }
 
 TEST(UserDefaults, GarbageWrittenWhileRunningKeepsTheLastGoodValues) {
