@@ -204,7 +204,6 @@ TEST(UserDefaults, AFailedSaveIsReportedAndTheChangeIsSavedWithTheNextSave) {
         EXPECT_EQ(reread.integerForKey(SettingsKeys::NetScale), 5);
         EXPECT_FALSE(reread.boolForKey(SettingsKeys::AutoHide));
         EXPECT_EQ(reread.stringArrayForKey(SettingsKeys::AutoHideApplications).size(), 2000);
-
     });
 }
 
