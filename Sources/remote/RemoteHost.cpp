@@ -55,15 +55,15 @@ RemoteHost::~RemoteHost() {
     }
 }
 
-QUrl RemoteHost::requestUrl(const QUrl& url, bool filtered) {
-    if (!filtered || url.hasQuery())
-        return url;
+QUrl RemoteHost::requestUrl() const {
+    if (!filtered_)
+        return url_;
     // The collectors of the metrics NodeMetrics reads: netclass says which
     // interfaces are stacked on which.
     QUrlQuery query;
     for (const char* collector : {"cpu", "meminfo", "netdev", "netclass", "diskstats"})
         query.addQueryItem(QStringLiteral("collect[]"), QString::fromLatin1(collector));
-    QUrl filteredUrl = url;
+    QUrl filteredUrl = url_;
     filteredUrl.setQuery(query);
     return filteredUrl;
 }
@@ -90,7 +90,7 @@ void RemoteHost::fetch() {
     if (failures_ > 0 && sinceFailure_.isValid() &&
         sinceFailure_.elapsed() < 1000 * backOffSeconds(failures_))
         return;
-    QNetworkRequest request(requestUrl(url_, filtered_));
+    QNetworkRequest request(requestUrl());
     request.setRawHeader("Accept", "text/plain; version=0.0.4");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);

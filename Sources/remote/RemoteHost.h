@@ -50,10 +50,6 @@ public:
 
     // The wait before asking again after this many failures in a row.
     static int backOffSeconds(int failures);
-    // What is asked of the machine: node_exporter's answer cut down to the
-    // collectors read (a third of the whole, and cheaper to read), unless
-    // the address has a query of its own or the exporter refused the filter.
-    static QUrl requestUrl(const QUrl& url, bool filtered);
     // How a finished request failed (Answering where it did not).
     static State failureOf(QNetworkReply::NetworkError error, int httpStatus, bool tooLarge,
                            bool late);
@@ -65,8 +61,12 @@ private:
     void answered(QNetworkReply* reply);
     void failed(State state);
     void setState(State state);
+    QUrl requestUrl() const;
 
     QUrl url_;
+    // Whether node_exporter's answer is asked for cut down to the collectors
+    // read: unless the address has a query of its own or the exporter refused
+    // the filter.
     bool filtered_;
     State state_ = State::Connecting;
     std::vector<RemoteGraphView*> views_;
