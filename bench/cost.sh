@@ -36,29 +36,16 @@ down \${downspeedgraph $iface 32,120}
 up   \${upspeedgraph $iface 32,120}
 ]]
 CONKY
-  hz=$(getconf CLK_TCK)
   measure() { # name command...
     local name=$1; shift
     "$@" >$work/$name.log 2>&1 &
     local pid=$!
     sleep 10
-    local t0 c0 s0 ms
-    t0=$(cpu_ticks $pid); c0=$(context_switches $pid); s0=$(date +%s%N)
-    if command -v perf >/dev/null && perf stat -e task-clock true >/dev/null 2>&1; then
-      # Exact CPU time of the program and its helper; /proc counts whole
-      # scheduler ticks, too coarse for programs this quiet.
-      ms=$(perf stat -x, -e task-clock -p "$(family $pid | paste -sd,)" -- sleep "$QUORVEL_COST_SECONDS" 2>&1 |
-           awk -F, "/task-clock/ {print \$1}")
-    else
-      sleep "$QUORVEL_COST_SECONDS"
-    fi
-    local t1 c1 s1
-    t1=$(cpu_ticks $pid); c1=$(context_switches $pid); s1=$(date +%s%N)
-    local secs; secs=$(awk -v a=$s0 -v b=$s1 "BEGIN {print (b - a) / 1e9}")
-    [ -n "${ms:-}" ] || ms=$(( (t1 - t0) * 1000 / hz ))
-    awk -v n=$name -v ms=$ms -v s=$secs -v c=$((c1 - c0)) \
+    local cpu switches
+    read -r cpu switches <<<"$(cost_over $pid "$QUORVEL_COST_SECONDS")"
+    awk -v n=$name -v cpu=$cpu -v sw=$switches \
         -v rss=$(memory_kb $pid Rss) -v pss=$(memory_kb $pid Pss) \
-        "BEGIN {printf \"%-8s cpu %7.1f ms/min  switches %6.1f /s  rss %6d kB  pss %6d kB\n\", n, ms * 60 / s, c / s, rss, pss}" |
+        "BEGIN {printf \"%-8s cpu %7.1f ms/min  switches %6.1f /s  rss %6d kB  pss %6d kB\n\", n, cpu, sw, rss, pss}" |
       tee -a $work/results
     kill $pid; wait $pid 2>/dev/null || true
   }

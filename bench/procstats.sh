@@ -37,6 +37,25 @@ memory_kb() { # pid Rss|Pss
   echo "$total"
 }
 
+# CPU time per minute and context switches per second of a process and its
+# children over SECONDS, printed as "MS_PER_MIN SWITCHES_PER_S": perf's
+# task-clock where perf can count (/proc counts whole scheduler ticks, too
+# coarse for programs this quiet), /proc's ticks elsewhere.
+cost_over() { # pid seconds
+  local t0 c0 s0 ms="" t1 c1 s1
+  t0=$(cpu_ticks "$1"); c0=$(context_switches "$1"); s0=$(date +%s%N)
+  if command -v perf >/dev/null && perf stat -e task-clock true >/dev/null 2>&1; then
+    ms=$(perf stat -x, -e task-clock -p "$(family "$1" | paste -sd,)" -- sleep "$2" 2>&1 |
+         awk -F, '/task-clock/ {print $1}')
+  else
+    sleep "$2"
+  fi
+  t1=$(cpu_ticks "$1"); c1=$(context_switches "$1"); s1=$(date +%s%N)
+  [ -n "$ms" ] || ms=$(( (t1 - t0) * 1000 / $(getconf CLK_TCK) ))
+  awk -v ms="$ms" -v c=$((c1 - c0)) -v s0="$s0" -v s1="$s1" \
+    'BEGIN {s = (s1 - s0) / 1e9; printf "%.1f %.2f\n", ms * 60 / s, c / s}'
+}
+
 open_fds() { ls "/proc/$1/fd" 2>/dev/null | wc -l; }
 threads() { ls "/proc/$1/task" 2>/dev/null | wc -l; }
 children() { pgrep -P "$1" | wc -l; }

@@ -4,9 +4,9 @@
 # with the exporter in "RemoteHosts" ("filtered": the collectors it reads),
 # and with an address that has a query of its own ("whole": the exporter's
 # whole answer, as before the filter), taken in turn, each for S seconds after
-# a 5 s warm-up, N rounds. Prints each run's CPU time per minute (perf's
-# task-clock of Quorvel, its threads and its helper) and context switches a
-# second, then each variant's median and its median cost above "alone".
+# a 5 s warm-up, N rounds. Prints each run's CPU time per minute and context
+# switches a second (procstats.sh's cost_over: Quorvel, its threads and its
+# helper), then each variant's median and its median cost above "alone".
 #   bench/remote_cost.sh [rounds] [seconds]      (build first: scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,14 +37,9 @@ exec scripts/with-x-desktop.sh bash -c '
     "${QUORVEL_BUILD_DIR:-build}/quorvel" >"$work/$1.log" 2>&1 &
     local pid=$!
     sleep 5
-    local c0 s0 ms c1 s1
-    c0=$(context_switches $pid); s0=$(date +%s%N)
-    ms=$(perf stat -x, -e task-clock -p "$(family $pid | paste -sd,)" -- sleep "$QUORVEL_COST_SECONDS" 2>&1 |
-         awk -F, "/task-clock/ {print \$1}")
-    c1=$(context_switches $pid); s1=$(date +%s%N)
-    awk -v v=$1 -v ms=$ms -v c=$((c1 - c0)) -v s0=$s0 -v s1=$s1 \
-      "BEGIN {s = (s1 - s0) / 1e9; printf \"%-8s cpu %7.1f ms/min  switches %6.2f /s\n\", v, ms * 60 / s, c / s}" |
-      tee -a "$work/results"
+    local cpu switches
+    read -r cpu switches <<<"$(cost_over $pid "$QUORVEL_COST_SECONDS")"
+    printf "%-8s cpu %7.1f ms/min  switches %6.2f /s\n" $1 "$cpu" "$switches" | tee -a "$work/results"
     kill $pid; wait $pid 2>/dev/null || true
   }
   for _ in $(seq "$QUORVEL_COST_ROUNDS"); do
