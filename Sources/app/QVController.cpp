@@ -110,13 +110,15 @@ void QVController::applicationDidFinishLaunching() {
     releaseCodeLater();
 }
 
-// A few seconds after start and after the preferences close, once their code
-// has run, its pages go back to the system; steady state keeps only its own.
+// Two seconds after start (the window is up and painted by then) and after the
+// preferences close, once their code has run, its pages go back to the system;
+// steady state keeps only its own. The pages the steady state uses come back
+// at the next ticks, a one-time cost best paid early.
 void QVController::releaseCodeLater() {
     if (!codeRelease_) {
         codeRelease_ = new QTimer(this);
         codeRelease_->setSingleShot(true);
-        codeRelease_->setInterval(5000);
+        codeRelease_->setInterval(2000);
         connect(codeRelease_, &QTimer::timeout, this, [] { WorkingSet::releaseUnusedCode(); });
     }
     codeRelease_->start();

@@ -77,7 +77,7 @@ void HoverWatch::lookAtRestingPointer() {
     if (restingLook_.isValid() && restingLook_.elapsed() < 500)
         return;
     restingLook_.start();
-    // Asked without waiting: the answer comes while the graphs are painted.
+    // Asked without waiting: the answer may come at the next look.
     pointer_->askDevicePosition([this](QPoint position) {
         if (position != lastPointer_ && watching_ && !sampling_->isActive()) {
             startSampling();

@@ -1,5 +1,7 @@
 #include "windowsystem/x11/X11PointerPosition.h"
 
+#include "windowsystem/x11/X11Connection.h"
+
 #include <QGuiApplication>
 #include <QSocketNotifier>
 
@@ -24,6 +26,7 @@ X11PointerPosition::X11PointerPosition(QObject* parent) : PointerPosition(parent
     for (int i = 0; i < screen && it.rem; ++i)
         xcb_screen_next(&it);
     root_ = it.data->root;
+    questionConnection_ = qtX11Connection();
 
     // Raw motion events need XInput 2.0.
     const xcb_query_extension_reply_t* extension =
@@ -42,6 +45,8 @@ X11PointerPosition::X11PointerPosition(QObject* parent) : PointerPosition(parent
 }
 
 X11PointerPosition::~X11PointerPosition() {
+    // A question in flight is left to Qt's connection, which may already be
+    // gone; its reply goes with it.
     if (connection_)
         xcb_disconnect(connection_);
 }
@@ -58,8 +63,7 @@ QPoint X11PointerPosition::devicePosition() {
     // A question still in flight is dropped: whoever asked this one now has a
     // newer answer. (Answering it from here would run the asker inside the
     // caller's own pointer test.)
-    if (std::exchange(asker_, {}))
-        xcb_discard_reply(connection_, questionSequence_);
+    dropQuestion();
     // Events that arrived with the reply are waiting in xcb's queue, where the
     // socket notifier would not see them.
     if (armed_)
@@ -68,34 +72,39 @@ QPoint X11PointerPosition::devicePosition() {
 }
 
 void X11PointerPosition::askDevicePosition(std::function<void(QPoint)> answer) {
-    // Without the socket notifier nobody would read the reply.
-    if (!notifier_ || xcb_connection_has_error(connection_))
+    if (!connection_ || !questionConnection_ || xcb_connection_has_error(questionConnection_))
         return PointerPosition::askDevicePosition(std::move(answer));
-    const bool inFlight = bool(asker_);
+    // A server too busy to have answered in a whole interval: the question
+    // already sent answers the new asker.
+    const bool unanswered = asker_ && !answerQuestion();
     asker_ = std::move(answer);
-    if (inFlight)
-        return; // the question already sent answers the new asker
-    questionSequence_ = xcb_query_pointer(connection_, root_).sequence;
-    xcb_flush(connection_);
+    if (unanswered)
+        return;
+    questionSequence_ = xcb_query_pointer(questionConnection_, root_).sequence;
+    xcb_flush(questionConnection_);
 }
 
-void X11PointerPosition::answerQuestion() {
-    if (!asker_)
-        return;
+bool X11PointerPosition::answerQuestion() {
     void* reply = nullptr;
     xcb_generic_error_t* error = nullptr;
-    if (!xcb_poll_for_reply(connection_, questionSequence_, &reply, &error))
-        return; // not here yet
+    if (!xcb_poll_for_reply(questionConnection_, questionSequence_, &reply, &error))
+        return false;
     auto asker = std::exchange(asker_, {});
     std::free(error);
     if (!reply) {
         asker(qtDevicePosition());
-        return;
+        return true;
     }
     const auto* pointer = static_cast<xcb_query_pointer_reply_t*>(reply);
     const QPoint device(pointer->root_x, pointer->root_y);
     std::free(reply);
     asker(device);
+    return true;
+}
+
+void X11PointerPosition::dropQuestion() {
+    if (std::exchange(asker_, {}))
+        xcb_discard_reply(questionConnection_, questionSequence_);
 }
 
 void X11PointerPosition::selectRawMotion(bool on) {
@@ -129,7 +138,6 @@ void X11PointerPosition::readEvents() {
         }
         std::free(event);
     }
-    answerQuestion();
     if (movedNow && armed_) {
         // One notice is all the caller needs; a moving pointer would otherwise
         // send hundreds of these a second.

@@ -9,7 +9,8 @@ struct xcb_connection_t;
 //
 // On X11 it talks to the server over a connection of its own: a round trip
 // there wakes only the asking thread, where one on Qt's connection also wakes
-// Qt's event-reader thread. armMotionNotice() asks the server (XInput 2 raw
+// Qt's event-reader thread. askDevicePosition() is the exception (below).
+// armMotionNotice() asks the server (XInput 2 raw
 // motion on the root window) for one notice of the next pointer movement, so a
 // caller can stop sampling the position while the pointer rests. Elsewhere it
 // uses QCursor::pos() and cannot give notice.
@@ -20,9 +21,13 @@ public:
     ~X11PointerPosition() override;
 
     QPoint devicePosition() override;
-    // Sends the question and answers when the server's reply is read, so that
-    // Quorvel goes on painting instead of sleeping until the reply comes. A
-    // devicePosition() call meanwhile drops the question unanswered.
+    // Answers the question the previous call sent, then sends this one, for
+    // callers that ask once a sampling interval: the answer waits a whole
+    // interval instead of waking the program again a moment after it went to
+    // sleep (the server answers after it has drawn what was just painted).
+    // The question goes over Qt's connection, whose reader thread takes the
+    // reply in without waking this thread, where this connection's notifier
+    // would. A devicePosition() call meanwhile drops the question unanswered.
     void askDevicePosition(std::function<void(QPoint)> answer) override;
     bool canNoticeMotion() const override { return xinputOpcode_ != 0; }
     void armMotionNotice() override;
@@ -30,15 +35,19 @@ public:
 private:
     void selectRawMotion(bool on);
     void readEvents();
-    // Gives a waiting asker the server's reply once it has arrived.
-    void answerQuestion();
+    // Gives the waiting asker the reply to its question; false while it has not
+    // arrived.
+    bool answerQuestion();
+    void dropQuestion();
 
     xcb_connection_t* connection_ = nullptr;
     unsigned root_ = 0;
     quint8 xinputOpcode_ = 0;
     bool armed_ = false;
     QSocketNotifier* notifier_ = nullptr;
-    // The question in flight: its request's sequence number and its asker.
+    // The question in flight, on Qt's connection: its request's sequence
+    // number and its asker.
+    xcb_connection_t* questionConnection_ = nullptr;
     unsigned questionSequence_ = 0;
     std::function<void(QPoint)> asker_;
 };
