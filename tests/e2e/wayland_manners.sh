@@ -4,7 +4,7 @@
 #   layer surface in its corner at its size; clicks reach the native window
 #   beneath; the pointer coming onto it hides it and it is back a while later;
 #   a listed native application in front hides it, and so does a full-screen
-#   one on its output, not one on another; it is on every workspace.
+#   one on its output, not one on another.
 # - Where it has not (Mutter): Quorvel runs through Xwayland, is on every
 #   workspace and never active, and a pointer that leaves it for a native
 #   window never leaves it hidden for good.
@@ -235,18 +235,7 @@ if [ -n "$layer_shell" ]; then
 fi
 
 if [ "$QUORVEL_COMPOSITOR" = kwin ]; then
-  # On a second virtual desktop (reached over KWin's D-Bus): the native window
-  # stays on the first, the stat window is there too.
   kwin_call() { dbus-send --session --print-reply --dest=org.kde.KWin "$@" >/dev/null; }
-  kwin_call /VirtualDesktopManager org.kde.KWin.VirtualDesktopManager.createDesktop uint32:1 string:Two
-  kwin_call /KWin org.kde.KWin.setCurrentDesktop int32:2
-  sleep 0.5
-  mean=$(mean_brightness $((screen_w - width)) 0 "$width" "$(px 12)")
-  screenshot "wayland-kwin-desktop2"
-  [ "$mean" -gt 20 ] ||
-    fail "kwin: not on the second virtual desktop (mean brightness $mean)"
-  [ "$(brightness 300 400)" -lt 100 ] || fail "kwin: the desktop did not change"
-  kwin_call /KWin org.kde.KWin.setCurrentDesktop int32:1
 
   # A full-screen window in front on the second output leaves it be; on its
   # own output it hides it. (A KWin script moves the native window. At a

@@ -174,39 +174,6 @@ TEST(RegularFile, AFullDiskAReadOnlyFolderAndASizeLimitLeaveTheOldFile) {
     EXPECT_EQ(folderEntries(dir.path()), QStringList{"Quorvel.conf"});
 }
 
-TEST(UserDefaults, AFailedSaveIsReportedAndTheChangeIsSavedWithTheNextSave) {
-    inSmallFileSystem([](const QString& folder) {
-        const QString path = folder + "/Quorvel.conf";
-        writeFileBytes(path, oldText);
-        UserDefaults defaults(path);
-        SettingsKeys::registerDefaultDefaults(defaults);
-        fillUp(folder);
-
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(defaults.setObject(QStringList(2000, "some-application.desktop"),
-                                        SettingsKeys::AutoHideApplications));
-        const std::string log = testing::internal::GetCapturedStderr();
-        EXPECT_NE(log.find("No space left on device"), std::string::npos) << log;
-        EXPECT_EQ(readFileBytes(path), oldText);
-        EXPECT_FALSE(defaults.saveProblem().isEmpty());
-        EXPECT_EQ(defaults.stringArrayForKey(SettingsKeys::AutoHideApplications).size(), 2000)
-            << "the value holds for the session";
-
-        // A change made by hand meanwhile is read, and the unsaved one stays.
-        QFile::remove(folder + "/filler");
-        writeFileBytes(path, "[General]\nNetScale=5\n");
-        defaults.reloadNow();
-        EXPECT_EQ(defaults.stringArrayForKey(SettingsKeys::AutoHideApplications).size(), 2000);
-        EXPECT_TRUE(defaults.setObject(false, SettingsKeys::AutoHide));
-        EXPECT_TRUE(defaults.saveProblem().isEmpty());
-        UserDefaults reread(path);
-        SettingsKeys::registerDefaultDefaults(reread);
-        EXPECT_EQ(reread.integerForKey(SettingsKeys::NetScale), 5);
-        EXPECT_FALSE(reread.boolForKey(SettingsKeys::AutoHide));
-        EXPECT_EQ(reread.stringArrayForKey(SettingsKeys::AutoHideApplications).size(), 2000);
-    });
-}
-
 TEST(UserDefaults, AnUnreadableFileStaysInPlaceWhenTheSaveFails) {
     const QByteArray garbage("\x00\x01 not text", 11);
     inSmallFileSystem([&](const QString& folder) {

@@ -264,15 +264,20 @@ TEST(UserDefaults, AFailedSaveSaysSoKeepsTheValueAndIsRetried) {
     EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(readFileBytes(dir.path() + "/Quorvel"), "not a directory");
 
+    // A file made by hand meanwhile is read, and the unsaved value stays.
     ASSERT_TRUE(QFile::remove(dir.path() + "/Quorvel"));
     ASSERT_TRUE(QDir().mkdir(dir.path() + "/Quorvel"));
+    writeFileBytes(dir.path() + "/Quorvel/Quorvel.conf", "[General]\nNetInterval=5\n");
+    stderrOf([&] { d.reloadNow(); });
+    EXPECT_EQ(d.integerForKey(NetScale), 3);
     d.setSaveRetryInterval(50);
     const std::string retried = stderrOf([&] {
         EXPECT_TRUE(QTest::qWaitFor([&] { return d.saveProblem().isEmpty(); }, 3000))
             << d.saveProblem();
     });
     EXPECT_NE(retried.find("saved to"), std::string::npos) << retried;
-    EXPECT_TRUE(readFileBytes(dir.path() + "/Quorvel/Quorvel.conf").contains("NetScale=3\n"));
+    const QByteArray saved = readFileBytes(dir.path() + "/Quorvel/Quorvel.conf");
+    EXPECT_TRUE(saved.contains("NetScale=3\n") && saved.contains("NetInterval=5\n")) << saved;
 }
 
 TEST(UserDefaults, GarbageWrittenWhileRunningKeepsTheLastGoodValues) {
