@@ -13,28 +13,9 @@
 #include "statwindow/FloatingWindow.h"
 #include "windowsystem/ActiveApplication.h"
 
+#include <QCoreApplication>
+
 #include <gtest/gtest.h>
-
-// Quorvel's objects as the program assembles them, launched, on the offscreen
-// platform, with settings in a temporary file.
-class ControllerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        NetGraphView::setHelperPath(QStringLiteral(QUORVEL_BINARY_DIR "/quorvel-netstat"));
-        ui = MainInterface::load(settings.defaults(), nullptr);
-        ASSERT_TRUE(ui);
-    }
-    void TearDown() override {
-        ui.reset();
-        NetGraphView::setHelperPath({});
-    }
-    void launch() { ui->controller().applicationDidFinishLaunching(); }
-    QVController& controller() { return ui->controller(); }
-    UserDefaults& defaults() { return settings.defaults(); }
-
-    TestSettings settings;
-    std::unique_ptr<MainInterface> ui;
-};
 
 // An active application the test sets, reporting its changes as X11 does. A
 // window can also be given by what X11 tells of it; it is then matched to its
@@ -53,4 +34,35 @@ public:
     QString active;
     bool fullScreen = false;
     DesktopEntries entries;
+};
+
+// Quorvel's objects as the program assembles them, launched, on the offscreen
+// platform, with settings in a temporary file and an active application the
+// test sets.
+class ControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        NetGraphView::setHelperPath(QStringLiteral(QUORVEL_BINARY_DIR "/quorvel-netstat"));
+        ui = MainInterface::load(settings.defaults(), nullptr);
+        ASSERT_TRUE(ui);
+        ui->controller().activeApplication = &front;
+    }
+    void TearDown() override {
+        ui.reset();
+        NetGraphView::setHelperPath({});
+    }
+    void launch() { ui->controller().applicationDidFinishLaunching(); }
+    QVController& controller() { return ui->controller(); }
+    UserDefaults& defaults() { return settings.defaults(); }
+
+    // Whether the stat window is out of sight once the changes reported are
+    // decided on.
+    bool hiddenNow() {
+        QCoreApplication::processEvents();
+        return controller().isHidden();
+    }
+
+    TestSettings settings;
+    FakeActiveApplication front;
+    std::unique_ptr<MainInterface> ui;
 };

@@ -1,12 +1,8 @@
 #include "app/QVController.h"
 
 #include "app/ApplicationInfo.h"
-#include "graphs/CPUGraphView.h"
-#include "graphs/DiskGraphView.h"
+#include "app/StatWindowGraphs.h"
 #include "graphs/GraphView.h"
-#include "graphs/MemGraphView.h"
-#include "graphs/NetGraphView.h"
-#include "graphs/RemoteGraphView.h"
 #include "graphs/TempGraphView.h"
 #include "preferences/ColorWell.h"
 #include "preferences/PrefWindow.h"
@@ -20,7 +16,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 #include "statwindow/FloatingWindow.h"
-#include "statwindow/HoverWatch.h"
+#include "statwindow/StatWindowHiding.h"
 #include "statwindow/StatWindowLayout.h"
 #include "windowsystem/ActiveApplication.h"
 #include "windowsystem/WindowSystem.h"
@@ -38,28 +34,13 @@
 #include <QTableView>
 #include <QTimer>
 
-namespace {
-
-// Takes a graph out of the stat window and deletes it; taking the network
-// graph out stops its helper.
-template <typename View> void takeOutGraph(View*& view) {
-    view->removeFromSuperview();
-    delete std::exchange(view, nullptr);
-}
-
-} // namespace
-
 QVController::QVController(UserDefaults& defaults, QObject* parent)
-    : QObject(parent), defaults_(defaults) {}
+    : QObject(parent), defaults_(defaults), graphs_(std::make_unique<StatWindowGraphs>(defaults)) {}
 
+// The graphs belong to the stat window's widget tree only while they are in it;
+// the controller owns them (through graphs_).
 QVController::~QVController() {
     GraphView::setSampleTickHandler({});
-    // The graphs belong to the stat window's widget tree only while they are in
-    // it; the controller owns them.
-    applicationWillTerminate();
-    for (CPUGraphView* view : std::as_const(cpuViews_))
-        view->removeFromSuperview();
-    qDeleteAll(cpuViews_);
     delete statusItem_;
 }
 
@@ -96,15 +77,9 @@ void QVController::applicationDidFinishLaunching() {
             &QVController::applicationDidChangeScreenParameters, Qt::QueuedConnection);
     watchPrimaryScreen();
 
-    hover_ = new HoverWatch(*statWindow, this);
-    connect(hover_, &HoverWatch::mayHaveChanged, this, &QVController::_pollTimerHandler);
-    if (activeApplication) {
-        // Reported from inside X event handling; decided once that is done.
-        activeApplication->setChangeHandler([this] {
-            QMetaObject::invokeMethod(this, &QVController::_pollTimerHandler, Qt::QueuedConnection);
-        });
-    }
-    GraphView::setSampleTickHandler([this] { hover_->lookAtRestingPointer(); });
+    hiding_ = new StatWindowHiding(defaults_, *statWindow, activeApplication, this);
+    connect(hiding_, &StatWindowHiding::mayHaveChanged, this, &QVController::_pollTimerHandler);
+    GraphView::setSampleTickHandler([this] { hiding_->lookAtRestingPointer(); });
     launched_ = true;
     updatePolling();
     releaseCodeLater();
@@ -129,9 +104,9 @@ void QVController::releaseCodeLater() {
 // auto-hide list, the window's place) reports its changes, and the decision is
 // made again then.
 void QVController::updatePolling() {
-    if (!hover_)
+    if (!hiding_)
         return;
-    hover_->setWatching(defaults_.boolForKey(SettingsKeys::AutoHide));
+    hiding_->followAutoHide();
     _pollTimerHandler();
 }
 
@@ -159,17 +134,28 @@ void QVController::watchPrimaryScreen() {
             &QVController::applicationDidChangeScreenParameters);
 }
 
+NetGraphView* QVController::netView() const {
+    return graphs_->netView();
+}
+MemGraphView* QVController::memView() const {
+    return graphs_->memView();
+}
+DiskGraphView* QVController::diskView() const {
+    return graphs_->diskView();
+}
+TempGraphView* QVController::tempView() const {
+    return graphs_->tempView();
+}
+const std::vector<std::unique_ptr<RemoteHost>>& QVController::remoteHosts() const {
+    return graphs_->remoteHosts();
+}
+const QList<CPUGraphView*>& QVController::cpuViews() const {
+    return graphs_->cpuViews();
+}
+
+// No helper outlives the program.
 void QVController::applicationWillTerminate() {
-    // No helper outlives the program.
-    if (netView_)
-        takeOutGraph(netView_);
-    if (memView_)
-        takeOutGraph(memView_);
-    if (diskView_)
-        takeOutGraph(diskView_);
-    if (tempView_)
-        takeOutGraph(tempView_);
-    remoteHosts_.clear();
+    graphs_->takeOutAll();
 }
 
 bool QVController::applicationShouldHandleReopen() {
@@ -216,74 +202,13 @@ bool QVController::windowShouldClose() {
     return true;
 }
 
-namespace {
-
-// A graph of its own kind, next in the window while it is shown (made when it
-// first is), taken out and deleted while it is not.
-template <typename View>
-void placeGraph(bool shown, View*& view, QWidget* contentView, QList<GraphView*>& shownViews) {
-    if (shown) {
-        if (!view) {
-            view = new View(StatWindowLayout::_graphRect(0, 1).toRect());
-            view->addToContentView(contentView);
-        }
-        shownViews << view;
-    } else if (view) {
-        takeOutGraph(view);
-    }
-}
-
-} // namespace
-
 void QVController::_setupStatWindow() {
-    QWidget* contentView = statWindow->contentView();
-    QList<GraphView*> shownViews;
-
-    placeGraph(defaults_.boolForKey(SettingsKeys::ShowNetGraph), netView_, contentView, shownViews);
-    placeGraph(defaults_.boolForKey(SettingsKeys::ShowMemGraph), memView_, contentView, shownViews);
-    placeGraph(defaults_.boolForKey(SettingsKeys::ShowDiskGraph), diskView_, contentView,
-               shownViews);
-    // A machine without a temperature sensor (many virtual ones) has no
-    // temperature graph, whatever the setting says; the preferences say why.
-    placeGraph(defaults_.boolForKey(SettingsKeys::ShowTempGraph) &&
-                   (tempView_ || !TempGraphView::sensors().empty()),
-               tempView_, contentView, shownViews);
-    const QList<GraphView*> remoteViews = placeRemoteHosts(contentView);
-
     QScreen* screen = statWindowScreen();
     // The work area is the screen less the panels the desktop keeps clear
     // (_NET_WORKAREA on X11). Without a screen the graphs wait in one row.
     const QRectF workArea = screen ? QRectF(screen->availableGeometry()) : QRectF(0, 0, 1e6, 1e6);
-    const bool showCPU = defaults_.boolForKey(SettingsKeys::ShowCPUGraph);
-    // The processor count is taken as fixed while the graphs are shown.
-    if (showCPU && !hasCPUViews_)
-        processorsShown_ = CPUGraphView::getCPUCount();
-    const StatWindowLayout::GraphGrid grid = StatWindowLayout::graphGrid(
-        workArea, int(shownViews.size() + remoteViews.size()), showCPU ? processorsShown_ : 0);
-    const bool regrouped = hasCPUViews_ && !cpuViews_.isEmpty() &&
-                           cpuViews_.front()->cpuCount() != grid.processorsPerGraph;
-    if (hasCPUViews_ && (!showCPU || regrouped)) {
-        for (CPUGraphView* view : std::as_const(cpuViews_))
-            view->removeFromSuperview();
-        qDeleteAll(std::exchange(cpuViews_, {}));
-        hasCPUViews_ = false;
-    }
-    if (showCPU && !hasCPUViews_) {
-        hasCPUViews_ = true;
-        for (int graph = 0; graph < grid.cpuGraphs; ++graph) {
-            auto* view = new CPUGraphView(
-                StatWindowLayout::_graphRect(0, 1).toRect(), graph * grid.processorsPerGraph,
-                std::min(grid.processorsPerGraph,
-                         processorsShown_ - graph * grid.processorsPerGraph));
-            view->addToContentView(contentView);
-            cpuViews_.append(view);
-        }
-    }
-    for (CPUGraphView* view : std::as_const(cpuViews_))
-        shownViews << view;
-    shownViews << remoteViews;
-    for (int slot = 0; slot < shownViews.size(); ++slot)
-        shownViews[slot]->setGeometry(StatWindowLayout::_graphRect(slot, grid.columns).toRect());
+    const StatWindowGraphs::Arrangement shown =
+        graphs_->arrange(statWindow->contentView(), workArea);
 
     if (!screen)
         return;
@@ -291,7 +216,7 @@ void QVController::_setupStatWindow() {
         watchPrimaryScreen(); // the chosen screen came, went or was chosen
     statWindow->setScreenName(screen->name());
     const QRectF frame =
-        StatWindowLayout::statWindowFrame(workArea, int(shownViews.size()), grid.columns,
+        StatWindowLayout::statWindowFrame(workArea, shown.graphs, shown.columns,
                                           defaults_.integerForKey(SettingsKeys::WindowPosition));
 
     if (frame.isNull()) {
@@ -302,7 +227,8 @@ void QVController::_setupStatWindow() {
     }
     statWindow->setFrame(frame.toRect());
     // Drawn at the pixel ratio of the screen the window is on.
-    for (GraphView* view : contentView->findChildren<GraphView*>(Qt::FindDirectChildrenOnly))
+    for (GraphView* view :
+         statWindow->contentView()->findChildren<GraphView*>(Qt::FindDirectChildrenOnly))
         view->setScreenRatio(screen->devicePixelRatio());
     if (statWindowEmpty_) {
         statWindowEmpty_ = false;
@@ -311,52 +237,8 @@ void QVController::_setupStatWindow() {
     }
 }
 
-// The machines "RemoteHosts" names, each a group of graphs after the local
-// ones; a machine that stays in the list keeps its group and its history.
-QList<GraphView*> QVController::placeRemoteHosts(QWidget* contentView) {
-    QList<QUrl> wanted;
-    for (const QString& entry : defaults_.stringArrayForKey(SettingsKeys::RemoteHosts)) {
-        const QUrl url(entry);
-        if (!wanted.contains(url))
-            wanted << url;
-    }
-    if (wanted.size() > maxRemoteHosts) {
-        systemLog(QStringLiteral("\"RemoteHosts\" names %1 machines; the first %2 are shown.")
-                      .arg(wanted.size())
-                      .arg(maxRemoteHosts));
-        wanted.resize(maxRemoteHosts);
-    }
-    std::vector<std::unique_ptr<RemoteHost>> kept;
-    for (const QUrl& url : std::as_const(wanted)) {
-        auto found = std::find_if(remoteHosts_.begin(), remoteHosts_.end(),
-                                  [&url](const auto& host) { return host && host->url() == url; });
-        kept.push_back(found != remoteHosts_.end() ? std::move(*found)
-                                                   : std::make_unique<RemoteHost>(url));
-    }
-    remoteHosts_ = std::move(kept); // the machines no longer named go with their graphs
-    QList<GraphView*> views;
-    for (const auto& host : remoteHosts_) {
-        for (RemoteGraphView* view : host->views()) {
-            if (view->parentWidget() != contentView)
-                view->addToContentView(contentView);
-            views << view;
-        }
-    }
-    return views;
-}
-
 void QVController::_pollTimerHandler() {
-    const bool autoHide = defaults_.boolForKey(SettingsKeys::AutoHide);
-    const bool pointerInWindow = autoHide && hover_ && hover_->pointerInWindow();
-    const QString appName = activeApplication ? activeApplication->activeDesktopEntry() : QString();
-    // Out of the way of a full-screen window in front on the stat window's
-    // screen, as of a listed application.
-    const bool underFullScreen =
-        activeApplication && defaults_.boolForKey(SettingsKeys::HideUnderFullScreen) &&
-        activeApplication->activeIsFullScreenOn(statWindow->deviceScreen());
-    const bool shouldHide =
-        shouldHideStatWindow(autoHide, pointerInWindow, appName, autoHideAppArray_) ||
-        underFullScreen;
+    const bool shouldHide = hiding_ && hiding_->shouldHide(autoHideAppArray_);
     if (shouldHide == isHidden_)
         return;
     isHidden_ = shouldHide;

@@ -22,7 +22,6 @@ class CPUGraphView;
 class DefaultsController;
 class DesktopEntries;
 class FloatingWindow;
-class HoverWatch;
 class DiskGraphView;
 class GraphView;
 class MemGraphView;
@@ -36,13 +35,15 @@ class QTableView;
 class QTimer;
 class QWidget;
 class SingleCopy;
+class StatWindowGraphs;
+class StatWindowHiding;
 class UserDefaults;
 
 // Ties Quorvel together: keeps it to one copy, registers the default settings,
-// assembles the stat window from the graphs the settings ask for and places it
-// in its corner, fades it away while the pointer rests on it or a listed
-// application is in front, owns the tray icon, and runs the preferences and the
-// auto-hide list.
+// places the stat window in its corner around the graphs the settings ask for
+// (StatWindowGraphs makes and lays them out), fades it away when
+// StatWindowHiding says so, owns the tray icon, and runs the preferences and
+// the auto-hide list.
 class QVController : public QObject, public PrefWindowDelegate {
     Q_OBJECT
 public:
@@ -100,15 +101,13 @@ public:
     // State, for the tests and the assembly.
     const QStringList& autoHideAppArray() const { return autoHideAppArray_; }
     bool isHidden() const { return isHidden_; }
-    NetGraphView* netView() const { return netView_; }
-    MemGraphView* memView() const { return memView_; }
-    DiskGraphView* diskView() const { return diskView_; }
-    TempGraphView* tempView() const { return tempView_; }
-    // At most this many other machines are shown (each is four graphs).
-    static constexpr int maxRemoteHosts = 8;
-    const std::vector<std::unique_ptr<RemoteHost>>& remoteHosts() const { return remoteHosts_; }
-    const QList<CPUGraphView*>& cpuViews() const { return cpuViews_; }
-    bool hasCPUViews() const { return hasCPUViews_; }
+    const StatWindowGraphs& graphs() const { return *graphs_; }
+    NetGraphView* netView() const;
+    MemGraphView* memView() const;
+    DiskGraphView* diskView() const;
+    TempGraphView* tempView() const;
+    const std::vector<std::unique_ptr<RemoteHost>>& remoteHosts() const;
+    const QList<CPUGraphView*>& cpuViews() const;
     QMessageBox* removeAlert() const { return removeAlert_; }
     QFileDialog* openPanel() const { return openPanel_; }
     QMessageBox* aboutPanel() const { return aboutPanel_; }
@@ -123,8 +122,6 @@ signals:
     void autoHideListChanged();
 
 private:
-    // The other machines' graphs, in the window and in their order.
-    QList<GraphView*> placeRemoteHosts(QWidget* contentView);
     QScreen* statWindowScreen() const;
     // Follows the geometry of the stat window's screen.
     void watchPrimaryScreen();
@@ -136,15 +133,8 @@ private:
     UserDefaults& defaults_;
     QSystemTrayIcon* statusItem_ = nullptr;
     QTimer* codeRelease_ = nullptr;
-    HoverWatch* hover_ = nullptr;
-    QList<CPUGraphView*> cpuViews_;
-    bool hasCPUViews_ = false;
-    int processorsShown_ = 0;
-    NetGraphView* netView_ = nullptr;
-    MemGraphView* memView_ = nullptr;
-    DiskGraphView* diskView_ = nullptr;
-    TempGraphView* tempView_ = nullptr;
-    std::vector<std::unique_ptr<RemoteHost>> remoteHosts_;
+    std::unique_ptr<StatWindowGraphs> graphs_;
+    StatWindowHiding* hiding_ = nullptr;
     QStringList autoHideAppArray_;
     bool isHidden_ = false;
     bool statWindowEmpty_ = false;

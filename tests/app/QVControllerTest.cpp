@@ -151,8 +151,6 @@ TEST_F(ControllerTest, ThePreferencesBringTheTrayIconForTheirTime) {
 }
 
 TEST_F(ControllerTest, ListedApplicationInFrontHidesTheWindowWithoutPolling) {
-    FakeActiveApplication front;
-    controller().activeApplication = &front;
     defaults().setObject(false, SettingsKeys::AutoHide);
     controller()._didEndOpenSheet({"/usr/share/applications/listed.desktop"},
                                   QVController::okButton);
@@ -178,7 +176,6 @@ TEST_F(ControllerTest, ListedApplicationInFrontHidesTheWindowWithoutPolling) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return controller().isHidden(); }, 1000));
     defaults().setObject(false, SettingsKeys::HideUnderFullScreen);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller().isHidden(); }, 1000));
-    controller().activeApplication = nullptr;
 }
 
 int openDescriptors() {

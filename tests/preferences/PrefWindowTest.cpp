@@ -46,10 +46,6 @@ protected:
         controller().removeAutoHideApp();
         return controller().removeAlert();
     }
-    void followActiveApplication(FakeActiveApplication& front) {
-        controller().activeApplication = &front;
-        front.setChangeHandler([this] { controller()._pollTimerHandler(); });
-    }
 };
 
 TEST_F(PreferencesTest, EditsWaitForApplyWhichWritesOnceAndRevertDropsOnlyPendingOnes) {
@@ -259,19 +255,16 @@ TEST_F(PreferencesTest, ANumberFieldTakesWhatIsTyped) {
 }
 
 TEST_F(PreferencesTest, AListEditedByHandReachesTheTableAndTheHidingAndSurvivesAnAdd) {
-    FakeActiveApplication front;
-    followActiveApplication(front);
     writeFileBytes(settings.filePath(),
                    "[General]\nAutoHideApplications=a.desktop;kde/typo.desktop;b.desktop;\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui->autoHideModel().rowCount() == 2; }, 2000));
     front.activate("b.desktop");
-    EXPECT_TRUE(controller().isHidden());
+    EXPECT_TRUE(hiddenNow());
     choose({"/usr/share/applications/c.desktop"});
     EXPECT_TRUE(
         readFileBytes(settings.filePath())
             .contains("AutoHideApplications=a.desktop;kde/typo.desktop;b.desktop;c.desktop;\n"));
     EXPECT_EQ(ui->autoHideModel().rowCount(), 3);
-    controller().activeApplication = nullptr;
 }
 
 // A desktop file with its name and a red icon of its own, in dir.
@@ -288,8 +281,6 @@ QString writeDesktopFile(const QString& dir, const QString& fileName, const QStr
 }
 
 TEST_F(PreferencesTest, ChosenDesktopFilesAreKnownByTheirIdsOrPathsAndHideTheirWindows) {
-    FakeActiveApplication front;
-    followActiveApplication(front);
     defaults().setObject(false, SettingsKeys::AutoHide);
     const QString applications = qEnvironmentVariable("XDG_DATA_HOME") + "/applications";
     QTemporaryDir elsewhere;
@@ -309,11 +300,10 @@ TEST_F(PreferencesTest, ChosenDesktopFilesAreKnownByTheirIdsOrPathsAndHideTheirW
          {std::pair{foo, QString("kde-foo.desktop")}, {bar, outside}}) {
         front.activateWindow(window);
         EXPECT_EQ(front.active, entry);
-        EXPECT_TRUE(controller().isHidden());
+        EXPECT_TRUE(hiddenNow());
     }
     front.activate("other.desktop");
-    EXPECT_FALSE(controller().isHidden());
-    controller().activeApplication = nullptr;
+    EXPECT_FALSE(hiddenNow());
 }
 
 // Without a sensor the temperature graph is not offered and the window says
