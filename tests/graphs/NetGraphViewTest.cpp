@@ -72,20 +72,6 @@ TEST_F(NetGraphTest, RatesDependOnTheInterval) {
     view._stopNetstat();
 }
 
-TEST_F(NetGraphTest, HistoryHolds62AndScrollsAndZeroDrawsNothing) {
-    NetGraphView view(QRect(0, 0, 64, 64));
-    view._readFromNetstat(line(999999, 0)); // the first, distinct sample
-    for (int i = 1; i < 62; ++i)
-        view._readFromNetstat(line(0, 0));
-    EXPECT_EQ(view.inBpsArray().size(), 62u);
-    EXPECT_EQ(pixelUp(view.graphImage(), 1, 30), QColor(Qt::red));
-    view._readFromNetstat(line(0, 0));
-    EXPECT_EQ(view.inBpsArray().size(), 62u);
-    EXPECT_EQ(view.outBpsArray().size(), 62u);
-    for (int yUp = 0; yUp < 52; ++yUp)
-        ASSERT_TRUE(isClear(view.graphImage(), 1, yUp)) << "the first sample scrolled out, " << yUp;
-}
-
 TEST_F(NetGraphTest, HeadingsAndTextGiveNoSampleEmptyChunkEndsReading) {
     NetGraphView view(QRect(0, 0, 64, 64));
     view._readFromNetstat("            input        (Total)           output\n");
