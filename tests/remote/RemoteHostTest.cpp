@@ -262,6 +262,10 @@ TEST_F(RemoteHostTest, BacksOffWhileFailingAndGreysStaleData) {
     const int healedAt = server.requests;
     tickFor(failing, 1000);
     EXPECT_GE(server.requests - healedAt, 5) << "back at the usual pace";
+    server.healed = false;
+    const int failedAgainAt = server.requests;
+    tickFor(failing, 1600);
+    EXPECT_EQ(server.requests - failedAgainAt, 2) << "a new failure waits the first step again";
 
     RemoteHost stalling(server.url("/metrics"));
     stalling.fetch();

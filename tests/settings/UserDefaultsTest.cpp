@@ -236,17 +236,23 @@ TEST(UserDefaults, HandEditIsPickedUpAsAChange) {
 }
 
 TEST(UserDefaults, AFileOfGarbageIsReportedInAFewLines) {
-    QByteArray garbage = "[General]\nNetScale=3\n";
-    for (int i = 0; i < 10000; ++i)
-        garbage += "garbage line " + QByteArray::number(i) + "\n";
-    std::unique_ptr<TestSettings> settings;
-    const std::string log = stderrOf([&] {
-        settings = std::make_unique<TestSettings>(garbage);
-        settings->defaults().reloadNow();
-    });
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << log.substr(0, 2000);
-    EXPECT_NE(log.find("9995 more lines are ignored"), std::string::npos);
-    EXPECT_EQ(settings->defaults().integerForKey(NetScale), 3);
+    const struct {
+        int lines, logLines;
+        const char* more;
+    } cases[] = {{5, 5, nullptr}, {10000, 6, "9995 more lines are ignored"}};
+    for (const auto& c : cases) {
+        QByteArray garbage = "[General]\nNetScale=3\n";
+        for (int i = 0; i < c.lines; ++i)
+            garbage += "garbage line " + QByteArray::number(i) + "\n";
+        std::unique_ptr<TestSettings> settings;
+        const std::string log = stderrOf([&] {
+            settings = std::make_unique<TestSettings>(garbage);
+            settings->defaults().reloadNow();
+        });
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLines) << log.substr(0, 2000);
+        EXPECT_EQ(log.find(c.more ? c.more : "more lines") != std::string::npos, bool(c.more));
+        EXPECT_EQ(settings->defaults().integerForKey(NetScale), 3);
+    }
 }
 
 // A settings directory that cannot be written, even by root: its name is
