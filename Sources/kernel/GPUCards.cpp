@@ -161,7 +161,5 @@ std::optional<GPUReading> GPUCardReader::read(quint64 nowMs) {
             if (const auto celsius = celsiusOf(QByteArrayView(*text));
                 celsius && isPossibleCelsius(*celsius))
                 reading.celsius = celsius;
-    if (!reading.busy && !reading.memoryUsed && !QFileInfo::exists(card_.folder))
-        return std::nullopt;
     return reading;
 }

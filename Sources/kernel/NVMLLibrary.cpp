@@ -45,7 +45,7 @@ std::unique_ptr<NVMLLibrary> NVMLLibrary::open(const QString& path, QString* why
         function =
             reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
         if (!function)
-            *why = QStringLiteral("%1 lacks %2").arg(QString::fromLatin1("NVML"), name);
+            *why = QStringLiteral("NVML lacks %1").arg(QLatin1String(name));
         return function != nullptr;
     };
     if (!(find("nvmlInit_v2", functions->init) && find("nvmlShutdown", functions->shutdown) &&
