@@ -2,6 +2,7 @@
 
 #include "app/ApplicationInfo.h"
 #include "app/StatWindowGraphs.h"
+#include "graphs/GPUGraphView.h"
 #include "graphs/GraphView.h"
 #include "graphs/TempGraphView.h"
 #include "preferences/ColorWell.h"
@@ -286,6 +287,15 @@ void QVController::showPrefWindow() {
         for (const TemperatureSensor& sensor : TempGraphView::sensors())
             sensorIds << sensor.id;
         window->setTemperatureSensors(sensorIds);
+        // NVIDIA's GPUs are known once the graph has loaded their library;
+        // the preferences do not load it themselves.
+        const std::vector<GPUDevice> gpus = graphs_->gpuView()
+                                                ? graphs_->gpuView()->devices()
+                                                : GPUDevices(GPUGraphView::drmRoot(), {}).list();
+        PrefWindow::Choices gpuChoices;
+        for (const GPUDevice& gpu : gpus)
+            gpuChoices.append({gpu.id, QStringLiteral("%1 (%2)").arg(gpu.title, gpu.id)});
+        window->setGPUs(gpuChoices, GPUDevices::anyReadable(GPUGraphView::drmRoot()));
     }
     prefWindow->show();
     prefWindow->raise();

@@ -2,6 +2,7 @@
 
 #include "graphs/CPUGraphView.h"
 #include "graphs/DiskGraphView.h"
+#include "graphs/GPUGraphView.h"
 #include "graphs/MemGraphView.h"
 #include "graphs/NetGraphView.h"
 #include "graphs/RemoteGraphView.h"
@@ -55,6 +56,7 @@ void StatWindowGraphs::takeOutAll() {
     takeOutGraph(memView_);
     takeOutGraph(diskView_);
     takeOutGraph(tempView_);
+    takeOutGraph(gpuView_);
     remoteHosts_.clear();
 }
 
@@ -77,6 +79,10 @@ StatWindowGraphs::Arrangement StatWindowGraphs::arrange(QWidget* contentView,
     placeGraph(defaults_.boolForKey(SettingsKeys::ShowTempGraph) &&
                    (tempView_ || !TempGraphView::sensors().empty()),
                tempView_, contentView, shownViews);
+    // The same for a machine without a GPU that a reader knows.
+    placeGraph(defaults_.boolForKey(SettingsKeys::ShowGPUGraph) &&
+                   (gpuView_ || GPUDevices::anyReadable(GPUGraphView::drmRoot())),
+               gpuView_, contentView, shownViews);
     const QList<GraphView*> remoteViews = placeRemoteHosts(contentView);
 
     const bool showCPU = defaults_.boolForKey(SettingsKeys::ShowCPUGraph);

@@ -7,6 +7,7 @@
 
 class CPUGraphView;
 class DiskGraphView;
+class GPUGraphView;
 class GraphView;
 class MemGraphView;
 class NetGraphView;
@@ -18,7 +19,7 @@ class UserDefaults;
 
 // The graphs the settings ask for, made, kept and deleted as the settings
 // change, and laid out in the stat window's content view: the network,
-// memory, disk and temperature graphs, the CPU graphs (one per processor, or
+// memory, disk, temperature and GPU graphs, the CPU graphs (one per processor, or
 // per run of processors where there are many), then the other machines'
 // groups. The controller places the window around them.
 class StatWindowGraphs {
@@ -44,6 +45,7 @@ public:
     MemGraphView* memView() const { return memView_; }
     DiskGraphView* diskView() const { return diskView_; }
     TempGraphView* tempView() const { return tempView_; }
+    GPUGraphView* gpuView() const { return gpuView_; }
     const std::vector<std::unique_ptr<RemoteHost>>& remoteHosts() const { return remoteHosts_; }
     const QList<CPUGraphView*>& cpuViews() const { return cpuViews_; }
     bool hasCPUViews() const { return hasCPUViews_; }
@@ -61,5 +63,6 @@ private:
     MemGraphView* memView_ = nullptr;
     DiskGraphView* diskView_ = nullptr;
     TempGraphView* tempView_ = nullptr;
+    GPUGraphView* gpuView_ = nullptr;
     std::vector<std::unique_ptr<RemoteHost>> remoteHosts_;
 };

@@ -259,6 +259,13 @@ void GraphView::clearGraph() {
 
 namespace {
 
+QFont titleFont() {
+    QFont font(QStringLiteral("Helvetica"));
+    font.setBold(true);
+    font.setPixelSize(12);
+    return font;
+}
+
 QColor titleColor() {
     const QColor color = QVExtensions::unarchivedObjectForKey(UserDefaults::standardUserDefaults(),
                                                               SettingsKeys::TextColor);
@@ -276,13 +283,24 @@ void GraphView::setTitle(const QString& title) {
     // at (1, H − topMargin − 1) in image units, one unit into the graph area.
     QPainter painter(&graphImage_);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    QFont font(QStringLiteral("Helvetica"));
-    font.setBold(true);
-    font.setPixelSize(12);
-    painter.setFont(font);
+    painter.setFont(titleFont());
     painter.setPen(color);
     const qreal lineBoxBottom = topMargin() + 1.0; // y = H − topMargin − 1, counted from the top
     painter.drawText(QPointF(1.0, lineBoxBottom - painter.fontMetrics().descent()), title);
+}
+
+QString GraphView::fittedTitle(const QString& name, const QString& suffix) const {
+    if (suffix.isEmpty())
+        return name;
+    const QFontMetricsF metrics(titleFont());
+    const qreal room = imageSize().width() - 2.0 - metrics.horizontalAdvance(u' ' + suffix);
+    // The last words of a name tell the most ("RTX 4090" → "4090"); what
+    // still does not fit is cut short.
+    QStringList words = name.split(u' ', Qt::SkipEmptyParts);
+    while (words.size() > 1 && metrics.horizontalAdvance(words.join(u' ')) > room)
+        words.removeFirst();
+    return metrics.elidedText(words.join(u' '), Qt::ElideRight, std::max<qreal>(room, 0.0)) + u' ' +
+           suffix;
 }
 
 void GraphView::retitle(const QString& title) {

@@ -41,6 +41,9 @@ public:
     // A title that changes while the graph runs: the old one is cleared first
     // and the view shows the new one.
     void retitle(const QString& title);
+    // "name suffix", the name cut short (…) where the whole would not fit
+    // the title strip: the suffix, a reading, is what changes.
+    QString fittedTitle(const QString& name, const QString& suffix) const;
     bool isOpaque() const { return true; }
 
     const QImage& graphImage() const { return graphImage_; }

@@ -110,12 +110,12 @@ std::vector<GPUCard> gpuCards(const QString& drmRoot) {
         if (driver == "amdgpu" &&
             QFileInfo(device + QStringLiteral("/gpu_busy_percent")).isFile()) {
             card.driver = GPUDriver::AMD;
-            card.title = QStringLiteral("AMD %1").arg(number);
+            card.title = QStringLiteral("AMD");
             card.memoryTotal =
                 numberAt(device + QStringLiteral("/mem_info_vram_total")).value_or(0);
         } else if (driver == "i915" || driver == "xe") {
             card.driver = GPUDriver::Intel;
-            card.title = QStringLiteral("Intel %1").arg(number);
+            card.title = QStringLiteral("Intel");
             card.idlePath =
                 firstExisting({card.folder + QStringLiteral("/gt/gt0/rc6_residency_ms"),
                                card.folder + QStringLiteral("/power/rc6_residency_ms"),
@@ -126,8 +126,14 @@ std::vector<GPUCard> gpuCards(const QString& drmRoot) {
             continue; // no reader for this driver (nvidia's is NVML)
         }
         card.temperaturePath = temperatureOf(device);
+        card.number = number;
         cards.push_back(card);
     }
+    // A card is told from another of its maker by its number.
+    for (GPUCard& card : cards)
+        if (std::count_if(cards.begin(), cards.end(),
+                          [&](const GPUCard& c) { return c.driver == card.driver; }) > 1)
+            card.title += u' ' + QString::number(card.number);
     return cards;
 }
 

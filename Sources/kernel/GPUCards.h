@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kernel/GPUSource.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -20,21 +22,14 @@
 enum class GPUDriver { AMD, Intel };
 
 struct GPUCard {
-    QString name;  // the DRM card's folder: "card0"
-    QString title; // for the graph: "AMD 0", "Intel 1"
+    QString name;   // the DRM card's folder: "card0"
+    QString title;  // for the graph: "AMD", or "AMD 1" beside another AMD card
+    int number = 0; // of the DRM card
     GPUDriver driver = GPUDriver::AMD;
     QString folder;          // drmRoot/card0
     QString idlePath;        // Intel: the idle time in ms, counting up
     quint64 memoryTotal = 0; // bytes of the card's own memory, 0 where it shares the system's
     QString temperaturePath; // the hardware monitor's temp1_input beside it, if any
-};
-
-struct GPUReading {
-    bool asleep = false;       // runtime-suspended: nothing else was read
-    std::optional<float> busy; // share of the time the engine was busy, 0 to 1
-    std::optional<quint64> memoryUsed;
-    std::optional<quint64> memoryTotal;
-    std::optional<float> celsius;
 };
 
 // Every card under drmRoot that one of the readers knows, in the cards'
@@ -56,12 +51,12 @@ std::optional<float> busyFromIdle(quint64 idleBeforeMs, quint64 idleNowMs, quint
 
 // Reads one card each time it is asked, keeping what the next reading needs
 // (Intel's last idle time).
-class GPUCardReader {
+class GPUCardReader : public GPUSource {
 public:
     explicit GPUCardReader(GPUCard card) : card_(std::move(card)) {}
     const GPUCard& card() const { return card_; }
     // Nothing when the card is gone (unplugged, its driver unloaded).
-    std::optional<GPUReading> read(quint64 nowMs);
+    std::optional<GPUReading> read(quint64 nowMs) override;
 
 private:
     GPUCard card_;

@@ -99,7 +99,8 @@ void PrefWindow::bindControls() {
             connect(real, &QDoubleSpinBox::valueChanged, this,
                     [edit, key](double v) { edit(key, v); });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget);
-                   combo && (key == SettingsKeys::Screen || key == SettingsKeys::TempSensor)) {
+                   combo && (key == SettingsKeys::Screen || key == SettingsKeys::TempSensor ||
+                             key == SettingsKeys::GPUDevice)) {
             // A name: the item's data ("" for the primary screen or the
             // processor's sensors).
             connect(combo, &QComboBox::activated, this,
@@ -144,20 +145,21 @@ void PrefWindow::showScreens(QComboBox* combo, const QString& chosen) {
     combo->setCurrentIndex(std::max(0, combo->findData(chosen)));
 }
 
-// The processor's own (the default), each sensor there is, and the one the
-// setting names if it is not there.
-void PrefWindow::showSensors(QComboBox* combo, const QString& chosen) {
+void PrefWindow::showChoices(QComboBox* combo, const QString& defaultLabel, const Choices& choices,
+                             const QString& chosen) {
     combo->clear();
-    combo->addItem(tr("The processor's (the hottest)"), QString());
-    for (const QString& id : std::as_const(sensorIds_))
-        combo->addItem(id, id);
+    combo->addItem(defaultLabel, QString());
+    for (const auto& [id, name] : choices)
+        combo->addItem(name, id);
     if (!chosen.isEmpty() && combo->findData(chosen) < 0)
         combo->addItem(tr("%1 (not there now)").arg(chosen), chosen);
     combo->setCurrentIndex(std::max(0, combo->findData(chosen)));
 }
 
 void PrefWindow::setTemperatureSensors(const QStringList& ids) {
-    sensorIds_ = ids;
+    sensors_.clear();
+    for (const QString& id : ids)
+        sensors_.append({id, id});
     const bool any = !ids.isEmpty();
     ui_->ShowTempGraph->setEnabled(any);
     ui_->TempSensor->setEnabled(any);
@@ -165,6 +167,18 @@ void PrefWindow::setTemperatureSensors(const QStringList& ids) {
                                : tr("This machine has no temperature sensor the kernel shows "
                                     "(none in /sys/class/hwmon; usual in virtual machines)."));
     ui_->tempNote->setVisible(!any);
+    showValues();
+}
+
+void PrefWindow::setGPUs(const Choices& gpus, bool readable) {
+    gpus_ = gpus;
+    ui_->ShowGPUGraph->setEnabled(readable);
+    ui_->GPUDevice->setEnabled(readable);
+    ui_->gpuNote->setText(readable ? QString()
+                                   : tr("This machine has no GPU that Quorvel can read (an "
+                                        "amdgpu, i915 or xe card in /sys/class/drm, or an "
+                                        "NVIDIA GPU with NVIDIA's driver)."));
+    ui_->gpuNote->setVisible(!readable);
     showValues();
 }
 
@@ -225,7 +239,10 @@ void PrefWindow::showValues() {
             showScreens(combo, value.toString());
         else if (auto* combo = qobject_cast<QComboBox*>(widget);
                  combo && key == SettingsKeys::TempSensor)
-            showSensors(combo, value.toString());
+            showChoices(combo, tr("The processor's (the hottest)"), sensors_, value.toString());
+        else if (auto* combo = qobject_cast<QComboBox*>(widget);
+                 combo && key == SettingsKeys::GPUDevice)
+            showChoices(combo, tr("The one with the most memory"), gpus_, value.toString());
         else if (auto* combo = qobject_cast<QComboBox*>(widget))
             // Any position beyond the four named ones means bottom right.
             combo->setCurrentIndex(value.toInt() >= 0 && value.toInt() <= 2 ? value.toInt() : 3);

@@ -45,6 +45,12 @@ public:
     // The temperature sensors to choose from (by id); with none, the
     // temperature graph is not offered and the window says why.
     void setTemperatureSensors(const QStringList& ids);
+    // The GPUs to choose from, as (id, name) pairs; readable says whether
+    // the machine has a GPU a reader knows (NVIDIA's are listed only once
+    // their library has been looked at). Without one the GPU graph is not
+    // offered and the window says why.
+    using Choices = QList<std::pair<QString, QString>>;
+    void setGPUs(const Choices& gpus, bool readable);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -55,7 +61,10 @@ private:
     void showValues();
     void showTickList(QListWidget* list, const QStringList& ticked);
     void showScreens(QComboBox* combo, const QString& chosen);
-    void showSensors(QComboBox* combo, const QString& chosen);
+    // A choice by id: the default (stored as ""), each choice there is, and
+    // the one the setting names if it is not there.
+    void showChoices(QComboBox* combo, const QString& defaultLabel, const Choices& choices,
+                     const QString& chosen);
     void takeTypedValues();
     void updateRemoveButton();
     void showAutostart();
@@ -65,5 +74,6 @@ private:
     DefaultsController& defaultController_;
     PrefWindowDelegate* delegate_ = nullptr;
     AutostartEntry* autostart_ = nullptr;
-    QStringList sensorIds_;
+    Choices sensors_;
+    Choices gpus_;
 };

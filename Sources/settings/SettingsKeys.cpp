@@ -42,6 +42,10 @@ QStringList all() {
             ShowTempGraph,
             TempFillColor,
             TempSensor,
+            ShowGPUGraph,
+            GPULoadFillColor,
+            GPUMemoryFillColor,
+            GPUDevice,
             RemoteHosts,
             Screen};
 }
@@ -50,7 +54,8 @@ bool isColorKey(const QString& key) {
     return key == CPUUserFillColor || key == CPUSystemFillColor || key == CPUNiceFillColor ||
            key == BackgroundFillColor || key == TextColor || key == NetIncomingFillColor ||
            key == NetOutgoingFillColor || key == MemUsedFillColor || key == MemCacheFillColor ||
-           key == DiskReadFillColor || key == DiskWriteFillColor || key == TempFillColor;
+           key == DiskReadFillColor || key == DiskWriteFillColor || key == TempFillColor ||
+           key == GPULoadFillColor || key == GPUMemoryFillColor;
 }
 
 std::optional<NumberRange> rangeOf(const QString& key) {

@@ -44,6 +44,12 @@ inline const QString DiskScale = QStringLiteral("DiskScale");
 inline const QString ShowTempGraph = QStringLiteral("ShowTempGraph");
 inline const QString TempFillColor = QStringLiteral("TempFillColor");
 inline const QString TempSensor = QStringLiteral("TempSensor");
+// the GPU graph (its GPU by id, "card0" or "nvidia0"; empty: the one with the
+// most memory),
+inline const QString ShowGPUGraph = QStringLiteral("ShowGPUGraph");
+inline const QString GPULoadFillColor = QStringLiteral("GPULoadFillColor");
+inline const QString GPUMemoryFillColor = QStringLiteral("GPUMemoryFillColor");
+inline const QString GPUDevice = QStringLiteral("GPUDevice");
 // and other machines' node_exporter endpoints, a group of graphs each.
 inline const QString RemoteHosts = QStringLiteral("RemoteHosts");
 

@@ -52,17 +52,17 @@ TEST(GPUCards, RecordedTreesGiveTheirCardsAndReadings) {
         const char* tree;
         std::vector<Card> cards;
     } cases[] = {
-        {"amd-one", {{"AMD 0", 8589934592, false, 0.37f, 1073741824, 54.0f}}},
+        {"amd-one", {{"AMD", 8589934592, false, 0.37f, 1073741824, 54.0f}}},
         {"amd-two",
          {{"AMD 0", 536870912, false, 0.03f, 268435456, std::nullopt},
           {"AMD 1", 17163091968, false, 0.88f, 15032385536, 71.0f}}},
-        {"asleep", {{"AMD 0", 4294967296, true, std::nullopt, std::nullopt, std::nullopt}}},
-        {"garbage", {{"AMD 0", 8589934592, false, std::nullopt, std::nullopt, std::nullopt}}},
-        {"missing", {{"AMD 0", 0, false, 0.12f, std::nullopt, std::nullopt}}},
+        {"asleep", {{"AMD", 4294967296, true, std::nullopt, std::nullopt, std::nullopt}}},
+        {"garbage", {{"AMD", 8589934592, false, std::nullopt, std::nullopt, std::nullopt}}},
+        {"missing", {{"AMD", 0, false, 0.12f, std::nullopt, std::nullopt}}},
         // An idle time needs a second reading before it gives a load.
-        {"i915", {{"Intel 0", 0, false, std::nullopt, std::nullopt, std::nullopt}}},
-        {"i915-old", {{"Intel 0", 0, false, std::nullopt, std::nullopt, std::nullopt}}},
-        {"xe", {{"Intel 0", 0, false, std::nullopt, std::nullopt, std::nullopt}}},
+        {"i915", {{"Intel", 0, false, std::nullopt, std::nullopt, std::nullopt}}},
+        {"i915-old", {{"Intel", 0, false, std::nullopt, std::nullopt, std::nullopt}}},
+        {"xe", {{"Intel", 0, false, std::nullopt, std::nullopt, std::nullopt}}},
         {"nvidia", {}},
         {"intel-without-rc6", {}},
         {"no-such-tree", {}},
