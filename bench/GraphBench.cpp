@@ -2,8 +2,11 @@
 // redraw, the sampling of all CPU graphs for one interval, one whole tick
 // (sample and draw every CPU graph) and the painting of the window's image,
 // at 2, 64 and 256 processors, from generated /proc/stat files; and one tick
-// of the whole window at 16, 256 and 1,024 processors.
+// of the whole window at 16, 256 and 1,024 processors; one GPU graph tick
+// (its sysfs files read, a column drawn) on recorded AMD and Intel cards and
+// on a card of kernel files.
 #include "graphs/CPUGraphView.h"
+#include "graphs/GPUGraphView.h"
 #include "graphs/NetGraphView.h"
 #include "kernel/ProcStat.h"
 #include "settings/SettingsKeys.h"
@@ -11,6 +14,7 @@
 #include "statwindow/StatWindowLayout.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -97,6 +101,43 @@ void BM_NetRedraw(benchmark::State& state) {
         view._readFromNetstat(line);
 }
 BENCHMARK(BM_NetRedraw);
+
+// An AMD card whose attributes are links to kernel files of the same form
+// (a power state, small numbers): read through descriptors kept open, as on
+// a real card, where the recorded trees' plain files are opened each time.
+QString kernelBackedCard() {
+    const QString device = scratch->path() + QStringLiteral("/drm-kernel/card0/device/");
+    QDir().mkpath(device + QStringLiteral("power"));
+    QDir().mkpath(device + QStringLiteral("hwmon/hwmon0"));
+    QFile uevent(device + QStringLiteral("uevent"));
+    uevent.open(QIODevice::WriteOnly);
+    uevent.write("DRIVER=amdgpu\n");
+    const std::pair<const char*, const char*> links[] = {
+        {"power/runtime_status", "/sys/devices/software/power/runtime_status"},
+        {"gpu_busy_percent", "/sys/class/net/lo/addr_len"},
+        {"mem_info_vram_used", "/sys/class/net/lo/tx_queue_len"},
+        {"mem_info_vram_total", "/sys/class/net/lo/mtu"},
+        {"hwmon/hwmon0/temp1_input", "/sys/class/net/lo/mtu"}};
+    for (const auto& [name, target] : links)
+        QFile::link(QString::fromLatin1(target), device + QString::fromLatin1(name));
+    return scratch->path() + QStringLiteral("/drm-kernel");
+}
+
+void BM_GPUTick(benchmark::State& state) {
+    Settings settings;
+    const char* trees[] = {"amd-one", "i915", "kernel files"};
+    GPUGraphView::setSources(state.range(0) == 2
+                                 ? kernelBackedCard()
+                                 : QStringLiteral(QUORVEL_DRM_FIXTURES "/") + trees[state.range(0)],
+                             {});
+    GPUGraphView view(QRect(0, 0, 64, 64));
+    for (int i = 0; i < 62; ++i)
+        view.sampleTick();
+    for (auto _ : state)
+        view.sampleTick();
+    state.SetLabel(trees[state.range(0)]);
+}
+BENCHMARK(BM_GPUTick)->Arg(0)->Arg(1)->Arg(2);
 
 // One interval: every CPU graph takes its sample. With the shared reader the
 // first view reads and parses /proc/stat and the others reuse that snapshot;

@@ -72,7 +72,8 @@ bool GPUGraphView::openChosen() {
     }
     const GPUDevice& device = all[*chosen];
     if (!chosenSetting_.isEmpty() && device.id != chosenSetting_ && !std::exchange(toldNone_, true))
-        systemLog(QStringLiteral("No GPU %1; the GPU graph shows %2.").arg(chosenSetting_, device.id));
+        systemLog(
+            QStringLiteral("No GPU %1; the GPU graph shows %2.").arg(chosenSetting_, device.id));
     source_ = devices_->open(device.id);
     deviceTitle_ = device.title;
     deviceMemory_ = device.memoryTotal;
@@ -128,17 +129,16 @@ void GPUGraphView::drawHistory() {
     const QColor memoryColor = settingColor(SettingsKeys::GPUMemoryFillColor);
     const float plotHeight = PlotGeometry::plotHeight(float(imageSize().height()), topMargin());
     // The load fills its columns first; the memory's line lies over it.
-    drawColumns(load_.size(), {loadColor, memoryColor}, 2,
-                [&](QPainter& painter, std::size_t c, int pass) {
-                    const float x = PlotGeometry::columnCenter(int(c)) - 0.5f;
-                    if (pass == 0 && grey_[c] > 0)
-                        painter.fillRect(QRectF(x, 1.0, 1.0, plotHeight), greyed);
-                    else if (pass == 0 && load_[c] > 0 && loadColor.isValid())
-                        painter.fillRect(QRectF(x, 1.0, 1.0, plotHeight * load_[c]), loadColor);
-                    else if (pass == 1 && grey_[c] == 0 && memory_[c] >= 0 &&
-                             memoryColor.isValid())
-                        painter.fillRect(
-                            QRectF(x, std::max(1.0f, std::round(plotHeight * memory_[c])), 1.0, 1.0),
-                            memoryColor);
-                });
+    drawColumns(
+        load_.size(), {loadColor, memoryColor}, 2, [&](QPainter& painter, std::size_t c, int pass) {
+            const float x = PlotGeometry::columnCenter(int(c)) - 0.5f;
+            if (pass == 0 && grey_[c] > 0)
+                painter.fillRect(QRectF(x, 1.0, 1.0, plotHeight), greyed);
+            else if (pass == 0 && load_[c] > 0 && loadColor.isValid())
+                painter.fillRect(QRectF(x, 1.0, 1.0, plotHeight * load_[c]), loadColor);
+            else if (pass == 1 && grey_[c] == 0 && memory_[c] >= 0 && memoryColor.isValid())
+                painter.fillRect(
+                    QRectF(x, std::max(1.0f, std::round(plotHeight * memory_[c])), 1.0, 1.0),
+                    memoryColor);
+        });
 }

@@ -26,6 +26,20 @@ std::optional<quint64> numberAt(const QString& path) {
     return text ? sysfsNumber(QByteArrayView(*text)) : std::nullopt;
 }
 
+QByteArrayView textOf(ProcFile* file) {
+    const std::string* text = file ? file->read() : nullptr;
+    return text ? QByteArrayView(*text) : QByteArrayView();
+}
+
+std::optional<quint64> numberOf(ProcFile* file) {
+    const QByteArrayView text = textOf(file);
+    return text.isNull() ? std::nullopt : sysfsNumber(text);
+}
+
+std::unique_ptr<ProcFile> fileAt(const QString& path) {
+    return path.isEmpty() ? nullptr : std::make_unique<ProcFile>(path.toStdString());
+}
+
 QString firstExisting(const QStringList& paths) {
     for (const QString& path : paths)
         if (QFileInfo(path).isFile())
@@ -137,13 +151,26 @@ std::vector<GPUCard> gpuCards(const QString& drmRoot) {
     return cards;
 }
 
+GPUCardReader::GPUCardReader(GPUCard card) : card_(std::move(card)) {
+    const QString device = card_.folder + QStringLiteral("/device/");
+    power_ = fileAt(device + QStringLiteral("power/runtime_status"));
+    if (card_.driver == GPUDriver::AMD) {
+        busy_ = fileAt(device + QStringLiteral("gpu_busy_percent"));
+        used_ = fileAt(device + QStringLiteral("mem_info_vram_used"));
+        total_ = fileAt(device + QStringLiteral("mem_info_vram_total"));
+    }
+    idle_ = fileAt(card_.idlePath);
+    temperature_ = fileAt(card_.temperaturePath);
+}
+
+GPUCardReader::~GPUCardReader() = default;
+
 std::optional<GPUReading> GPUCardReader::read(quint64 nowMs) {
-    const QString device = card_.folder + QStringLiteral("/device");
-    const auto power = attribute(device + QStringLiteral("/power/runtime_status"));
-    if (!power && !QFileInfo::exists(card_.folder))
+    const QByteArrayView power = textOf(power_.get());
+    if (power.isNull() && !QFileInfo::exists(card_.folder))
         return std::nullopt;
     GPUReading reading;
-    if (power && isRuntimeSuspended(*power)) {
+    if (isRuntimeSuspended(power)) {
         // Its files would wake it; an Intel idle time taken across the sleep
         // would be the sleep's.
         reading.asleep = true;
@@ -151,21 +178,19 @@ std::optional<GPUReading> GPUCardReader::read(quint64 nowMs) {
         return reading;
     }
     if (card_.driver == GPUDriver::AMD) {
-        if (const auto text = attribute(device + QStringLiteral("/gpu_busy_percent")))
-            reading.busy = busyShareOfPercent(*text);
-        reading.memoryUsed = numberAt(device + QStringLiteral("/mem_info_vram_used"));
-        reading.memoryTotal = numberAt(device + QStringLiteral("/mem_info_vram_total"));
+        if (const QByteArrayView busy = textOf(busy_.get()); !busy.isNull())
+            reading.busy = busyShareOfPercent(busy);
+        reading.memoryUsed = numberOf(used_.get());
+        reading.memoryTotal = numberOf(total_.get());
     } else {
-        const auto idle = numberAt(card_.idlePath);
+        const auto idle = numberOf(idle_.get());
         if (idle && lastIdleMs_ && lastReadMs_ && nowMs > *lastReadMs_)
             reading.busy = busyFromIdle(*lastIdleMs_, *idle, nowMs - *lastReadMs_);
         lastIdleMs_ = idle;
         lastReadMs_ = nowMs;
     }
-    if (!card_.temperaturePath.isEmpty())
-        if (const auto text = attribute(card_.temperaturePath))
-            if (const auto celsius = celsiusOf(QByteArrayView(*text));
-                celsius && isPossibleCelsius(*celsius))
-                reading.celsius = celsius;
+    if (const QByteArrayView text = textOf(temperature_.get()); !text.isNull())
+        if (const auto celsius = celsiusOf(text); celsius && isPossibleCelsius(*celsius))
+            reading.celsius = celsius;
     return reading;
 }

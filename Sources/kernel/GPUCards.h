@@ -5,8 +5,11 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
+
+class ProcFile;
 
 // The GPUs that the kernel's DRM drivers show under /sys/class/drm, read
 // without root and without perf events:
@@ -53,12 +56,15 @@ std::optional<float> busyFromIdle(quint64 idleBeforeMs, quint64 idleNowMs, quint
 // (Intel's last idle time).
 class GPUCardReader : public GPUSource {
 public:
-    explicit GPUCardReader(GPUCard card) : card_(std::move(card)) {}
+    explicit GPUCardReader(GPUCard card);
+    ~GPUCardReader() override;
     const GPUCard& card() const { return card_; }
     // Nothing when the card is gone (unplugged, its driver unloaded).
     std::optional<GPUReading> read(quint64 nowMs) override;
 
 private:
     GPUCard card_;
+    // The attributes read at every tick, each with its descriptor kept.
+    std::unique_ptr<ProcFile> power_, busy_, used_, total_, idle_, temperature_;
     std::optional<quint64> lastIdleMs_, lastReadMs_;
 };

@@ -59,8 +59,8 @@ std::optional<std::size_t> chosenGPU(const std::vector<GPUDevice>& devices,
 
 QString shortGPUName(const QString& name) {
     QStringList words = name.simplified().split(u' ', Qt::SkipEmptyParts);
-    while (words.size() > 1 &&
-           (words.front() == u"NVIDIA" || words.front() == u"GeForce" || words.front() == u"Quadro"))
+    while (words.size() > 1 && (words.front() == u"NVIDIA" || words.front() == u"GeForce" ||
+                                words.front() == u"Quadro"))
         words.removeFirst();
     return words.join(u' ');
 }

@@ -19,8 +19,7 @@ struct GPUDevice {
 
 // The device a graph shows: the one the setting names, else the one with the
 // most memory of its own, else the first. Nothing when there is none.
-std::optional<std::size_t> chosenGPU(const std::vector<GPUDevice>& devices,
-                                     const QString& setting);
+std::optional<std::size_t> chosenGPU(const std::vector<GPUDevice>& devices, const QString& setting);
 // NVML's device name without the vendor's words ("NVIDIA GeForce RTX 4090"
 // → "RTX 4090"), so that it fits a graph's title.
 QString shortGPUName(const QString& name);

@@ -31,7 +31,8 @@ int ProcFile::openForReading() {
         return -1;
     }
     struct statfs fileSystem {};
-    if (::fstatfs(fd, &fileSystem) == 0 && fileSystem.f_type == PROC_SUPER_MAGIC)
+    if (::fstatfs(fd, &fileSystem) == 0 &&
+        (fileSystem.f_type == PROC_SUPER_MAGIC || fileSystem.f_type == SYSFS_MAGIC))
         keptFd_ = fd;
     return fd;
 }

@@ -6,10 +6,12 @@
 // kept from one read to the next: Quorvel and its helper each read a counter
 // file every second for the life of the program.
 //
-// A file of /proc is made anew by the kernel on every read from its start, so
-// its descriptor is kept open and read again from offset 0. That halves the
-// cost of a read on a machine at rest: opening it walks /proc/self and sets up
-// a new seq_file each time. Any other file (a test's fixture, which may be
+// A file of /proc or /sys is made anew by the kernel on every read from its
+// start, so its descriptor is kept open and read again from offset 0. That
+// halves the cost of a read on a machine at rest: opening it walks the path
+// and sets up a new seq_file each time. A kept descriptor whose file went (a
+// device unplugged) fails its read, and the path is opened afresh at the
+// next. Any other file (a test's fixture, which may be
 // replaced or removed between reads) is opened anew each time, so that a
 // replaced file is seen and a removed one fails.
 class ProcFile {

@@ -1,7 +1,7 @@
 // The GPU graph on recorded DRM trees and the stand-in NVML library.
+#include "graphs/GPUGraphView.h"
 #include "RenderSupport.h"
 #include "TestSupport.h"
-#include "graphs/GPUGraphView.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
@@ -19,11 +19,11 @@ const QColor load(Qt::green), memory(Qt::red);
 class GPUGraphTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings.defaults().setObjects(
-            {{SettingsKeys::GPULoadFillColor, "#00ff00ff"}, {SettingsKeys::GPUMemoryFillColor, "#ff0000ff"}});
+        settings.defaults().setObjects({{SettingsKeys::GPULoadFillColor, "#00ff00ff"},
+                                        {SettingsKeys::GPUMemoryFillColor, "#ff0000ff"}});
         // An AMD card of 8 GB (37 % busy, 1 GB in use, 54 °C) and an NVIDIA one.
-        for (const auto& [from, to] : {std::pair{"drm/amd-one/card0", "card0"},
-                                       std::pair{"drm/nvidia/card0", "card1"}})
+        for (const auto& [from, to] :
+             {std::pair{"drm/amd-one/card0", "card0"}, std::pair{"drm/nvidia/card0", "card1"}})
             ASSERT_EQ(QProcess::execute("cp", {"-r", fixturePath(from), drm + '/' + to}), 0);
     }
     void TearDown() override {

@@ -1,6 +1,6 @@
 // The choice among GPUs, their short names, and where NVIDIA's driver runs.
-#include "TestSupport.h"
 #include "kernel/GPUDevices.h"
+#include "TestSupport.h"
 
 #include <QFileInfo>
 
@@ -9,16 +9,17 @@
 namespace {
 
 TEST(GPUDevices, TheNamedOneElseTheLargestElseTheFirst) {
-    const std::vector<GPUDevice> cards = {
-        {"card0", "Intel 0", 0}, {"card1", "AMD 1", 8ull << 30}, {"nvidia0", "RTX 4090", 24ull << 30}};
+    const std::vector<GPUDevice> cards = {{"card0", "Intel 0", 0},
+                                          {"card1", "AMD 1", 8ull << 30},
+                                          {"nvidia0", "RTX 4090", 24ull << 30}};
     const std::vector<GPUDevice> shared = {{"card0", "Intel 0", 0}, {"card1", "Intel 1", 0}};
     const struct {
         const std::vector<GPUDevice>* devices;
         const char* setting;
         std::optional<std::size_t> chosen;
     } cases[] = {
-        {&cards, "", 2},       {&cards, "card1", 1},  {&cards, "card7", 2},
-        {&shared, "", 0},      {&shared, "card1", 1},
+        {&cards, "", 2},  {&cards, "card1", 1},  {&cards, "card7", 2},
+        {&shared, "", 0}, {&shared, "card1", 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(chosenGPU(*c.devices, c.setting), c.chosen) << c.setting;

@@ -317,6 +317,22 @@ TEST_F(PreferencesTest, TemperatureSensorsAreOfferedWhereThereAreAny) {
     EXPECT_EQ(defaults().stringForKey(SettingsKeys::TempSensor), "nvme/Composite");
 }
 
+// The same for GPUs: none a reader knows, or some to choose from by id.
+TEST_F(PreferencesTest, GPUsAreOfferedWhereOneCanBeRead) {
+    auto* show = find<QCheckBox>(SettingsKeys::ShowGPUGraph);
+    auto* gpu = find<QComboBox>(SettingsKeys::GPUDevice);
+    ui->prefWindow().setGPUs({}, false);
+    EXPECT_FALSE(show->isEnabled());
+    EXPECT_TRUE(find<QLabel>("gpuNote")->text().contains("no GPU that Quorvel can read"));
+    ui->prefWindow().setGPUs({{"card0", "AMD (card0)"}, {"nvidia0", "RTX 4090 (nvidia0)"}}, true);
+    EXPECT_TRUE(show->isEnabled());
+    EXPECT_FALSE(find<QLabel>("gpuNote")->isVisibleTo(&ui->prefWindow()));
+    ASSERT_EQ(gpu->count(), 3);
+    emit gpu->activated(2);
+    controller().applyPrefChanges();
+    EXPECT_EQ(defaults().stringForKey(SettingsKeys::GPUDevice), "nvidia0");
+}
+
 TEST_F(PreferencesTest, OtherMachinesAreEditedOneALine) {
     find<QPlainTextEdit>(SettingsKeys::RemoteHosts)
         ->setPlainText("http://a:9100/metrics\n\n  http://b:9100/metrics  \n");
