@@ -6,7 +6,8 @@
 # whole answer, as before the filter), taken in turn, each for S seconds after
 # a 5 s warm-up, N rounds. Prints each run's CPU time per minute and context
 # switches a second (procstats.sh's cost_over: Quorvel, its threads and its
-# helper), then each variant's median and its median cost above "alone".
+# helper) and the exporter's over the same seconds, then each variant's
+# median and its median cost above "alone".
 #   bench/remote_cost.sh [rounds] [seconds]      (build first: scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,9 +38,13 @@ exec scripts/with-x-desktop.sh bash -c '
     "${QUORVEL_BUILD_DIR:-build}/quorvel" >"$work/$1.log" 2>&1 &
     local pid=$!
     sleep 5
-    local cpu switches
+    local cpu switches exporter_cpu
+    cost_over $exporter "$QUORVEL_COST_SECONDS" >"$work/exporter-cost" &
     read -r cpu switches <<<"$(cost_over $pid "$QUORVEL_COST_SECONDS")"
-    printf "%-8s cpu %7.1f ms/min  switches %6.2f /s\n" $1 "$cpu" "$switches" | tee -a "$work/results"
+    wait $!
+    read -r exporter_cpu _ <"$work/exporter-cost"
+    printf "%-8s cpu %7.1f ms/min  switches %6.2f /s  exporter %7.1f ms/min\n" $1 "$cpu" "$switches" "$exporter_cpu" |
+      tee -a "$work/results"
     kill $pid; wait $pid 2>/dev/null || true
   }
   for _ in $(seq "$QUORVEL_COST_ROUNDS"); do

@@ -68,6 +68,12 @@ QUrl RemoteHost::requestUrl() const {
     return filteredUrl;
 }
 
+// The address without its user name and password: a log is read by others
+// and pasted into bug reports.
+QString RemoteHost::loggedAddress() const {
+    return url_.toDisplayString(QUrl::RemoveUserInfo);
+}
+
 int RemoteHost::backOffSeconds(int failures) {
     return failures <= 0 ? 0 : std::min(1 << std::min(failures - 1, 6), longestBackOffSeconds);
 }
@@ -152,7 +158,7 @@ void RemoteHost::answered(QNetworkReply* reply) {
         filtered_ = false;
         systemLog(QStringLiteral("%1: the exporter refuses a request for some of its metrics; "
                                  "asking for all of them.")
-                      .arg(url_.toDisplayString()));
+                      .arg(loggedAddress()));
         return fetch();
     }
     // Not the metrics: no answer in time, an error page, a redirect loop's
@@ -212,7 +218,7 @@ void RemoteHost::setState(State state) {
         views_[i]->showState(views_[i]->graphTitle(), greyed);
     if (changed) {
         if (greyed)
-            systemLog(QStringLiteral("%1: %2.").arg(url_.toDisplayString(), word));
+            systemLog(QStringLiteral("%1: %2.").arg(loggedAddress(), word));
         emit stateChanged(state);
     }
 }

@@ -62,6 +62,7 @@ private:
     void failed(State state);
     void setState(State state);
     QUrl requestUrl() const;
+    QString loggedAddress() const;
 
     QUrl url_;
     // Whether node_exporter's answer is asked for cut down to the collectors

@@ -169,6 +169,20 @@ TEST_F(RemoteHostTest, TheGroupSaysHowTheMachineAnswers) {
         EXPECT_EQ(host.views().back()->isGreyed(), c.state != RemoteHost::State::Answering);
     }
 
+    // What is said of a machine never names its user or password.
+    {
+        testing::internal::CaptureStderr();
+        QUrl secret = server.url("/missing");
+        secret.setUserInfo("alice:hunter2");
+        RemoteHost host(secret);
+        host.fetch();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return host.state() != RemoteHost::State::Connecting; }));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("/missing: not understood."), std::string::npos) << said;
+        EXPECT_EQ(said.find("alice"), std::string::npos) << said;
+        EXPECT_EQ(host.views().front()->graphTitle(), "not understood");
+    }
+
     // A machine removed while it is asked says nothing of it.
     {
         testing::internal::CaptureStderr();
