@@ -24,11 +24,13 @@ seeds() {
     fuzz_settings_text) echo tests/fixtures/fuzz/settings ;;
     fuzz_node_metrics) echo tests/fixtures/node_exporter ;;
     fuzz_gpu_sysfs) echo tests/fixtures/drm ;;
+    fuzz_http_response) echo tests/fixtures/fuzz/http ;;
   esac
 }
 
 for target in fuzz_netstat_chunk fuzz_proc_stat fuzz_net_dev fuzz_property_list \
-              fuzz_reopen_request fuzz_settings_text fuzz_node_metrics fuzz_gpu_sysfs; do
+              fuzz_reopen_request fuzz_settings_text fuzz_node_metrics fuzz_gpu_sysfs \
+              fuzz_http_response; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   echo "== $target: ${seconds}s"

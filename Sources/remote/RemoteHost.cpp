@@ -5,31 +5,12 @@
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 
-#include <QCoreApplication>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QPointer>
-#include <QTimer>
 #include <QUrlQuery>
 
 #include <algorithm>
 
-namespace {
-
-// Made when the first machine is fetched: no networking is set up while the
-// list is empty.
-QNetworkAccessManager& network() {
-    static QPointer<QNetworkAccessManager> manager;
-    if (!manager)
-        manager = new QNetworkAccessManager(QCoreApplication::instance());
-    return *manager;
-}
-
-} // namespace
-
 RemoteHost::RemoteHost(const QUrl& url, QObject* parent)
-    : QObject(parent), url_(url), filtered_(!url.hasQuery()) {
+    : QObject(parent), url_(url), filtered_(!url.hasQuery()), client_(largestAnswer, timeoutMs) {
     using Kind = RemoteGraphView::Kind;
     for (Kind kind : {Kind::Cpu, Kind::Network, Kind::Memory, Kind::Disk})
         views_.push_back(new RemoteGraphView(QRect(0, 0, 64, 64), kind));
@@ -44,11 +25,7 @@ RemoteHost::RemoteHost(const QUrl& url, QObject* parent)
 RemoteHost::~RemoteHost() {
     // Going away is no answer of the machine's: the request is dropped
     // without its handler, which would say so.
-    if (inFlight_) {
-        inFlight_->disconnect(this);
-        inFlight_->abort();
-        inFlight_->deleteLater();
-    }
+    client_.abort();
     for (RemoteGraphView* view : views_) {
         view->removeFromSuperview();
         delete view;
@@ -82,7 +59,7 @@ void RemoteHost::fetch() {
     // A machine still answering the last request is not asked again: a slow
     // one costs one request at a time. Its graphs are greyed once their
     // newest data is older than two intervals.
-    if (inFlight_) {
+    if (client_.busy()) {
         const qint64 interval =
             1000 * std::max(1, UserDefaults::standardUserDefaults().integerForKey(
                                    SettingsKeys::NetInterval));
@@ -96,65 +73,14 @@ void RemoteHost::fetch() {
     if (failures_ > 0 && sinceFailure_.isValid() &&
         sinceFailure_.elapsed() < 1000 * backOffSeconds(failures_))
         return;
-    QNetworkRequest request(requestUrl());
-    request.setRawHeader("Accept", "text/plain; version=0.0.4");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(3);
-    inFlight_ = network().get(request);
-    QNetworkReply* reply = inFlight_;
-    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64) {
-        if (received > largestAnswer) {
-            reply->setProperty("tooLarge", true);
-            reply->abort();
-        }
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { answered(reply); });
-    // The whole answer within the time, not merely some byte in it: a server
-    // that is silent, trickles, or sends an answer that never ends is cut off.
-    QTimer::singleShot(timeoutMs, reply, [reply] {
-        reply->setProperty("late", true);
-        reply->abort();
-    });
+    client_.get(requestUrl(), [this](const HttpClient::Answer& answer) { answered(answer); });
 }
 
-// What went wrong, in the user's words: the machine (or the way to it) did
-// not answer in time or at all, or what came was not node_exporter's answer.
-RemoteHost::State RemoteHost::failureOf(QNetworkReply::NetworkError error, int status,
-                                        bool tooLarge, bool late) {
-    if (late)
-        return State::NoAnswer;
-    if (tooLarge)
-        return State::NotUnderstood;
-    switch (error) {
-    case QNetworkReply::NoError:
-        return status != 0 && status != 200 ? State::NotUnderstood : State::Answering;
-    // A redirect to where Quorvel does not follow (a less safe or an unknown
-    // scheme): the machine is not reached.
-    case QNetworkReply::InsecureRedirectError:
-    case QNetworkReply::ProtocolUnknownError:
-        return State::NoAnswer;
-    // Redirects without end: answers, but never the metrics.
-    case QNetworkReply::TooManyRedirectsError:
-        return State::NotUnderstood;
-    default:
-        // Qt's numbers: below 200 the connection and the proxy, from 200 on
-        // the content (a decompression that fails or grows too large), the
-        // protocol and the server's errors.
-        return error < QNetworkReply::ContentAccessDenied ? State::NoAnswer : State::NotUnderstood;
-    }
-}
-
-void RemoteHost::answered(QNetworkReply* reply) {
-    reply->deleteLater();
-    if (reply != inFlight_)
-        return;
-    inFlight_ = nullptr;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+void RemoteHost::answered(const HttpClient::Answer& answer) {
     // An exporter that knows no such filter, or has one of its collectors
     // turned off, refuses the request as a whole: from now on the whole
     // answer is asked for, at once.
-    if (filtered_ && status == 400) {
+    if (filtered_ && answer.outcome == HttpClient::Outcome::Answered && answer.status == 400) {
         filtered_ = false;
         systemLog(QStringLiteral("%1: the exporter refuses a request for some of its metrics; "
                                  "asking for all of them.")
@@ -162,12 +88,12 @@ void RemoteHost::answered(QNetworkReply* reply) {
         return fetch();
     }
     // Not the metrics: no answer in time, an error page, a redirect loop's
-    // end, or more than a node_exporter ever says (a decompression bomb).
-    const State failure = failureOf(reply->error(), status, reply->property("tooLarge").toBool(),
-                                    reply->property("late").toBool());
-    if (failure != State::Answering)
-        return failed(failure);
-    const QByteArray body = reply->readAll();
+    // end, or more than a node_exporter ever says.
+    if (answer.outcome == HttpClient::Outcome::NoAnswer)
+        return failed(State::NoAnswer);
+    if (answer.outcome == HttpClient::Outcome::NotUnderstood || answer.status != 200)
+        return failed(State::NotUnderstood);
+    const QByteArray& body = answer.body;
     const std::optional<NodeMetrics> metrics =
         parseNodeMetrics(std::string_view(body.data(), std::size_t(body.size())));
     if (!metrics)

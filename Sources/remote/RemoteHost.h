@@ -4,10 +4,10 @@
 // Prometheus node_exporter, fetched on the network graph's clock, and its
 // group of graphs.
 
+#include "remote/HttpClient.h"
 #include "remote/NodeMetrics.h"
 
 #include <QElapsedTimer>
-#include <QNetworkReply>
 #include <QObject>
 #include <QUrl>
 
@@ -50,15 +50,12 @@ public:
 
     // The wait before asking again after this many failures in a row.
     static int backOffSeconds(int failures);
-    // How a finished request failed (Answering where it did not).
-    static State failureOf(QNetworkReply::NetworkError error, int httpStatus, bool tooLarge,
-                           bool late);
 
 signals:
     void stateChanged(RemoteHost::State state);
 
 private:
-    void answered(QNetworkReply* reply);
+    void answered(const HttpClient::Answer& answer);
     void failed(State state);
     void setState(State state);
     QUrl requestUrl() const;
@@ -71,7 +68,7 @@ private:
     bool filtered_;
     State state_ = State::Connecting;
     std::vector<RemoteGraphView*> views_;
-    QNetworkReply* inFlight_ = nullptr;
+    HttpClient client_;
     std::optional<NodeMetrics> previous_;
     QElapsedTimer sincePrevious_;
     QElapsedTimer lastAnswer_;

@@ -1,0 +1,177 @@
+#include "remote/HttpClient.h"
+
+#include <QSslSocket>
+
+namespace {
+
+QString originOf(const QUrl& url) {
+    return url.scheme() + QStringLiteral("://") + url.host() + u':' +
+           QString::number(url.port(url.scheme() == u"https" ? 443 : 80));
+}
+
+bool isRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+} // namespace
+
+HttpClient::HttpClient(qint64 largestBody, int timeoutMs, QObject* parent)
+    : QObject(parent), largestBody_(largestBody), timeoutMs_(timeoutMs) {
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, [this] {
+        dropConnection();
+        finish(Outcome::NoAnswer);
+    });
+}
+
+HttpClient::~HttpClient() {
+    done_ = nullptr;
+    dropConnection();
+}
+
+void HttpClient::get(const QUrl& url, std::function<void(const Answer&)> done) {
+    done_ = std::move(done);
+    first_ = url;
+    redirects_ = 0;
+    deadline_.start(timeoutMs_);
+    send(url);
+}
+
+void HttpClient::abort() {
+    done_ = nullptr;
+    deadline_.stop();
+    response_.reset();
+    // A connection with half an answer on it cannot carry the next request.
+    dropConnection();
+}
+
+void HttpClient::send(const QUrl& url) {
+    url_ = url;
+    response_.emplace(largestBody_);
+    heard_ = false;
+    const QString origin = originOf(url);
+    onKeptConnection_ =
+        socket_ && socketOrigin_ == origin && socket_->state() == QAbstractSocket::ConnectedState;
+    if (onKeptConnection_)
+        return writeRequest();
+    dropConnection();
+    const bool secure = url.scheme() == u"https";
+    QTcpSocket* socket = secure ? new QSslSocket(this) : new QTcpSocket(this);
+    socket_ = socket;
+    socketOrigin_ = origin;
+    connect(socket, &QTcpSocket::readyRead, this, &HttpClient::readAnswer);
+    connect(socket, &QTcpSocket::disconnected, this, &HttpClient::connectionClosed);
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError) {
+        if (socket == socket_)
+            connectionClosed();
+    });
+    const quint16 port = quint16(url.port(secure ? 443 : 80));
+    if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
+        // The server's certificate is verified (QSslSocket's default for a
+        // client); a failure is an error like any other.
+        connect(tls, &QSslSocket::encrypted, this, &HttpClient::writeRequest);
+        tls->connectToHostEncrypted(url.host(), port);
+    } else {
+        connect(socket, &QTcpSocket::connected, this, &HttpClient::writeRequest);
+        socket->connectToHost(url.host(), port);
+    }
+}
+
+void HttpClient::writeRequest() {
+    if (!socket_ || !response_)
+        return;
+    QByteArray path =
+        url_.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    if (path.isEmpty())
+        path = "/";
+    QByteArray request = "GET " + path + " HTTP/1.1\r\nHost: " +
+                         url_.authority(QUrl::RemoveUserInfo | QUrl::FullyEncoded).toLatin1() +
+                         "\r\nUser-Agent: Quorvel\r\nAccept: text/plain; version=0.0.4\r\n"
+                         "Accept-Encoding: identity\r\n";
+    // Credentials in the address go to its own server only, not to one a
+    // redirect names.
+    if (!first_.userName().isEmpty() && originOf(url_) == originOf(first_))
+        request += "Authorization: Basic " +
+                   (first_.userName() + u':' + first_.password()).toUtf8().toBase64() + "\r\n";
+    socket_->write(request + "\r\n");
+}
+
+void HttpClient::readAnswer() {
+    if (!socket_)
+        return;
+    const QByteArray bytes = socket_->readAll();
+    if (!response_) {
+        dropConnection(); // nothing was asked: not a server to keep talking to
+        return;
+    }
+    heard_ = heard_ || !bytes.isEmpty();
+    switch (response_->feed(bytes)) {
+    case HttpResponse::Progress::Incomplete:
+        return;
+    case HttpResponse::Progress::Complete:
+        return answerComplete();
+    case HttpResponse::Progress::Cut:
+    case HttpResponse::Progress::Malformed:
+    case HttpResponse::Progress::TooLarge:
+        dropConnection();
+        return finish(Outcome::NotUnderstood);
+    }
+}
+
+void HttpClient::connectionClosed() {
+    if (!response_) {
+        dropConnection(); // an idle connection the server let go
+        return;
+    }
+    // A kept connection the server closed just as the request went: asked
+    // again on a new one.
+    if (onKeptConnection_ && !heard_) {
+        dropConnection();
+        return send(url_);
+    }
+    if (socket_)
+        response_->feed(socket_->readAll());
+    const HttpResponse::Progress progress = response_->closed();
+    dropConnection();
+    if (progress == HttpResponse::Progress::Complete)
+        return answerComplete();
+    finish(progress == HttpResponse::Progress::Cut ? Outcome::NoAnswer : Outcome::NotUnderstood);
+}
+
+void HttpClient::answerComplete() {
+    const HttpResponse response = *std::exchange(response_, std::nullopt);
+    if (!response.keepsConnection())
+        dropConnection();
+    if (isRedirect(response.status())) {
+        const QUrl target = url_.resolved(QUrl::fromEncoded(response.header("location")));
+        if (++redirects_ > 3)
+            return finish(Outcome::NotUnderstood);
+        const bool known = target.scheme() == u"http" || target.scheme() == u"https";
+        if (!known || target.host().isEmpty() ||
+            (url_.scheme() == u"https" && target.scheme() == u"http"))
+            return finish(Outcome::NoAnswer);
+        return send(target);
+    }
+    const QByteArray coding = response.header("content-encoding").toLower();
+    if (!coding.isEmpty() && coding != "identity")
+        return finish(Outcome::NotUnderstood);
+    finish(Outcome::Answered, response.status(), response.body());
+}
+
+void HttpClient::finish(Outcome outcome, int status, const QByteArray& body) {
+    deadline_.stop();
+    response_.reset();
+    const Answer answer{outcome, status, body};
+    if (auto done = std::exchange(done_, nullptr))
+        done(answer);
+}
+
+void HttpClient::dropConnection() {
+    if (!socket_)
+        return;
+    QTcpSocket* socket = socket_;
+    socket_ = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}

@@ -1,0 +1,73 @@
+// The client's connections: kept between requests, asked again on a new one
+// when the server let the kept one go, and redirects followed only so far.
+#include "remote/HttpClient.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Answers every request on a connection kept open, except that with
+// dropSecond it closes each connection at its second request, unanswered;
+// /loop redirects to itself.
+class KeepingServer : public QTcpServer {
+public:
+    explicit KeepingServer(bool dropSecond) {
+        connect(this, &QTcpServer::newConnection, this, [this, dropSecond] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                ++connections;
+                auto* asked = new int(0);
+                connect(socket, &QObject::destroyed, [asked] { delete asked; });
+                connect(socket, &QTcpSocket::readyRead, socket, [socket, asked, dropSecond] {
+                    const QByteArray request = socket->readAll();
+                    if (++*asked == 2 && dropSecond)
+                        return socket->disconnectFromHost();
+                    if (request.startsWith("GET /loop "))
+                        socket->write("HTTP/1.1 302 Found\r\nLocation: /loop\r\n"
+                                      "Content-Length: 0\r\n\r\n");
+                    else
+                        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+                });
+            }
+        });
+        listen(QHostAddress::LocalHost);
+    }
+    QUrl url(const char* path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path));
+    }
+    int connections = 0;
+};
+
+HttpClient::Answer ask(HttpClient& client, const QUrl& url) {
+    std::optional<HttpClient::Answer> answer;
+    client.get(url, [&answer](const HttpClient::Answer& a) { answer = a; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
+    return answer.value_or(HttpClient::Answer{});
+}
+
+TEST(HttpClient, KeepsItsConnectionAndAsksAgainWhereTheServerLetItGo) {
+    for (const bool dropSecond : {false, true}) {
+        SCOPED_TRACE(dropSecond ? "dropped at the second request" : "kept");
+        KeepingServer server(dropSecond);
+        HttpClient client(1024, 3000);
+        for (int request = 0; request < 3; ++request) {
+            const HttpClient::Answer answer = ask(client, server.url("/metrics"));
+            EXPECT_EQ(answer.outcome, HttpClient::Outcome::Answered);
+            EXPECT_EQ(answer.body, "ok");
+        }
+        // Each connection let go at its second request: the second and the third
+        // are asked again on a new one.
+        EXPECT_EQ(server.connections, dropSecond ? 3 : 1);
+    }
+}
+
+TEST(HttpClient, RedirectsWithoutEndAreNotUnderstood) {
+    KeepingServer server(false);
+    HttpClient client(1024, 3000);
+    EXPECT_EQ(ask(client, server.url("/loop")).outcome, HttpClient::Outcome::NotUnderstood);
+}
+
+} // namespace
