@@ -118,6 +118,8 @@ HttpResponse::Progress HttpResponse::parseHead() {
         return Progress::Malformed;
     http10_ = statusLine[7] == '0';
     status_ = statusLine.mid(9, 3).toInt();
+    if (status_ < 100)
+        return Progress::Malformed;
     headers_.clear();
     for (qsizetype i = 1; i < fields.size(); ++i) {
         const QByteArray& field = fields[i];

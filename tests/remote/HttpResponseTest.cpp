@@ -52,6 +52,7 @@ TEST(HttpResponse, ReadsWhatServersWriteAndStopsAtWhatTheyShouldNot) {
          Progress::TooLarge, 200, "", false},
         {"not HTTP", "SSH-2.0-OpenSSH_9.2\r\n\r\n", false, Progress::Malformed, 0, "", false},
         {"no status", "HTTP/1.1 OK\r\n\r\n", false, Progress::Malformed, 0, "", false},
+        {"a status below 100", "HTTP/1.1 099 X\r\n\r\n", false, Progress::Malformed, 99, "", false},
         {"a folded field", ok + "X: a\r\n b\r\n\r\n", false, Progress::Malformed, 200, "", false},
         {"a bare line feed", ok + "X: a\nY: b\r\n\r\n", false, Progress::Malformed, 200, "", false},
         {"two lengths", ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\nhi", false,
