@@ -1,7 +1,12 @@
 // The client's connections: kept between requests, asked again on a new one
-// when the server let the kept one go, and redirects followed only so far.
+// when the server let the kept one go, redirects followed only so far, and
+// HTTPS only to a server whose certificate holds.
 #include "remote/HttpClient.h"
+#include "TestSupport.h"
 
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -68,6 +73,49 @@ TEST(HttpClient, RedirectsWithoutEndAreNotUnderstood) {
     KeepingServer server(false);
     HttpClient client(1024, 3000);
     EXPECT_EQ(ask(client, server.url("/loop")).outcome, HttpClient::Outcome::NotUnderstood);
+}
+
+// A TLS server with a certificate for 127.0.0.1 that no authority signed:
+// refused until the test trusts it; then answered, except where a redirect
+// leads from https to http.
+TEST(HttpClient, HttpsOnlyToAServerWhoseCertificateHolds) {
+    QSslServer server;
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    const QList<QSslCertificate> certificate =
+        QSslCertificate::fromPath(fixturePath("tls/localhost.crt"));
+    ASSERT_EQ(certificate.size(), 1);
+    tls.setLocalCertificate(certificate.front());
+    tls.setPrivateKey(QSslKey(readFileBytes(fixturePath("tls/localhost.key")), QSsl::Rsa));
+    server.setSslConfiguration(tls);
+    KeepingServer plain(false); // answers whatever is asked
+    const QByteArray down = plain.url("/metrics").toEncoded();
+    int handshakes = 0;
+    QObject::connect(&server, &QSslServer::startedEncryptionHandshake, [&] { ++handshakes; });
+    QObject::connect(&server, &QTcpServer::pendingConnectionAvailable, [&] {
+        while (QTcpSocket* socket = server.nextPendingConnection())
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, down] {
+                socket->write(socket->readAll().startsWith("GET /down ")
+                                  ? "HTTP/1.1 302 Found\r\nLocation: " + down +
+                                        "\r\nContent-Length: 0\r\n\r\n"
+                                  : "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+            });
+    });
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const QString base = QStringLiteral("https://127.0.0.1:%1").arg(server.serverPort());
+    HttpClient client(1024, 3000);
+    EXPECT_EQ(ask(client, QUrl(base + "/metrics")).outcome, HttpClient::Outcome::NoAnswer);
+    EXPECT_EQ(handshakes, 1);
+
+    const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = before;
+    trusting.addCaCertificate(certificate.front());
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    const HttpClient::Answer answer = ask(client, QUrl(base + "/metrics"));
+    EXPECT_EQ(answer.outcome, HttpClient::Outcome::Answered);
+    EXPECT_EQ(answer.body, "ok");
+    EXPECT_EQ(ask(client, QUrl(base + "/down")).outcome, HttpClient::Outcome::NoAnswer);
+    EXPECT_EQ(plain.connections, 0) << "followed from https to http";
+    QSslConfiguration::setDefaultConfiguration(before);
 }
 
 } // namespace
