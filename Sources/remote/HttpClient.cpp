@@ -94,6 +94,9 @@ void HttpClient::writeRequest() {
         request += "Authorization: Basic " +
                    (first_.userName() + u':' + first_.password()).toUtf8().toBase64() + "\r\n";
     socket_->write(request + "\r\n");
+    // Sent now, not from the write notifier at the event loop's next turn:
+    // one wake-up fewer a request.
+    socket_->flush();
 }
 
 void HttpClient::readAnswer() {
