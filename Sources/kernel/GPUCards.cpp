@@ -11,21 +11,8 @@
 
 namespace {
 
-// A sysfs attribute's text, or nothing. Read as the counters are: a FIFO in
-// its place never makes Quorvel wait.
-std::optional<std::string> attribute(const QString& path) {
-    ProcFile file(path.toStdString());
-    const std::string* text = file.read();
-    if (!text)
-        return std::nullopt;
-    return *text;
-}
-
-std::optional<quint64> numberAt(const QString& path) {
-    const auto text = attribute(path);
-    return text ? sysfsNumber(QByteArrayView(*text)) : std::nullopt;
-}
-
+// A sysfs attribute's text, null where it cannot be read. Read as the
+// counters are: a FIFO in its place never makes Quorvel wait.
 QByteArrayView textOf(ProcFile* file) {
     const std::string* text = file ? file->read() : nullptr;
     return text ? QByteArrayView(*text) : QByteArrayView();
@@ -38,6 +25,11 @@ std::optional<quint64> numberOf(ProcFile* file) {
 
 std::unique_ptr<ProcFile> fileAt(const QString& path) {
     return path.isEmpty() ? nullptr : std::make_unique<ProcFile>(path.toStdString());
+}
+
+std::optional<quint64> numberAt(const QString& path) {
+    ProcFile file(path.toStdString());
+    return numberOf(&file);
 }
 
 QString firstExisting(const QStringList& paths) {
@@ -105,6 +97,11 @@ std::optional<float> busyFromIdle(quint64 idleBeforeMs, quint64 idleNowMs, quint
     return float(std::clamp(1.0 - idle, 0.0, 1.0));
 }
 
+QByteArray cardDriver(const QString& cardFolder) {
+    ProcFile uevent((cardFolder + QStringLiteral("/device/uevent")).toStdString());
+    return driverOfUevent(textOf(&uevent)).toByteArray();
+}
+
 std::vector<GPUCard> gpuCards(const QString& drmRoot) {
     static const QRegularExpression cardName(QStringLiteral("^card([0-9]+)$"));
     QList<std::pair<int, QString>> names;
@@ -119,8 +116,7 @@ std::vector<GPUCard> gpuCards(const QString& drmRoot) {
         card.name = name;
         card.folder = drmRoot + u'/' + name;
         const QString device = card.folder + QStringLiteral("/device");
-        const auto uevent = attribute(device + QStringLiteral("/uevent"));
-        const QByteArrayView driver = uevent ? driverOfUevent(*uevent) : QByteArrayView();
+        const QByteArray driver = cardDriver(card.folder);
         if (driver == "amdgpu" &&
             QFileInfo(device + QStringLiteral("/gpu_busy_percent")).isFile()) {
             card.driver = GPUDriver::AMD;

@@ -45,6 +45,9 @@ std::optional<quint64> sysfsNumber(QByteArrayView text);
 std::optional<float> busyShareOfPercent(QByteArrayView text);
 // The driver a uevent file names (DRIVER=amdgpu), empty without one.
 QByteArrayView driverOfUevent(QByteArrayView uevent);
+// The driver of a DRM card's device, from its uevent file, read without ever
+// waiting (a FIFO in its place is refused); empty where it says none.
+QByteArray cardDriver(const QString& cardFolder);
 // Whether a runtime_status says the device sleeps (or is going to).
 bool isRuntimeSuspended(QByteArrayView runtimeStatus);
 // The busy share of an interval from an idle-time counter in milliseconds:

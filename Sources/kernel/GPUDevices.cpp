@@ -3,7 +3,6 @@
 #include "kernel/NVMLReader.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 
@@ -66,12 +65,9 @@ QString shortGPUName(const QString& name) {
 }
 
 bool hasNVIDIADevice(const QString& drmRoot) {
-    for (const QString& card : QDir(drmRoot).entryList({QStringLiteral("card*")}, QDir::Dirs)) {
-        QFile uevent(drmRoot + u'/' + card + QStringLiteral("/device/uevent"));
-        if (uevent.open(QIODevice::ReadOnly) &&
-            driverOfUevent(uevent.read(4096)) == QByteArrayView("nvidia"))
+    for (const QString& card : QDir(drmRoot).entryList({QStringLiteral("card*")}, QDir::Dirs))
+        if (cardDriver(drmRoot + u'/' + card) == "nvidia")
             return true;
-    }
     return !QDir(QStringLiteral("/proc/driver/nvidia/gpus"))
                 .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
                 .isEmpty();

@@ -131,7 +131,7 @@ HttpResponse::Progress HttpResponse::parseHead() {
             return Progress::Malformed;
         headers_.append({field.left(colon).toLower(), field.mid(colon + 1).trimmed()});
     }
-    if (status_ >= 100 && status_ < 200)
+    if (status_ < 200)
         return Progress::Complete; // interim: the real head follows (headDone_ stays false)
     headDone_ = true;
 

@@ -1,8 +1,14 @@
 // The choice among GPUs, their short names, and where NVIDIA's driver runs.
 #include "kernel/GPUDevices.h"
 #include "TestSupport.h"
+#include "kernel/GPUCards.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +47,11 @@ TEST(GPUDevices, ShortNamesDropTheVendorsWords) {
 TEST(GPUDevices, NVIDIAIsSeenByItsDRMCard) {
     EXPECT_TRUE(hasNVIDIADevice(fixturePath("drm/nvidia")));
     EXPECT_TRUE(GPUDevices::anyReadable(fixturePath("drm/nvidia")));
+    // A FIFO in place of a uevent file is refused, never waited on.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/card0/device"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.path() + "/card0/device/uevent").constData(), 0600), 0);
+    EXPECT_EQ(cardDriver(dir.path() + "/card0"), "");
     // Where the driver's own folder is there, it says so instead (the test
     // machine has no NVIDIA GPU when it has no such folder).
     if (!QFileInfo::exists("/proc/driver/nvidia/gpus")) {
