@@ -7,6 +7,7 @@
 #include "graphs/TempGraphView.h"
 #include "preferences/ColorWell.h"
 #include "preferences/PrefWindow.h"
+#include "remote/PrometheusFleet.h"
 #include "remote/RemoteHost.h"
 #include "session/DesktopEntries.h"
 #include "session/SingleCopy.h"
@@ -36,7 +37,12 @@
 #include <QTimer>
 
 QVController::QVController(UserDefaults& defaults, QObject* parent)
-    : QObject(parent), defaults_(defaults), graphs_(std::make_unique<StatWindowGraphs>(defaults)) {}
+    : QObject(parent), defaults_(defaults), graphs_(std::make_unique<StatWindowGraphs>(defaults)) {
+    graphs_->setRegroupHandler([this] {
+        if (statWindow)
+            _setupStatWindow();
+    });
+}
 
 // The graphs belong to the stat window's widget tree only while they are in it;
 // the controller owns them (through graphs_).

@@ -7,6 +7,7 @@
 #include "graphs/NetGraphView.h"
 #include "graphs/RemoteGraphView.h"
 #include "graphs/TempGraphView.h"
+#include "remote/PrometheusFleet.h"
 #include "remote/RemoteHost.h"
 #include "session/SystemLog.h"
 #include "settings/SettingsKeys.h"
@@ -58,6 +59,7 @@ void StatWindowGraphs::takeOutAll() {
     takeOutGraph(tempView_);
     takeOutGraph(gpuView_);
     remoteHosts_.clear();
+    fleets_.clear();
 }
 
 void StatWindowGraphs::takeOutCPUViews() {
@@ -115,7 +117,8 @@ StatWindowGraphs::Arrangement StatWindowGraphs::arrange(QWidget* contentView,
 }
 
 // The machines "RemoteHosts" names, each a group of graphs after the local
-// ones; a machine that stays in the list keeps its group and its history.
+// ones (a Prometheus server's, a group per machine it scrapes); a machine
+// that stays in the list keeps its group and its history.
 QList<GraphView*> StatWindowGraphs::placeRemoteHosts(QWidget* contentView) {
     QList<QUrl> wanted;
     for (const QString& entry : defaults_.stringArrayForKey(SettingsKeys::RemoteHosts)) {
@@ -129,20 +132,55 @@ QList<GraphView*> StatWindowGraphs::placeRemoteHosts(QWidget* contentView) {
                       .arg(maxRemoteHosts));
         wanted.resize(maxRemoteHosts);
     }
-    std::vector<std::unique_ptr<RemoteHost>> kept;
-    for (const QUrl& url : std::as_const(wanted)) {
-        auto found = std::find_if(remoteHosts_.begin(), remoteHosts_.end(),
-                                  [&url](const auto& host) { return host && host->url() == url; });
-        kept.push_back(found != remoteHosts_.end() ? std::move(*found)
-                                                   : std::make_unique<RemoteHost>(url));
-    }
-    remoteHosts_ = std::move(kept); // the machines no longer named go with their graphs
+    // Kept or made, in the list's order; those no longer named go with their
+    // graphs.
+    const auto keep = [&wanted](auto& had, const auto& wantedHere, auto make) {
+        std::remove_reference_t<decltype(had)> kept;
+        for (const QUrl& url : wanted) {
+            if (!wantedHere(url))
+                continue;
+            auto found = std::find_if(had.begin(), had.end(), [&url](const auto& source) {
+                return source && source->url() == url;
+            });
+            kept.push_back(found != had.end() ? std::move(*found) : make(url));
+        }
+        had = std::move(kept);
+    };
+    keep(
+        remoteHosts_, [](const QUrl& url) { return !PrometheusFleet::isFleetAddress(url); },
+        [](const QUrl& url) { return std::make_unique<RemoteHost>(url); });
+    keep(fleets_, &PrometheusFleet::isFleetAddress, [this](const QUrl& url) {
+        auto fleet = std::make_unique<PrometheusFleet>(url);
+        QObject::connect(
+            fleet.get(), &PrometheusFleet::groupsChanged, fleet.get(),
+            [this] {
+                if (regroup_)
+                    regroup_();
+            },
+            Qt::QueuedConnection);
+        return fleet;
+    });
+    // Every machine a group, at most maxRemoteHosts groups in all: a server
+    // gets what the entries before it leave.
     QList<GraphView*> views;
-    for (const auto& host : remoteHosts_) {
-        for (RemoteGraphView* view : host->views()) {
+    int groups = 0;
+    const auto place = [&](const std::vector<RemoteGraphView*>& group) {
+        for (RemoteGraphView* view : group) {
             if (view->parentWidget() != contentView)
                 view->addToContentView(contentView);
             views << view;
+        }
+    };
+    auto host = remoteHosts_.begin();
+    auto fleet = fleets_.begin();
+    for (const QUrl& url : std::as_const(wanted)) {
+        if (PrometheusFleet::isFleetAddress(url)) {
+            (*fleet)->setGroupLimit(maxRemoteHosts - groups);
+            groups += (*fleet)->groupCount();
+            place((*fleet++)->views());
+        } else {
+            ++groups;
+            place((*host++)->views());
         }
     }
     return views;

@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -11,6 +12,7 @@ class GPUGraphView;
 class GraphView;
 class MemGraphView;
 class NetGraphView;
+class PrometheusFleet;
 class QRectF;
 class QWidget;
 class RemoteHost;
@@ -40,6 +42,9 @@ public:
 
     // At most this many other machines are shown (each is four graphs).
     static constexpr int maxRemoteHosts = 8;
+    // Called when a Prometheus server's machines come or go, for the window
+    // to be laid out again (later, not within the fleet's own answer).
+    void setRegroupHandler(std::function<void()> handler) { regroup_ = std::move(handler); }
 
     NetGraphView* netView() const { return netView_; }
     MemGraphView* memView() const { return memView_; }
@@ -47,6 +52,7 @@ public:
     TempGraphView* tempView() const { return tempView_; }
     GPUGraphView* gpuView() const { return gpuView_; }
     const std::vector<std::unique_ptr<RemoteHost>>& remoteHosts() const { return remoteHosts_; }
+    const std::vector<std::unique_ptr<PrometheusFleet>>& fleets() const { return fleets_; }
     const QList<CPUGraphView*>& cpuViews() const { return cpuViews_; }
     bool hasCPUViews() const { return hasCPUViews_; }
 
@@ -65,4 +71,6 @@ private:
     TempGraphView* tempView_ = nullptr;
     GPUGraphView* gpuView_ = nullptr;
     std::vector<std::unique_ptr<RemoteHost>> remoteHosts_;
+    std::vector<std::unique_ptr<PrometheusFleet>> fleets_;
+    std::function<void()> regroup_;
 };

@@ -1,6 +1,5 @@
 #include "remote/RemoteHost.h"
 
-#include "graphs/RemoteGraphView.h"
 #include "session/SystemLog.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
@@ -11,14 +10,7 @@
 
 RemoteHost::RemoteHost(const QUrl& url, QObject* parent)
     : QObject(parent), url_(url), filtered_(!url.hasQuery()), client_(largestAnswer, timeoutMs) {
-    using Kind = RemoteGraphView::Kind;
-    for (Kind kind : {Kind::Cpu, Kind::Network, Kind::Memory, Kind::Disk})
-        views_.push_back(new RemoteGraphView(QRect(0, 0, 64, 64), kind));
-    views_.front()->setTickHandler([this] { fetch(); });
-    // The first graph's title is the machine's name or its state (setState).
-    views_[1]->setTitle(tr("Net"));
-    views_[2]->setTitle(tr("Mem"));
-    views_[3]->setTitle(tr("Disk"));
+    group_.setTickHandler([this] { fetch(); });
     setState(State::Connecting);
 }
 
@@ -26,10 +18,6 @@ RemoteHost::~RemoteHost() {
     // Going away is no answer of the machine's: the request is dropped
     // without its handler, which would say so.
     client_.abort();
-    for (RemoteGraphView* view : views_) {
-        view->removeFromSuperview();
-        delete view;
-    }
 }
 
 QUrl RemoteHost::requestUrl() const {
@@ -104,8 +92,7 @@ void RemoteHost::answered(const HttpClient::Answer& answer) {
         const double seconds = double(sincePrevious_.nsecsElapsed()) / 1e9;
         sincePrevious_.restart();
         const NodeRates rates = nodeRates(*previous_, *metrics, seconds);
-        for (RemoteGraphView* view : views_)
-            view->push(rates);
+        group_.push(rates);
     } else {
         sincePrevious_.start();
     }
@@ -139,9 +126,7 @@ void RemoteHost::setState(State state) {
         break;
     }
     const bool greyed = state == State::NoAnswer || state == State::NotUnderstood;
-    views_.front()->showState(word, greyed);
-    for (std::size_t i = 1; i < views_.size(); ++i)
-        views_[i]->showState(views_[i]->graphTitle(), greyed);
+    group_.show(word, greyed);
     if (changed) {
         if (greyed)
             systemLog(QStringLiteral("%1: %2.").arg(loggedAddress(), word));

@@ -6,6 +6,7 @@
 
 #include "remote/HttpClient.h"
 #include "remote/NodeMetrics.h"
+#include "remote/RemoteGroup.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -14,12 +15,9 @@
 #include <optional>
 #include <vector>
 
-class RemoteGraphView;
-
 // One other machine: its node_exporter's answer fetched at each tick of the
 // network graph's clock (never more than one request at a time, never
-// waiting for it), turned into rates, and drawn by its group of four graphs
-// (CPU, network, memory, disk), the first titled with the machine's name.
+// waiting for it), turned into rates, and drawn by its group of graphs.
 // What the user reads while it does not answer as it should: "connecting…",
 // "no answer" (nothing or an error in time) or "not understood" (an answer
 // that is not node_exporter's, or too large), in the title of the greyed
@@ -42,9 +40,8 @@ public:
 
     const QUrl& url() const { return url_; }
     State state() const { return state_; }
-    // The group's graphs, in the order they stand in the strip; they belong to
-    // whoever puts them in a window.
-    const std::vector<RemoteGraphView*>& views() const { return views_; }
+    // The group's graphs, in the order they stand in the strip.
+    const std::vector<RemoteGraphView*>& views() const { return group_.views(); }
 
     void fetch();
 
@@ -67,7 +64,7 @@ private:
     // the filter.
     bool filtered_;
     State state_ = State::Connecting;
-    std::vector<RemoteGraphView*> views_;
+    RemoteGroup group_;
     HttpClient client_;
     std::optional<NodeMetrics> previous_;
     QElapsedTimer sincePrevious_;

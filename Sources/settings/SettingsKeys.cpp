@@ -93,7 +93,8 @@ bool isUsable(const QString& key, const QVariant& value) {
     if (key == RemoteHosts) {
         const QUrl url(value.toString(), QUrl::StrictMode);
         return value.typeId() == QMetaType::QString && url.isValid() && !url.host().isEmpty() &&
-               (url.scheme() == u"http" || url.scheme() == u"https");
+               (url.scheme() == u"http" || url.scheme() == u"https" ||
+                url.scheme() == u"prometheus+http" || url.scheme() == u"prometheus+https");
     }
     return true;
 }
