@@ -25,12 +25,13 @@ seeds() {
     fuzz_node_metrics) echo tests/fixtures/node_exporter ;;
     fuzz_gpu_sysfs) echo tests/fixtures/drm ;;
     fuzz_http_response) echo tests/fixtures/fuzz/http ;;
+    fuzz_prometheus_answer) echo tests/fixtures/prometheus ;;
   esac
 }
 
 for target in fuzz_netstat_chunk fuzz_proc_stat fuzz_net_dev fuzz_property_list \
               fuzz_reopen_request fuzz_settings_text fuzz_node_metrics fuzz_gpu_sysfs \
-              fuzz_http_response; do
+              fuzz_http_response fuzz_prometheus_answer; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   echo "== $target: ${seconds}s"

@@ -5,9 +5,9 @@
 # packages without installing them. Does nothing when everything is there.
 #
 # Nothing installed here is left serving the network: Debian starts
-# prometheus-node-exporter as a service on every interface when it installs
-# it, so that service is stopped and disabled again (the tests start their own
-# exporters on loopback).
+# prometheus-node-exporter and prometheus as services on every interface when
+# it installs them, so those services are stopped and disabled again (the
+# tests start their own on loopback).
 set -euo pipefail
 
 list_only=0
@@ -61,8 +61,9 @@ if [ "$what" = test ]; then
     # GNOME Shell, where Quorvel's companion extension runs, gjs for the
     # tests of its logic, and ESLint for its style
     gnome-shell gjs eslint
-    # another machine's metrics, as the graphs of "RemoteHosts" read them
-    prometheus-node-exporter
+    # other machines' metrics, as the graphs of "RemoteHosts" read them: an
+    # exporter's, and a Prometheus server's scraping several
+    prometheus-node-exporter prometheus
     # a busy machine, for scripts/test-under-load.sh
     stress-ng
   )
@@ -85,13 +86,14 @@ echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 
-# The exporter's own service, started by its package, listens on port 9100
-# of every interface.
-if [[ " ${missing[*]} " == *" prometheus-node-exporter "* ]]; then
+# The exporter's and the server's own services, started by their packages,
+# listen on ports 9100 and 9090 of every interface.
+for service in prometheus-node-exporter prometheus; do
+  [[ " ${missing[*]} " == *" $service "* ]] || continue
   if [ -d /run/systemd/system ]; then
-    $sudo systemctl disable --now prometheus-node-exporter.service >/dev/null 2>&1 || true
+    $sudo systemctl disable --now "$service.service" >/dev/null 2>&1 || true
   fi
-  $sudo invoke-rc.d prometheus-node-exporter stop >/dev/null 2>&1 || true
-  $sudo update-rc.d prometheus-node-exporter disable >/dev/null 2>&1 || true
-  pkill -f '^/usr/bin/prometheus-node-exporter' 2>/dev/null || true
-fi
+  $sudo invoke-rc.d "$service" stop >/dev/null 2>&1 || true
+  $sudo update-rc.d "$service" disable >/dev/null 2>&1 || true
+  pkill -f "^/usr/bin/$service( |\$)" 2>/dev/null || true
+done

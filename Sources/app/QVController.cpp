@@ -156,6 +156,10 @@ TempGraphView* QVController::tempView() const {
 const std::vector<std::unique_ptr<RemoteHost>>& QVController::remoteHosts() const {
     return graphs_->remoteHosts();
 }
+
+const std::vector<std::unique_ptr<PrometheusFleet>>& QVController::fleets() const {
+    return graphs_->fleets();
+}
 const QList<CPUGraphView*>& QVController::cpuViews() const {
     return graphs_->cpuViews();
 }

@@ -26,6 +26,7 @@ class DiskGraphView;
 class GraphView;
 class MemGraphView;
 class TempGraphView;
+class PrometheusFleet;
 class RemoteHost;
 class NetGraphView;
 class QMenu;
@@ -107,6 +108,7 @@ public:
     DiskGraphView* diskView() const;
     TempGraphView* tempView() const;
     const std::vector<std::unique_ptr<RemoteHost>>& remoteHosts() const;
+    const std::vector<std::unique_ptr<PrometheusFleet>>& fleets() const;
     const QList<CPUGraphView*>& cpuViews() const;
     QMessageBox* removeAlert() const { return removeAlert_; }
     QFileDialog* openPanel() const { return openPanel_; }

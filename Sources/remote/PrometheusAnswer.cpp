@@ -19,8 +19,7 @@ std::optional<std::pair<qint64, double>> sampleOf(const QJsonValue& value) {
     bool isNumber = false;
     const double figure = pair[1].toString().toDouble(&isNumber);
     // Times outside a few thousand years are no Prometheus server's.
-    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11 || !isNumber ||
-        !std::isfinite(figure))
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11 || !isNumber || !std::isfinite(figure))
         return std::nullopt;
     return std::pair{qint64(std::llround(seconds * 1000)), figure};
 }
@@ -91,8 +90,9 @@ QString fleetQuery(const QString& match, int rangeSeconds) {
         marked(QStringLiteral("sum by (instance, mode) (irate(%1%2))")
                    .arg(selector("node_cpu_seconds_total"), range),
                "cpu"),
-        marked(QStringLiteral("irate(%1%2)").arg(selector("node_network_receive_bytes_total"), range),
-               "in"),
+        marked(
+            QStringLiteral("irate(%1%2)").arg(selector("node_network_receive_bytes_total"), range),
+            "in"),
         marked(
             QStringLiteral("irate(%1%2)").arg(selector("node_network_transmit_bytes_total"), range),
             "out"),
@@ -163,7 +163,7 @@ fleetReadings(const std::vector<PrometheusSeries>& series) {
     for (auto& [time, machines] : readings) {
         for (auto& [instance, reading] : machines) {
             const Gathered& figures = gathered[time][instance];
-            if (reading.hasCpu && figures.all > 0) {
+            if (reading.hasCpu && figures.all > 0 && std::isfinite(figures.all)) {
                 reading.rates.user = float(figures.user / figures.all);
                 reading.rates.nice = float(figures.nice / figures.all);
                 reading.rates.system = float(figures.system / figures.all);
@@ -171,8 +171,8 @@ fleetReadings(const std::vector<PrometheusSeries>& series) {
                 reading.hasCpu = false;
             }
             if (figures.memTotal && figures.memAvailable && *figures.memTotal > 0)
-                reading.rates.memoryUsed = float(
-                    std::clamp(1.0 - *figures.memAvailable / *figures.memTotal, 0.0, 1.0));
+                reading.rates.memoryUsed =
+                    float(std::clamp(1.0 - *figures.memAvailable / *figures.memTotal, 0.0, 1.0));
         }
     }
     return readings;

@@ -15,8 +15,7 @@ bool PrometheusFleet::isFleetAddress(const QUrl& url) {
 }
 
 PrometheusFleet::PrometheusFleet(const QUrl& url, QObject* parent)
-    : QObject(parent), url_(url),
-      client_(RemoteHost::largestAnswer, RemoteHost::timeoutMs) {
+    : QObject(parent), url_(url), client_(RemoteHost::largestAnswer, RemoteHost::timeoutMs) {
     // The server is asked at the address without "prometheus+" and without
     // the entry's own query; a path before /api/v1 (a server behind a proxy)
     // is kept.
@@ -90,8 +89,8 @@ void PrometheusFleet::fetch() {
         return;
     // A server that keeps failing is asked less and less often, as an
     // exporter is; otherwise once per interval.
-    const qint64 wait = failures_ > 0 ? 1000LL * RemoteHost::backOffSeconds(failures_)
-                                      : 1000LL * intervalSeconds();
+    const qint64 wait =
+        failures_ > 0 ? 1000LL * RemoteHost::backOffSeconds(failures_) : 1000LL * intervalSeconds();
     // Ticks come every "NetInterval"; a little early is on time.
     if (sinceRequest_.isValid() && sinceRequest_.elapsed() + 250 < wait)
         return;
@@ -106,8 +105,7 @@ void PrometheusFleet::fetch() {
     case Step::History: {
         request = apiUrl(QStringLiteral("query_range"));
         const qint64 now = QDateTime::currentSecsSinceEpoch();
-        const qint64 span =
-            qint64(machines_.front().group->columns()) * qint64(intervalSeconds());
+        const qint64 span = qint64(machines_.front().group->columns()) * qint64(intervalSeconds());
         query.addQueryItem(QStringLiteral("query"), fleetQuery(match_, range));
         query.addQueryItem(QStringLiteral("start"), QString::number(now - span));
         query.addQueryItem(QStringLiteral("end"), QString::number(now));
@@ -190,8 +188,7 @@ void PrometheusFleet::fillHistory(const PrometheusAnswer& answer) {
             machine.group->push(drawn ? found->second.rates : empty);
         }
     }
-    show(readings.empty() ? std::map<QString, FleetReading>{} : readings.rbegin()->second,
-         false);
+    show(readings.empty() ? std::map<QString, FleetReading>{} : readings.rbegin()->second, false);
 }
 
 // New machines get groups, in the order of their names within one answer.
@@ -229,8 +226,8 @@ void PrometheusFleet::show(const std::map<QString, FleetReading>& readings, bool
         const auto found = readings.find(machine.instance);
         // No figures at all counts as down too: the server no longer scrapes
         // the machine, or its series went stale.
-        const bool down = found == readings.end() || found->second.up == false ||
-                          !found->second.hasCpu;
+        const bool down =
+            found == readings.end() || found->second.up == false || !found->second.hasCpu;
         if (down != std::exchange(machine.down, down) && down)
             systemLog(QStringLiteral("%1: %2 is down.").arg(loggedAddress(), machine.instance));
         if (!down && drawn)

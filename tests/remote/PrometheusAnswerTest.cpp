@@ -40,9 +40,8 @@ TEST(PrometheusAnswer, ReadsAnswersAndRefusesWhatIsNotOne) {
          vectorOf(R"({"metric":{"instance":7},"value":[1,2]},{"metric":{},"value":["1","2"]},)"
                   R"({"metric":{},"value":[1e300,"2"]},{"value":[1,"x"]},"junk")"),
          true, 5, 0, ""},
-        {"too many series",
-         vectorOf((sample + ',').repeated(int(largestSeriesCount)) + sample), false, 0, 0,
-         "too many series"},
+        {"too many series", vectorOf((sample + ',').repeated(int(largestSeriesCount)) + sample),
+         false, 0, 0, "too many series"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,15 +88,24 @@ TEST(PrometheusAnswer, FiguresAreSharesAndCountedDevices) {
         return one;
     };
     const auto readings = fleetReadings({
-        series("cpu", "mode=user", 1.0),    series("cpu", "mode=nice", 0.5),
-        series("cpu", "mode=system", 0.25), series("cpu", "mode=softirq", 0.25),
-        series("cpu", "mode=iowait", 1.0),  series("cpu", "mode=idle", 1.0),
-        series("in", "device=eth0", 100),   series("in", "device=lo", 1e9),
-        series("in", "device=wlan0", 50),   series("out", "device=eth0", -5),
-        series("read", "device=sda", 10),   series("read", "device=sda1", 1e9),
-        series("written", "device=nvme0n1", 20), series("memtotal", "", 1000),
-        series("memavailable", "", 1500),   series("up", "", 0),
-        series("up", "", 0, 2000),          series("cpu", "mode=user", 1.0, 2000),
+        series("cpu", "mode=user", 1.0),
+        series("cpu", "mode=nice", 0.5),
+        series("cpu", "mode=system", 0.25),
+        series("cpu", "mode=softirq", 0.25),
+        series("cpu", "mode=iowait", 1.0),
+        series("cpu", "mode=idle", 1.0),
+        series("in", "device=eth0", 100),
+        series("in", "device=lo", 1e9),
+        series("in", "device=wlan0", 50),
+        series("out", "device=eth0", -5),
+        series("read", "device=sda", 10),
+        series("read", "device=sda1", 1e9),
+        series("written", "device=nvme0n1", 20),
+        series("memtotal", "", 1000),
+        series("memavailable", "", 1500),
+        series("up", "", 0),
+        series("up", "", 0, 2000),
+        series("cpu", "mode=user", 1.0, 2000),
     });
     ASSERT_EQ(readings.size(), 2u);
     const FleetReading& first = readings.at(1000).at(QStringLiteral("m"));
@@ -120,9 +128,18 @@ TEST(PrometheusAnswer, ReadsDurationsAndTheScrapeInterval) {
         const char* text;
         std::optional<int> seconds;
     } durations[] = {
-        {"15s", 15}, {"1m30s", 90}, {"500ms", 1}, {"2h", 7200}, {"1d", 86400},
-        {" 1m ", 60}, {"2d", std::nullopt}, {"15", std::nullopt}, {"", std::nullopt},
-        {"1s1m", std::nullopt}, {"9999999999s", std::nullopt}, {"-1s", std::nullopt},
+        {"15s", 15},
+        {"1m30s", 90},
+        {"500ms", 1},
+        {"2h", 7200},
+        {"1d", 86400},
+        {" 1m ", 60},
+        {"2d", std::nullopt},
+        {"15", std::nullopt},
+        {"", std::nullopt},
+        {"1s1m", std::nullopt},
+        {"9999999999s", std::nullopt},
+        {"-1s", std::nullopt},
     };
     for (const auto& d : durations)
         EXPECT_EQ(prometheusDurationSeconds(QLatin1String(d.text)), d.seconds) << d.text;

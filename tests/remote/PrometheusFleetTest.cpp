@@ -1,0 +1,175 @@
+// Other machines through Debian's real prometheus: started on loopback with a
+// configuration of its own, scraping two node_exporters and itself every
+// second.
+#include "remote/PrometheusFleet.h"
+#include "ControllerFixture.h"
+#include "graphs/RemoteGraphView.h"
+#include "remote/HttpClient.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <numeric>
+
+namespace {
+
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+// One exporter's counters now, as Quorvel reads them from it.
+std::optional<NodeMetrics> countersOf(quint16 port) {
+    HttpClient client(4 << 20, 3000);
+    std::optional<NodeMetrics> metrics;
+    bool done = false;
+    client.get(QUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(port)),
+               [&](const HttpClient::Answer& answer) {
+                   metrics = parseNodeMetrics(answer.body.toStdString());
+                   done = true;
+               });
+    if (!QTest::qWaitFor([&] { return done; }, 4000))
+        return std::nullopt;
+    return metrics;
+}
+
+double meanOf(const std::deque<float>& history, std::size_t last) {
+    last = std::min(last, history.size());
+    return std::accumulate(history.end() - std::ptrdiff_t(last), history.end(), 0.0) /
+           double(std::max<std::size_t>(last, 1));
+}
+
+class PrometheusFleetOnThisMachine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString exporter =
+            QStandardPaths::findExecutable(QStringLiteral("prometheus-node-exporter"));
+        const QString prometheus = QStandardPaths::findExecutable(QStringLiteral("prometheus"));
+        ASSERT_FALSE(exporter.isEmpty()) << "prometheus-node-exporter is not installed";
+        ASSERT_FALSE(prometheus.isEmpty()) << "prometheus is not installed";
+        ASSERT_TRUE(work.isValid());
+        for (int i = 0; i < 2; ++i) {
+            exporterPorts[i] = freePort();
+            exporters[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            exporters[i].start(
+                exporter,
+                {QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(exporterPorts[i]),
+                 QStringLiteral("--collector.disable-defaults"), QStringLiteral("--collector.cpu"),
+                 QStringLiteral("--collector.netdev"), QStringLiteral("--collector.meminfo"),
+                 QStringLiteral("--collector.diskstats"), QStringLiteral("--collector.uname")});
+            ASSERT_TRUE(exporters[i].waitForStarted());
+        }
+        serverPort = freePort();
+        writeFileBytes(work.filePath(QStringLiteral("prometheus.yml")),
+                       QStringLiteral("global:\n  scrape_interval: 1s\n"
+                                      "scrape_configs:\n"
+                                      "  - job_name: node\n"
+                                      "    static_configs:\n"
+                                      "      - targets: ['127.0.0.1:%1', '127.0.0.1:%2']\n"
+                                      "  - job_name: prometheus\n"
+                                      "    static_configs:\n"
+                                      "      - targets: ['127.0.0.1:%3']\n")
+                           .arg(exporterPorts[0])
+                           .arg(exporterPorts[1])
+                           .arg(serverPort)
+                           .toUtf8());
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start(
+            prometheus,
+            {QStringLiteral("--config.file=") + work.filePath(QStringLiteral("prometheus.yml")),
+             QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(serverPort),
+             QStringLiteral("--storage.tsdb.path=") + work.filePath(QStringLiteral("data")),
+             QStringLiteral("--log.level=warn")});
+        ASSERT_TRUE(server.waitForStarted());
+        // Some seconds of scrapes, for a history to fill the graphs with.
+        QTest::qWait(8000);
+    }
+    void TearDown() override {
+        for (QProcess* process : {&server, &exporters[0], &exporters[1]}) {
+            process->terminate();
+            process->waitForFinished();
+        }
+    }
+
+    QString instance(int i) const { return QStringLiteral("127.0.0.1:%1").arg(exporterPorts[i]); }
+
+    QTemporaryDir work;
+    QProcess exporters[2];
+    quint16 exporterPorts[2] = {};
+    QProcess server;
+    quint16 serverPort = 0;
+};
+
+TEST_F(PrometheusFleetOnThisMachine, ShowsEachMachineFilledAgreeingAndDown) {
+    const QString address = QStringLiteral("prometheus+http://127.0.0.1:%1/").arg(serverPort);
+    TestSettings settings;
+    settings.defaults().setObjects(
+        {{SettingsKeys::RemoteHosts,
+          QStringList{address + QStringLiteral("?match=%7Bjob%3D%22node%22%7D"),
+                      // a selector of another metric, and a pace of its own
+                      address + QStringLiteral("?match=node_uname_info%7Binstance%3D%22") +
+                          instance(1) + QStringLiteral("%22%7D&interval=2s")}}});
+    NetGraphView::setHelperPath(QStringLiteral(QUORVEL_BINARY_DIR "/quorvel-netstat"));
+    auto ui = MainInterface::load(settings.defaults(), nullptr);
+    ui->controller().applicationDidFinishLaunching();
+    ASSERT_EQ(ui->controller().fleets().size(), 2u);
+    const PrometheusFleet& fleet = *ui->controller().fleets()[0];
+    const PrometheusFleet& one = *ui->controller().fleets()[1];
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fleet.instances().size() == 2; }, 8000));
+    QStringList both{instance(0), instance(1)};
+    both.sort();
+    EXPECT_EQ(fleet.instances(), both) << "the server itself has no processor metrics: no group";
+    EXPECT_GE(fleet.views().front()->history(0).size(), 3u) << "the history filled at once";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return one.instances().size() == 1; }, 8000));
+    EXPECT_EQ(one.instances(), QStringList{instance(1)});
+    EXPECT_EQ(one.intervalSeconds(), 2);
+    EXPECT_EQ(fleet.intervalSeconds(), 1) << "the server's scrape interval";
+    // Every group is laid out in the window, after the machine's own graphs.
+    QTest::qWait(100);
+    for (const PrometheusFleet* each : {&fleet, &one})
+        for (RemoteGraphView* view : each->views())
+            EXPECT_TRUE(view->isVisible());
+
+    // Load to see, and the exporter's own counters around it.
+    const std::optional<NodeMetrics> before = countersOf(exporterPorts[0]);
+    QElapsedTimer window;
+    window.start();
+    const std::size_t columnsBefore = fleet.views().front()->history(0).size();
+    QProcess busy;
+    busy.start(QStringLiteral("timeout"),
+               {QStringLiteral("6"), QStringLiteral("sh"), QStringLiteral("-c"),
+                QStringLiteral("while :; do :; done")});
+    QTest::qWait(8000);
+    const std::optional<NodeMetrics> after = countersOf(exporterPorts[0]);
+    ASSERT_TRUE(before && after);
+    const NodeRates own = nodeRates(*before, *after, double(window.elapsed()) / 1000);
+    const std::size_t first = 4 * std::size_t(fleet.instances().indexOf(instance(0)));
+    const RemoteGraphView& cpu = *fleet.views()[first];
+    const std::size_t columns = cpu.history(0).size() - columnsBefore;
+    ASSERT_GE(columns, 6u);
+    const double load = meanOf(cpu.history(0), columns) + meanOf(cpu.history(1), columns) +
+                        meanOf(cpu.history(2), columns);
+    EXPECT_NEAR(load, *own.user + *own.system + *own.nice, 0.08) << "over " << columns << " s";
+    EXPECT_NEAR(meanOf(fleet.views()[first + 1]->history(0), columns), own.inBytes,
+                0.25 * own.inBytes + 20'000);
+
+    // One exporter stops: its group is greyed as down after the next scrape,
+    // the other's goes on.
+    exporters[1].terminate();
+    exporters[1].waitForFinished();
+    const RemoteGraphView& second = *fleet.views()[4 - first];
+    const RemoteGraphView& going = cpu;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return second.isGreyed() && one.views().front()->isGreyed(); }, 8000));
+    EXPECT_EQ(second.graphTitle(), QStringLiteral("down"));
+    EXPECT_FALSE(going.isGreyed());
+    EXPECT_EQ(going.graphTitle(), instance(0));
+    ui.reset();
+    NetGraphView::setHelperPath({});
+}
+
+} // namespace
