@@ -4,11 +4,14 @@
 // at 2, 64 and 256 processors, from generated /proc/stat files; and one tick
 // of the whole window at 16, 256 and 1,024 processors; one GPU graph tick
 // (its sysfs files read, a column drawn) on recorded AMD and Intel cards and
-// on a card of kernel files.
+// on a card of kernel files; a Prometheus server's answer for two machines
+// read into their figures, and one of those machines' group drawn.
 #include "graphs/CPUGraphView.h"
 #include "graphs/GPUGraphView.h"
 #include "graphs/NetGraphView.h"
 #include "kernel/ProcStat.h"
+#include "remote/PrometheusAnswer.h"
+#include "remote/RemoteGroup.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserDefaults.h"
 #include "statwindow/StatWindowLayout.h"
@@ -101,6 +104,27 @@ void BM_NetRedraw(benchmark::State& state) {
         view._readFromNetstat(line);
 }
 BENCHMARK(BM_NetRedraw);
+
+void BM_PrometheusAnswer(benchmark::State& state) {
+    QFile file(QStringLiteral(QUORVEL_FIXTURES "/prometheus/vector.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return state.SkipWithError("no recorded answer");
+    const QByteArray json = file.readAll();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fleetReadings(parsePrometheusAnswer(json).series));
+}
+BENCHMARK(BM_PrometheusAnswer);
+
+void BM_RemoteGroupPush(benchmark::State& state) {
+    Settings settings;
+    RemoteGroup group;
+    NodeRates rates;
+    rates.user = 0.2f, rates.system = 0.1f, rates.nice = 0.0f, rates.memoryUsed = 0.5f;
+    rates.inBytes = 12345, rates.outBytes = 2345, rates.readBytes = 1e6, rates.writtenBytes = 0;
+    for (auto _ : state)
+        group.push(rates);
+}
+BENCHMARK(BM_RemoteGroupPush);
 
 // An AMD card whose attributes are links to kernel files of the same form
 // (a power state, small numbers): read through descriptors kept open, as on

@@ -1,38 +1,57 @@
 #!/usr/bin/env bash
-# What one other machine costs Quorvel: Debian's prometheus-node-exporter on
-# loopback, and Quorvel on a virtual X display at its defaults ("alone"),
-# with the exporter in "RemoteHosts" ("filtered": the collectors it reads),
-# and with an address that has a query of its own ("whole": the exporter's
-# whole answer, as before the filter), taken in turn, each for S seconds after
-# a 5 s warm-up, N rounds. Prints each run's CPU time per minute and context
+# What other machines cost Quorvel: eight of Debian's prometheus-node-exporter
+# on loopback and Debian's prometheus scraping them every second, and Quorvel
+# on a virtual X display at its defaults ("alone"), with one exporter in
+# "RemoteHosts" ("filtered": the collectors it reads), with an address that
+# has a query of its own ("whole": the exporter's whole answer, as before the
+# filter), and with the server's two or eight machines ("prom2", "prom8": one
+# query a second for all of them), taken in turn, each for S seconds after a
+# 5 s warm-up, N rounds. Prints each run's CPU time per minute and context
 # switches a second (procstats.sh's cost_over: Quorvel, its threads and its
-# helper) and the exporter's over the same seconds, then each variant's
-# median and its median cost above "alone".
+# helper) and the first exporter's over the same seconds, then each
+# variant's median, its median cost above "alone" and that cost per machine.
 #   bench/remote_cost.sh [rounds] [seconds]      (build first: scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-command -v prometheus-node-exporter >/dev/null || {
-  sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq prometheus-node-exporter >/dev/null
-}
+command -v prometheus-node-exporter >/dev/null && command -v prometheus >/dev/null ||
+  scripts/install-deps.sh test
 export QUORVEL_COST_ROUNDS="${1:-5}" QUORVEL_COST_SECONDS="${2:-60}"
 exec scripts/with-x-desktop.sh bash -c '
   set -euo pipefail
   source bench/procstats.sh
   private_quorvel_home
-  port=$(python3 -c "import socket; s = socket.socket(); s.bind((\"127.0.0.1\", 0)); print(s.getsockname()[1])")
-  prometheus-node-exporter --web.listen-address="127.0.0.1:$port" >"$work/exporter.log" 2>&1 &
-  exporter=$!
-  trap "kill $exporter 2>/dev/null; rm -rf $work" EXIT
-  for _ in $(seq 50); do
-    curl -s -o /dev/null "http://127.0.0.1:$port/metrics" && break
+  free_port() { python3 -c "import socket; s = socket.socket(); s.bind((\"127.0.0.1\", 0)); print(s.getsockname()[1])"; }
+  pids=() targets=()
+  for i in 1 2 3 4 5 6 7 8; do
+    p=$(free_port)
+    prometheus-node-exporter --web.listen-address="127.0.0.1:$p" >"$work/exporter$i.log" 2>&1 &
+    pids+=($!) targets+=("\"127.0.0.1:$p\"")
+  done
+  exporter=${pids[0]} port=${targets[0]//[^0-9.:]/} port=${port##*:}
+  server_port=$(free_port)
+  list() { local IFS=,; echo "$*"; }
+  printf "%s\n" "global: {scrape_interval: 1s}" "scrape_configs:" \
+    "- {job_name: two, static_configs: [{targets: [$(list "${targets[@]:0:2}")]}]}" \
+    "- {job_name: eight, static_configs: [{targets: [$(list "${targets[@]}")]}]}" \
+    >"$work/prometheus.yml"
+  prometheus --config.file="$work/prometheus.yml" --web.listen-address="127.0.0.1:$server_port" \
+    --storage.tsdb.path="$work/tsdb" --log.level=warn >"$work/prometheus.log" 2>&1 &
+  pids+=($!)
+  trap "kill ${pids[*]} 2>/dev/null; rm -rf $work" EXIT
+  for _ in $(seq 100); do
+    curl -s -o /dev/null "http://127.0.0.1:$port/metrics" &&
+      curl -sf -o /dev/null "http://127.0.0.1:$server_port/-/ready" && break
     sleep 0.1
   done
+  sleep 5 # some scrapes in the server first
   run() { # variant
+    local server="prometheus+http://127.0.0.1:$server_port/?match="
     case $1 in
       alone) hosts="" ;;
       filtered) hosts="http://127.0.0.1:$port/metrics" ;;
       whole) hosts="http://127.0.0.1:$port/metrics?whole=1" ;;
+      prom2) hosts="${server}%7Bjob%3D%22two%22%7D" ;;
+      prom8) hosts="${server}%7Bjob%3D%22eight%22%7D" ;;
     esac
     printf "[General]\nRemoteHosts=%s\n" "$hosts" >"$XDG_CONFIG_HOME/Quorvel/Quorvel.conf"
     "${QUORVEL_BUILD_DIR:-build}/quorvel" >"$work/$1.log" 2>&1 &
@@ -47,15 +66,19 @@ exec scripts/with-x-desktop.sh bash -c '
       tee -a "$work/results"
     kill $pid; wait $pid 2>/dev/null || true
   }
+  variants="alone filtered whole prom2 prom8"
   for _ in $(seq "$QUORVEL_COST_ROUNDS"); do
-    for variant in alone filtered whole; do run $variant; done
+    for variant in $variants; do run $variant; done
   done
   median() { sort -n | awk "{v[NR] = \$1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}"; }
   alone=$(awk "\$1 == \"alone\" {print \$3}" "$work/results" | median)
-  for variant in alone filtered whole; do
+  for variant in $variants; do
+    case $variant in alone) n=0 ;; prom2) n=2 ;; prom8) n=8 ;; *) n=1 ;; esac
     m=$(awk -v v=$variant "\$1 == v {print \$3}" "$work/results" | median)
     w=$(awk -v v=$variant "\$1 == v {print \$6}" "$work/results" | median)
-    awk -v v=$variant -v m=$m -v a=$alone -v w=$w \
-      "BEGIN {printf \"%-8s median %7.1f ms/min (%+.1f over alone), %.2f switches/s\n\", v, m, m - a, w}"
+    awk -v v=$variant -v m=$m -v a=$alone -v w=$w -v n=$n "BEGIN {
+      printf \"%-8s median %7.1f ms/min (%+.1f over alone\", v, m, m - a
+      if (n > 1) printf \", %+.1f per machine\", (m - a) / n
+      printf \"), %.2f switches/s\n\", w }"
   done
 '

@@ -201,10 +201,7 @@ bool isCountedInterface(std::string_view name) {
     // bridges after their kind.
     if (name.find('.') != std::string_view::npos)
         return false;
-    for (std::string_view virtualKind :
-         {"veth", "docker", "br",   "virbr",     "vnet",    "cni",     "flannel",   "cali",
-          "tun",  "tap",    "wg",   "tailscale", "zt",      "vxlan",   "kube-ipvs", "dummy",
-          "ifb",  "bond",   "team", "vlan",      "macvlan", "macvtap", "ipvlan"})
+    for (std::string_view virtualKind : virtualInterfaceKinds)
         if (startsWith(name, virtualKind))
             return false;
     return true;
@@ -213,7 +210,7 @@ bool isCountedInterface(std::string_view name) {
 bool isCountedDisk(std::string_view name) {
     if (name.empty() || isPartition(name))
         return false;
-    for (std::string_view virtualKind : {"loop", "ram", "zram", "dm-", "md", "sr", "fd", "nbd"})
+    for (std::string_view virtualKind : virtualDiskKinds)
         if (isNumbered(name, virtualKind))
             return false;
     return true;

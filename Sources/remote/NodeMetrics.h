@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -34,6 +35,14 @@ std::optional<NodeMetrics> parseNodeMetrics(std::string_view text);
 // whole disks, not partitions, device-mapper, md, loop or ram devices.
 bool isCountedInterface(std::string_view name);
 bool isCountedDisk(std::string_view name);
+// The kinds of virtual device those rules leave out, by the start of the name
+// (disks: followed by a number).
+inline constexpr std::array<std::string_view, 23> virtualInterfaceKinds{
+    "veth", "docker", "br",   "virbr",     "vnet",    "cni",     "flannel",   "cali",
+    "tun",  "tap",    "wg",   "tailscale", "zt",      "vxlan",   "kube-ipvs", "dummy",
+    "ifb",  "bond",   "team", "vlan",      "macvlan", "macvtap", "ipvlan"};
+inline constexpr std::array<std::string_view, 8> virtualDiskKinds{"loop", "ram", "zram", "dm-",
+                                                                  "md",   "sr",  "fd",   "nbd"};
 
 // The rates and shares between two answers, `seconds` apart.
 struct NodeRates {

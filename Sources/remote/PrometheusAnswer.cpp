@@ -78,31 +78,59 @@ QString fleetQuery(const QString& match, int rangeSeconds) {
     // the server than a join over every series it picks.
     const bool labelSet = trimmed.startsWith(u'{') && trimmed.endsWith(u'}');
     const QString matchers = labelSet ? trimmed.mid(1, trimmed.size() - 2).trimmed() : QString();
-    const QString range = QStringLiteral("[%1s]").arg(rangeSeconds);
-    const auto selector = [&](const char* metric) {
-        return QString::fromLatin1(metric) + u'{' + matchers + u'}';
+    const auto selector = [&](const char* metric, const QString& more = {}) {
+        QStringList all{more};
+        all << matchers;
+        all.removeAll(QString());
+        return QString::fromLatin1(metric) + u'{' + all.join(u',') + u'}';
     };
+    // The server sums what it can, and leaves out the devices that are
+    // plainly virtual (a container host has hundreds): the answer stays a
+    // few series a machine. What is left is judged as an exporter's answer
+    // is.
+    const auto notOfKinds = [](const auto& kinds, const char* after) {
+        QStringList alternatives;
+        for (std::string_view kind : kinds)
+            alternatives << QString::fromLatin1(kind.data(), qsizetype(kind.size()));
+        return QStringLiteral("device!~\"(%1)%2\"")
+            .arg(alternatives.join(u'|'), QLatin1String(after));
+    };
+    const QString interfaces =
+        QStringLiteral("device!=\"lo\",") + notOfKinds(virtualInterfaceKinds, ".*");
+    const QString disks = notOfKinds(virtualDiskKinds, "[0-9]+");
+    const QString range = QStringLiteral("[%1s]").arg(rangeSeconds);
     const auto marked = [](const QString& expression, const char* mark) {
         return QStringLiteral("label_replace(%1, \"q\", \"%2\", \"\", \"\")")
             .arg(expression, QString::fromLatin1(mark));
     };
+    const auto rate = [&](const char* by, const QString& metricSelector) {
+        return QStringLiteral("sum by (%1) (irate(%2%3))")
+            .arg(QLatin1String(by), metricSelector, range);
+    };
     const QStringList parts{
-        marked(QStringLiteral("sum by (instance, mode) (irate(%1%2))")
-                   .arg(selector("node_cpu_seconds_total"), range),
-               "cpu"),
+        marked(rate("instance", selector("node_cpu_seconds_total")), "cpu"),
         marked(
-            QStringLiteral("irate(%1%2)").arg(selector("node_network_receive_bytes_total"), range),
-            "in"),
+            rate("instance", selector("node_cpu_seconds_total", QStringLiteral("mode=\"user\""))),
+            "user"),
         marked(
-            QStringLiteral("irate(%1%2)").arg(selector("node_network_transmit_bytes_total"), range),
-            "out"),
-        marked(QStringLiteral("irate(%1%2)").arg(selector("node_disk_read_bytes_total"), range),
-               "read"),
-        marked(QStringLiteral("irate(%1%2)").arg(selector("node_disk_written_bytes_total"), range),
+            rate("instance", selector("node_cpu_seconds_total", QStringLiteral("mode=\"nice\""))),
+            "nice"),
+        marked(rate("instance", selector("node_cpu_seconds_total",
+                                         QStringLiteral("mode=~\"system|irq|softirq\""))),
+               "system"),
+        marked(rate("instance, device", selector("node_network_receive_bytes_total", interfaces)),
+               "in"),
+        marked(rate("instance, device", selector("node_network_transmit_bytes_total", interfaces)),
+               "out"),
+        marked(rate("instance, device", selector("node_disk_read_bytes_total", disks)), "read"),
+        marked(rate("instance, device", selector("node_disk_written_bytes_total", disks)),
                "written"),
-        marked(selector("node_memory_MemTotal_bytes"), "memtotal"),
-        marked(selector("node_memory_MemAvailable_bytes"), "memavailable"),
-        marked(selector("up"), "up"),
+        marked(QStringLiteral("sum by (instance) (%1)").arg(selector("node_memory_MemTotal_bytes")),
+               "memtotal"),
+        marked(QStringLiteral("sum by (instance) (%1)")
+                   .arg(selector("node_memory_MemAvailable_bytes")),
+               "memavailable"),
+        marked(QStringLiteral("min by (instance) (%1)").arg(selector("up")), "up"),
     };
     const QString all = parts.join(QStringLiteral(" or "));
     if (trimmed.isEmpty() || labelSet)
@@ -139,15 +167,14 @@ fleetReadings(const std::vector<PrometheusSeries>& series) {
             if (mark == u"up") {
                 reading.up = reading.up.value_or(true) && value != 0;
             } else if (mark == u"cpu") {
-                const QString mode = labelOf(QStringLiteral("mode"));
                 reading.hasCpu = true;
                 figures.all += rate;
-                if (mode == u"user")
-                    figures.user += rate;
-                else if (mode == u"nice")
-                    figures.nice += rate;
-                else if (mode == u"system" || mode == u"irq" || mode == u"softirq")
-                    figures.system += rate;
+            } else if (mark == u"user") {
+                figures.user += rate;
+            } else if (mark == u"nice") {
+                figures.nice += rate;
+            } else if (mark == u"system") {
+                figures.system += rate;
             } else if ((mark == u"in" || mark == u"out") && isCountedInterface(device)) {
                 (mark == u"in" ? reading.rates.inBytes : reading.rates.outBytes) += float(rate);
             } else if ((mark == u"read" || mark == u"written") && isCountedDisk(device)) {
@@ -164,9 +191,11 @@ fleetReadings(const std::vector<PrometheusSeries>& series) {
         for (auto& [instance, reading] : machines) {
             const Gathered& figures = gathered[time][instance];
             if (reading.hasCpu && figures.all > 0 && std::isfinite(figures.all)) {
-                reading.rates.user = float(figures.user / figures.all);
-                reading.rates.nice = float(figures.nice / figures.all);
-                reading.rates.system = float(figures.system / figures.all);
+                // The parts come from other series than the whole: never
+                // more than all of it.
+                reading.rates.user = float(std::min(1.0, figures.user / figures.all));
+                reading.rates.nice = float(std::min(1.0, figures.nice / figures.all));
+                reading.rates.system = float(std::min(1.0, figures.system / figures.all));
             } else {
                 reading.hasCpu = false;
             }

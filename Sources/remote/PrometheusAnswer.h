@@ -37,11 +37,13 @@ constexpr std::size_t largestSeriesCount = 20000;
 constexpr std::size_t largestSampleCount = 500000;
 
 // The query, as its PromQL text, for every machine's figures: processors'
-// time by mode, network and disk bytes by device (as rates over
-// rangeSeconds), memory, and `up`, each marked by a label "q". `match` is a
-// series selector that picks the machines ("" for all): a bare label set
-// (`{job="node"}`) is added to each metric's own selector; anything else
-// keeps the machines whose "instance" it has.
+// time in all and that of user, nice and system, network and disk bytes by
+// device (as rates over rangeSeconds), memory, and `up`, each marked by a
+// label "q" ("cpu", "user", "nice", "system", "in", "out", "read", "written",
+// "memtotal", "memavailable", "up"). `match` is a series selector that picks
+// the machines ("" for all): a bare label set (`{job="node"}`) is added to
+// each metric's own selector; anything else keeps the machines whose
+// "instance" it has.
 QString fleetQuery(const QString& match, int rangeSeconds);
 
 // One machine's figures at one time.
