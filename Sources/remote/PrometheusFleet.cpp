@@ -85,6 +85,8 @@ QUrl PrometheusFleet::apiUrl(const QString& endpoint) const {
 }
 
 void PrometheusFleet::fetch() {
+    for (Machine& machine : machines_)
+        machine.group->drawHeld();
     if (client_.busy())
         return;
     // A server that keeps failing is asked less and less often, as an
@@ -231,7 +233,7 @@ void PrometheusFleet::show(const std::map<QString, FleetReading>& readings, bool
         if (down != std::exchange(machine.down, down) && down)
             systemLog(QStringLiteral("%1: %2 is down.").arg(loggedAddress(), machine.instance));
         if (!down && drawn)
-            machine.group->push(found->second.rates);
+            machine.group->hold(found->second.rates);
         machine.group->show(down ? tr("down") : machine.instance, down);
     }
 }

@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 RemoteGroup::RemoteGroup() {
     using Kind = RemoteGraphView::Kind;
     for (Kind kind : {Kind::Cpu, Kind::Network, Kind::Memory, Kind::Disk})
@@ -34,6 +36,11 @@ void RemoteGroup::show(const QString& word, bool greyed) {
 void RemoteGroup::push(const NodeRates& rates) {
     for (RemoteGraphView* view : views_)
         view->push(rates);
+}
+
+void RemoteGroup::drawHeld() {
+    if (held_)
+        push(*std::exchange(held_, std::nullopt));
 }
 
 int RemoteGroup::columns() const {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class RemoteGraphView;
@@ -26,10 +27,17 @@ public:
     // a window.
     void setTickHandler(std::function<void()> handler);
     void show(const QString& word, bool greyed);
+    // A column drawn now (a history filled at once).
     void push(const NodeRates& rates);
+    // A column drawn at the clock's next tick, with the machine's own graphs:
+    // an answer that comes between two ticks would otherwise cost the window
+    // a paint of its own, and the display server's answer to it a wake-up.
+    void hold(const NodeRates& rates) { held_ = rates; }
+    void drawHeld();
     // How many columns a graph of the group holds.
     int columns() const;
 
 private:
     std::vector<RemoteGraphView*> views_;
+    std::optional<NodeRates> held_;
 };

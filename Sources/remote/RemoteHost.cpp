@@ -44,6 +44,7 @@ int RemoteHost::backOffSeconds(int failures) {
 }
 
 void RemoteHost::fetch() {
+    group_.drawHeld();
     // A machine still answering the last request is not asked again: a slow
     // one costs one request at a time. Its graphs are greyed once their
     // newest data is older than two intervals.
@@ -92,7 +93,7 @@ void RemoteHost::answered(const HttpClient::Answer& answer) {
         const double seconds = double(sincePrevious_.nsecsElapsed()) / 1e9;
         sincePrevious_.restart();
         const NodeRates rates = nodeRates(*previous_, *metrics, seconds);
-        group_.push(rates);
+        group_.hold(rates);
     } else {
         sincePrevious_.start();
     }
