@@ -303,6 +303,11 @@ QString GraphView::fittedTitle(const QString& name, const QString& suffix) const
            suffix;
 }
 
+QString GraphView::elidedTitle(const QString& text, Qt::TextElideMode mode) const {
+    const QFontMetricsF metrics(titleFont());
+    return metrics.elidedText(text, mode, std::max<qreal>(imageSize().width() - 2.0, 0.0));
+}
+
 void GraphView::retitle(const QString& title) {
     {
         QPainter painter(&graphImage_);

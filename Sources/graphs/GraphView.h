@@ -44,6 +44,8 @@ public:
     // "name suffix", the name cut short (…) where the whole would not fit
     // the title strip: the suffix, a reading, is what changes.
     QString fittedTitle(const QString& name, const QString& suffix) const;
+    // The text cut short (…) where it would not fit the title strip.
+    QString elidedTitle(const QString& text, Qt::TextElideMode mode) const;
     bool isOpaque() const { return true; }
 
     const QImage& graphImage() const { return graphImage_; }

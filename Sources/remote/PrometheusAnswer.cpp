@@ -207,6 +207,22 @@ fleetReadings(const std::vector<PrometheusSeries>& series) {
     return readings;
 }
 
+std::map<QString, QString> machineTitles(const QStringList& instances) {
+    // "host:port", "[v6]:port" or a name of the user's own choosing.
+    static const QRegularExpression hostAndPort(QStringLiteral("^(.+):\\d+$"));
+    const auto hostOf = [](const QString& instance) {
+        const QRegularExpressionMatch match = hostAndPort.match(instance);
+        return match.hasMatch() ? match.captured(1) : instance;
+    };
+    std::map<QString, int> sharing;
+    for (const QString& instance : instances)
+        ++sharing[hostOf(instance)];
+    std::map<QString, QString> titles;
+    for (const QString& instance : instances)
+        titles[instance] = sharing[hostOf(instance)] == 1 ? hostOf(instance) : instance;
+    return titles;
+}
+
 std::optional<int> prometheusDurationSeconds(const QString& text) {
     static const QRegularExpression duration(
         QStringLiteral("^(?:(\\d+)d)?(?:(\\d+)h)?(?:(\\d+)m)?(?:(\\d+)s)?(?:(\\d+)ms)?$"));

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <optional>
@@ -58,6 +59,10 @@ struct FleetReading {
 // as they do for an exporter's answer (isCountedInterface, isCountedDisk).
 std::map<qint64, std::map<QString, FleetReading>>
 fleetReadings(const std::vector<PrometheusSeries>& series);
+
+// Each machine's title by its "instance" label: its host where no other
+// machine of the list has the same one, else the whole label, host and port.
+std::map<QString, QString> machineTitles(const QStringList& instances);
 
 // A Prometheus duration ("15s", "1m30s", "500ms", "2h") in whole seconds,
 // at least 1; nullopt when it is not one or is longer than a day.

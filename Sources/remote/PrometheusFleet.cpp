@@ -220,6 +220,7 @@ bool PrometheusFleet::addMachines(const std::map<QString, FleetReading>& reading
 void PrometheusFleet::show(const std::map<QString, FleetReading>& readings, bool drawn) {
     addMachines(readings);
     failure_.clear();
+    std::map<QString, QString> titles = machineTitles(instances());
     for (Machine& machine : machines_) {
         if (machine.instance.isEmpty()) {
             machine.group->show(tr("no machines"), true);
@@ -234,7 +235,9 @@ void PrometheusFleet::show(const std::map<QString, FleetReading>& readings, bool
             systemLog(QStringLiteral("%1: %2 is down.").arg(loggedAddress(), machine.instance));
         if (!down && drawn)
             machine.group->hold(found->second.rates);
-        machine.group->show(down ? tr("down") : machine.instance, down);
+        const QString& title = titles[machine.instance];
+        machine.group->show(down ? tr("down") : title, down,
+                            title == machine.instance ? Qt::ElideLeft : Qt::ElideRight);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "remote/NodeMetrics.h"
 
 #include <QString>
+#include <Qt>
 
 #include <functional>
 #include <optional>
@@ -26,7 +27,9 @@ public:
     // Called at each tick of the network graph's clock while the group is in
     // a window.
     void setTickHandler(std::function<void()> handler);
-    void show(const QString& word, bool greyed);
+    // The word cut short where it would not fit: at its end, or at its start
+    // where the end tells more (a port beside a host that others share).
+    void show(const QString& word, bool greyed, Qt::TextElideMode elide = Qt::ElideRight);
     // A column drawn now (a history filled at once).
     void push(const NodeRates& rates);
     // A column drawn at the clock's next tick, with the machine's own graphs:

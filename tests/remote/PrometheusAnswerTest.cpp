@@ -123,6 +123,20 @@ TEST(PrometheusAnswer, FiguresAreSharesAndCountedDevices) {
     EXPECT_FALSE(second.rates.memoryUsed);
 }
 
+TEST(PrometheusAnswer, MachinesAreTitledByHostWhereThatTellsThemApart) {
+    const std::map<QString, QString> titles = machineTitles(
+        {QStringLiteral("web-01:9100"), QStringLiteral("db:9100"), QStringLiteral("lab:9100"),
+         QStringLiteral("lab:9101"), QStringLiteral("[::1]:9100"), QStringLiteral("nas")});
+    const std::map<QString, QString> expected{
+        {QStringLiteral("web-01:9100"), QStringLiteral("web-01")},
+        {QStringLiteral("db:9100"), QStringLiteral("db")},
+        {QStringLiteral("lab:9100"), QStringLiteral("lab:9100")},
+        {QStringLiteral("lab:9101"), QStringLiteral("lab:9101")},
+        {QStringLiteral("[::1]:9100"), QStringLiteral("[::1]")},
+        {QStringLiteral("nas"), QStringLiteral("nas")}};
+    EXPECT_EQ(titles, expected);
+}
+
 TEST(PrometheusAnswer, ReadsDurationsAndTheScrapeInterval) {
     const struct {
         const char* text;
