@@ -236,8 +236,11 @@ void PrometheusFleet::show(const std::map<QString, FleetReading>& readings, bool
         if (!down && drawn)
             machine.group->hold(found->second.rates);
         const QString& title = titles[machine.instance];
-        machine.group->show(down ? tr("down") : title, down,
-                            title == machine.instance ? Qt::ElideLeft : Qt::ElideRight);
+        if (down)
+            machine.group->show(tr("down"), true);
+        else
+            machine.group->showName(title,
+                                    title == machine.instance ? Qt::ElideLeft : Qt::ElideRight);
     }
 }
 

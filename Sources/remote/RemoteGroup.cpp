@@ -27,8 +27,12 @@ void RemoteGroup::setTickHandler(std::function<void()> handler) {
     views_.front()->setTickHandler(std::move(handler));
 }
 
-void RemoteGroup::show(const QString& word, bool greyed, Qt::TextElideMode elide) {
-    views_.front()->showState(views_.front()->elidedTitle(word, elide), greyed);
+void RemoteGroup::showName(const QString& name, Qt::TextElideMode elide) {
+    show(views_.front()->elidedTitle(name, elide), false);
+}
+
+void RemoteGroup::show(const QString& word, bool greyed) {
+    views_.front()->showState(word, greyed);
     for (std::size_t i = 1; i < views_.size(); ++i)
         views_[i]->showState(views_[i]->graphTitle(), greyed);
 }

@@ -27,9 +27,12 @@ public:
     // Called at each tick of the network graph's clock while the group is in
     // a window.
     void setTickHandler(std::function<void()> handler);
-    // The word cut short where it would not fit: at its end, or at its start
-    // where the end tells more (a port beside a host that others share).
-    void show(const QString& word, bool greyed, Qt::TextElideMode elide = Qt::ElideRight);
+    // A word of state over the group, greyed or not.
+    void show(const QString& word, bool greyed);
+    // The machine's name, not greyed, cut short where it would not fit: at
+    // its end, or at its start where the end tells more (a port beside a
+    // host that others share).
+    void showName(const QString& name, Qt::TextElideMode elide);
     // A column drawn now (a history filled at once).
     void push(const NodeRates& rates);
     // A column drawn at the clock's next tick, with the machine's own graphs:

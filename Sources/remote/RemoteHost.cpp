@@ -127,7 +127,10 @@ void RemoteHost::setState(State state) {
         break;
     }
     const bool greyed = state == State::NoAnswer || state == State::NotUnderstood;
-    group_.show(word, greyed);
+    if (state == State::Answering)
+        group_.showName(word, Qt::ElideRight);
+    else
+        group_.show(word, greyed);
     if (changed) {
         if (greyed)
             systemLog(QStringLiteral("%1: %2.").arg(loggedAddress(), word));

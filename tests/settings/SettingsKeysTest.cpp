@@ -36,9 +36,8 @@ TEST(SettingsKeys, UsableValuesMatchWhatTheReadersAssume) {
     for (const char* entry : {"http://build-01:9100/metrics", "https://[::1]:9100/metrics",
                               "prometheus+https://prom:9090/?match=%7Bjob%3D%22node%22%7D"})
         EXPECT_TRUE(isUsable(RemoteHosts, QString(entry))) << entry;
-    for (const char* entry :
-         {"", "build-01:9100", "ftp://h/metrics", "http:///metrics", "http://a b/",
-          "prometheus+ftp://prom/"})
+    for (const char* entry : {"", "build-01:9100", "ftp://h/metrics", "http:///metrics",
+                              "http://a b/", "prometheus+ftp://prom/"})
         EXPECT_FALSE(isUsable(RemoteHosts, QString(entry))) << entry;
 }
 
