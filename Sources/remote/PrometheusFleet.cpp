@@ -10,6 +10,16 @@
 
 #include <algorithm>
 
+namespace {
+
+// The machines' figures at the latest time an answer has.
+std::map<QString, FleetReading>
+newest(const std::map<qint64, std::map<QString, FleetReading>>& readings) {
+    return readings.empty() ? std::map<QString, FleetReading>{} : readings.rbegin()->second;
+}
+
+} // namespace
+
 bool PrometheusFleet::isFleetAddress(const QUrl& url) {
     return url.scheme() == u"prometheus+http" || url.scheme() == u"prometheus+https";
 }
@@ -153,8 +163,7 @@ void PrometheusFleet::answered(const HttpClient::Answer& answer) {
         fillHistory(parsed);
         return;
     }
-    const auto readings = fleetReadings(parsed.series);
-    show(readings.empty() ? std::map<QString, FleetReading>{} : readings.rbegin()->second, true);
+    show(newest(fleetReadings(parsed.series)), true);
 }
 
 void PrometheusFleet::readScrapeInterval(const HttpClient::Answer& answer) {
@@ -190,11 +199,11 @@ void PrometheusFleet::fillHistory(const PrometheusAnswer& answer) {
             machine.group->push(drawn ? found->second.rates : empty);
         }
     }
-    show(readings.empty() ? std::map<QString, FleetReading>{} : readings.rbegin()->second, false);
+    show(newest(readings), false);
 }
 
 // New machines get groups, in the order of their names within one answer.
-bool PrometheusFleet::addMachines(const std::map<QString, FleetReading>& readings) {
+void PrometheusFleet::addMachines(const std::map<QString, FleetReading>& readings) {
     bool added = false;
     for (const auto& [instance, reading] : readings) {
         if (!reading.hasCpu || instances().contains(instance))
@@ -214,7 +223,6 @@ bool PrometheusFleet::addMachines(const std::map<QString, FleetReading>& reading
     }
     if (added)
         emit groupsChanged();
-    return added;
 }
 
 void PrometheusFleet::show(const std::map<QString, FleetReading>& readings, bool drawn) {
@@ -249,10 +257,6 @@ void PrometheusFleet::failed(const QString& word, const QString& why) {
     if (word != std::exchange(failure_, word))
         systemLog(why.isEmpty() ? QStringLiteral("%1: %2.").arg(loggedAddress(), word)
                                 : QStringLiteral("%1: %2 (%3).").arg(loggedAddress(), word, why));
-    showEveryGroup(word, true);
-}
-
-void PrometheusFleet::showEveryGroup(const QString& word, bool greyed) {
     for (Machine& machine : machines_)
-        machine.group->show(word, greyed);
+        machine.group->show(word, true);
 }

@@ -66,9 +66,8 @@ private:
     // The machines' state from their newest readings, drawn as a column
     // unless the history holds them already.
     void show(const std::map<QString, FleetReading>& readings, bool drawn);
-    bool addMachines(const std::map<QString, FleetReading>& readings);
+    void addMachines(const std::map<QString, FleetReading>& readings);
     void failed(const QString& word, const QString& why = {});
-    void showEveryGroup(const QString& word, bool greyed);
     QString loggedAddress() const;
 
     QUrl url_;
