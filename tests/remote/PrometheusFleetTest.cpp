@@ -134,23 +134,27 @@ TEST_F(PrometheusFleetOnThisMachine, ShowsEachMachineFilledAgreeingAndDown) {
         for (RemoteGraphView* view : each->views())
             EXPECT_TRUE(view->isVisible());
 
-    // Load to see, and the exporter's own counters around it.
+    // A steady load, and the exporter's own counters over seconds that lie
+    // wholly inside it: the graph's columns come a scrape and a tick later
+    // than the counters, which matters nothing while the load is steady but
+    // would at its edges.
+    QProcess busy;
+    busy.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+    QTest::qWait(3500);
     const std::optional<NodeMetrics> before = countersOf(exporterPorts[0]);
     QElapsedTimer window;
     window.start();
     const std::size_t columnsBefore = fleet.views().front()->history(0).size();
-    QProcess busy;
-    busy.start(QStringLiteral("timeout"),
-               {QStringLiteral("6"), QStringLiteral("sh"), QStringLiteral("-c"),
-                QStringLiteral("while :; do :; done")});
-    QTest::qWait(8000);
+    QTest::qWait(6000);
     const std::optional<NodeMetrics> after = countersOf(exporterPorts[0]);
+    busy.kill();
+    busy.waitForFinished();
     ASSERT_TRUE(before && after);
     const NodeRates own = nodeRates(*before, *after, double(window.elapsed()) / 1000);
     const std::size_t first = 4 * std::size_t(fleet.instances().indexOf(instance(0)));
     const RemoteGraphView& cpu = *fleet.views()[first];
     const std::size_t columns = cpu.history(0).size() - columnsBefore;
-    ASSERT_GE(columns, 6u);
+    ASSERT_GE(columns, 4u);
     const double load = meanOf(cpu.history(0), columns) + meanOf(cpu.history(1), columns) +
                         meanOf(cpu.history(2), columns);
     EXPECT_NEAR(load, *own.user + *own.system + *own.nice, 0.08) << "over " << columns << " s";
