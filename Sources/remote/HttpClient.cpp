@@ -1,5 +1,7 @@
 #include "remote/HttpClient.h"
 
+#include "remote/QuietSocket.h"
+
 #include <QSslSocket>
 
 namespace {
@@ -19,6 +21,12 @@ HttpClient::HttpClient(qint64 largestBody, int timeoutMs, QObject* parent)
     : QObject(parent), largestBody_(largestBody), timeoutMs_(timeoutMs) {
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, [this] {
+        // An answer not yet collected may be whole (a pace slower than the
+        // deadline).
+        if (plain_ && plain_->isConnected() && response_)
+            readAnswer();
+        if (!response_)
+            return;
         dropConnection();
         finish(Outcome::NoAnswer);
     });
@@ -45,40 +53,50 @@ void HttpClient::abort() {
     dropConnection();
 }
 
+void HttpClient::collect() {
+    if (plain_ && response_ && plain_->isConnected())
+        readAnswer();
+}
+
+bool HttpClient::connectionOpen() const {
+    return plain_ ? plain_->isConnected()
+                  : secure_ && secure_->state() == QAbstractSocket::ConnectedState;
+}
+
 void HttpClient::send(const QUrl& url) {
     url_ = url;
     response_.emplace(largestBody_);
     heard_ = false;
     const QString origin = originOf(url);
-    onKeptConnection_ =
-        socket_ && socketOrigin_ == origin && socket_->state() == QAbstractSocket::ConnectedState;
+    onKeptConnection_ = socketOrigin_ == origin && connectionOpen();
     if (onKeptConnection_)
         return writeRequest();
     dropConnection();
-    const bool secure = url.scheme() == u"https";
-    QTcpSocket* socket = secure ? new QSslSocket(this) : new QTcpSocket(this);
-    socket_ = socket;
     socketOrigin_ = origin;
+    if (url.scheme() != u"https") {
+        plain_ = new QuietSocket(this);
+        connect(plain_, &QuietSocket::connected, this, &HttpClient::writeRequest);
+        connect(plain_, &QuietSocket::readyRead, this, &HttpClient::readAnswer);
+        connect(plain_, &QuietSocket::failed, this, &HttpClient::connectionClosed);
+        plain_->connectToHost(url.host(), quint16(url.port(80)));
+        return;
+    }
+    QSslSocket* socket = new QSslSocket(this);
+    secure_ = socket;
     connect(socket, &QTcpSocket::readyRead, this, &HttpClient::readAnswer);
     connect(socket, &QTcpSocket::disconnected, this, &HttpClient::connectionClosed);
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError) {
-        if (socket == socket_)
+        if (socket == secure_)
             connectionClosed();
     });
-    const quint16 port = quint16(url.port(secure ? 443 : 80));
-    if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
-        // The server's certificate is verified (QSslSocket's default for a
-        // client); a failure is an error like any other.
-        connect(tls, &QSslSocket::encrypted, this, &HttpClient::writeRequest);
-        tls->connectToHostEncrypted(url.host(), port);
-    } else {
-        connect(socket, &QTcpSocket::connected, this, &HttpClient::writeRequest);
-        socket->connectToHost(url.host(), port);
-    }
+    // The server's certificate is verified (QSslSocket's default for a
+    // client); a failure is an error like any other.
+    connect(socket, &QSslSocket::encrypted, this, &HttpClient::writeRequest);
+    socket->connectToHostEncrypted(url.host(), quint16(url.port(443)));
 }
 
 void HttpClient::writeRequest() {
-    if (!socket_ || !response_)
+    if (!connectionOpen() || !response_)
         return;
     QByteArray path =
         url_.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
@@ -93,16 +111,34 @@ void HttpClient::writeRequest() {
     if (!first_.userName().isEmpty() && originOf(url_) == originOf(first_))
         request += "Authorization: Basic " +
                    (first_.userName() + u':' + first_.password()).toUtf8().toBase64() + "\r\n";
-    socket_->write(request + "\r\n");
+    request += "\r\n";
+    if (plain_) {
+        // Whatever a kept connection holds before the request is no answer
+        // to it: the server's closing of an idle connection, or garbage.
+        QByteArray before;
+        if (plain_->readAvailable(before, largestBody_) == QuietSocket::Read::Closed ||
+            !before.isEmpty() || !plain_->send(request))
+            return connectionClosed();
+        plain_->watchReading(!collected_);
+        return;
+    }
+    secure_->write(request);
     // Sent now, not from the write notifier at the event loop's next turn:
     // one wake-up fewer a request.
-    socket_->flush();
+    secure_->flush();
 }
 
 void HttpClient::readAnswer() {
-    if (!socket_)
+    QByteArray bytes;
+    bool closed = false;
+    if (plain_)
+        // At most the body's limit and a head at a time: more is read at the
+        // next turn of the event loop.
+        closed = plain_->readAvailable(bytes, largestBody_ + 65536) == QuietSocket::Read::Closed;
+    else if (secure_)
+        bytes = secure_->readAll();
+    else
         return;
-    const QByteArray bytes = socket_->readAll();
     if (!response_) {
         dropConnection(); // nothing was asked: not a server to keep talking to
         return;
@@ -110,6 +146,11 @@ void HttpClient::readAnswer() {
     heard_ = heard_ || !bytes.isEmpty();
     switch (response_->feed(bytes)) {
     case HttpResponse::Progress::Incomplete:
+        if (closed)
+            return connectionClosed();
+        // The rest is read as it comes.
+        if (plain_)
+            plain_->watchReading(true);
         return;
     case HttpResponse::Progress::Complete:
         return answerComplete();
@@ -132,8 +173,8 @@ void HttpClient::connectionClosed() {
         dropConnection();
         return send(url_);
     }
-    if (socket_)
-        response_->feed(socket_->readAll());
+    if (secure_)
+        response_->feed(secure_->readAll());
     const HttpResponse::Progress progress = response_->closed();
     dropConnection();
     if (progress == HttpResponse::Progress::Complete)
@@ -145,6 +186,8 @@ void HttpClient::answerComplete() {
     const HttpResponse response = *std::exchange(response_, std::nullopt);
     if (!response.keepsConnection())
         dropConnection();
+    else if (plain_)
+        plain_->watchReading(false); // an idle connection is looked at when next used
     if (isRedirect(response.status())) {
         const QUrl target = url_.resolved(QUrl::fromEncoded(response.header("location")));
         if (++redirects_ > 3)
@@ -170,11 +213,13 @@ void HttpClient::finish(Outcome outcome, int status, const QByteArray& body) {
 }
 
 void HttpClient::dropConnection() {
-    if (!socket_)
-        return;
-    QTcpSocket* socket = socket_;
-    socket_ = nullptr;
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    if (QuietSocket* plain = std::exchange(plain_, nullptr)) {
+        plain->disconnect(this);
+        plain->deleteLater();
+    }
+    if (QSslSocket* socket = std::exchange(secure_, nullptr)) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
 }

@@ -10,12 +10,14 @@
 #include <functional>
 #include <optional>
 
-class QTcpSocket;
+class QSslSocket;
+class QuietSocket;
 
 // Asks one server at a time for one address over HTTP/1.1 (or HTTPS, with
 // the server's certificate verified), on the main thread's own event loop:
 // the connection is kept from one request to the next, the answer is read
-// as its bytes come and taken whole, without compression. A whole answer,
+// as its bytes come (or, over plain HTTP, when collected) and taken whole,
+// without compression. A whole answer,
 // redirects included, must come within the time given and the size allowed.
 // Redirects are followed at most three times and never from https to http
 // nor to another scheme.
@@ -41,6 +43,14 @@ public:
     bool busy() const { return bool(done_); }
     // The request is dropped without an answer.
     void abort();
+    // Over plain HTTP, an answer is read only when collect() is called (at
+    // the clock's next tick) or once it is late: the main thread is not woken
+    // for it. Over HTTPS, whose encryption needs the event loop, and for an
+    // answer not whole when collected, the bytes are read as they come.
+    void setCollected(bool collected) { collected_ = collected; }
+    // Reads what has come of the answer, without waiting: done is called now
+    // where the answer is whole.
+    void collect();
 
 private:
     void send(const QUrl& url);
@@ -50,11 +60,13 @@ private:
     void answerComplete();
     void finish(Outcome outcome, int status = 0, const QByteArray& body = {});
     void dropConnection();
+    bool connectionOpen() const;
 
     qint64 largestBody_;
     int timeoutMs_;
     QUrl first_, url_;
-    QPointer<QTcpSocket> socket_;
+    QPointer<QSslSocket> secure_; // https
+    QPointer<QuietSocket> plain_; // http
     QString socketOrigin_;
     std::optional<HttpResponse> response_;
     std::function<void(const Answer&)> done_;
@@ -62,4 +74,5 @@ private:
     int redirects_ = 0;
     bool onKeptConnection_ = false; // the request went on a connection used before
     bool heard_ = false;            // some byte of the answer came
+    bool collected_ = false;
 };

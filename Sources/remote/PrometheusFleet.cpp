@@ -47,6 +47,9 @@ PrometheusFleet::PrometheusFleet(const QUrl& url, QObject* parent)
         step_ = Step::History;
     machines_.push_back({QString(), std::make_unique<RemoteGroup>(), false});
     machines_.front().group->setTickHandler([this] { fetch(); });
+    // An answer is read at the tick after the request, with no wake-up of
+    // its own, and drawn then.
+    client_.setCollected(true);
     machines_.front().group->show(tr("connecting…"), false);
 }
 
@@ -95,6 +98,7 @@ QUrl PrometheusFleet::apiUrl(const QString& endpoint) const {
 }
 
 void PrometheusFleet::fetch() {
+    client_.collect();
     for (Machine& machine : machines_)
         machine.group->drawHeld();
     if (client_.busy())

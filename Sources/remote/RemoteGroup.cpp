@@ -28,7 +28,10 @@ void RemoteGroup::setTickHandler(std::function<void()> handler) {
 }
 
 void RemoteGroup::showName(const QString& name, Qt::TextElideMode elide) {
-    show(views_.front()->elidedTitle(name, elide), false);
+    const qreal width = views_.front()->imageSize().width();
+    if (!elided_ || elided_->name != name || elided_->mode != elide || elided_->width != width)
+        elided_ = Elided{name, views_.front()->elidedTitle(name, elide), elide, width};
+    show(elided_->shown, false);
 }
 
 void RemoteGroup::show(const QString& word, bool greyed) {

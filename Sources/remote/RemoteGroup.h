@@ -46,4 +46,12 @@ public:
 private:
     std::vector<RemoteGraphView*> views_;
     std::optional<NodeRates> held_;
+    // The name last shown and what it was cut to: the cutting shapes text,
+    // which costs more than the rest of an answer, and the name seldom changes.
+    struct Elided {
+        QString name, shown;
+        Qt::TextElideMode mode;
+        qreal width;
+    };
+    std::optional<Elided> elided_;
 };

@@ -11,6 +11,9 @@
 RemoteHost::RemoteHost(const QUrl& url, QObject* parent)
     : QObject(parent), url_(url), filtered_(!url.hasQuery()), client_(largestAnswer, timeoutMs) {
     group_.setTickHandler([this] { fetch(); });
+    // An answer is read at the tick after the request, with no wake-up of
+    // its own, and drawn then.
+    client_.setCollected(true);
     setState(State::Connecting);
 }
 
@@ -44,6 +47,7 @@ int RemoteHost::backOffSeconds(int failures) {
 }
 
 void RemoteHost::fetch() {
+    client_.collect();
     group_.drawHeld();
     // A machine still answering the last request is not asked again: a slow
     // one costs one request at a time. Its graphs are greyed once their

@@ -10,6 +10,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,8 @@ namespace {
 
 // Answers every request on a connection kept open, except that with
 // dropSecond it closes each connection at its second request, unanswered;
-// /loop redirects to itself.
+// /loop redirects to itself; /slow sends the first half of its answer at
+// once and the rest 300 ms later.
 class KeepingServer : public QTcpServer {
 public:
     explicit KeepingServer(bool dropSecond) {
@@ -30,7 +32,10 @@ public:
                     const QByteArray request = socket->readAll();
                     if (++*asked == 2 && dropSecond)
                         return socket->disconnectFromHost();
-                    if (request.startsWith("GET /loop "))
+                    if (request.startsWith("GET /slow ")) {
+                        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\no");
+                        QTimer::singleShot(300, socket, [socket] { socket->write("k"); });
+                    } else if (request.startsWith("GET /loop "))
                         socket->write("HTTP/1.1 302 Found\r\nLocation: /loop\r\n"
                                       "Content-Length: 0\r\n\r\n");
                     else
@@ -67,6 +72,35 @@ TEST(HttpClient, KeepsItsConnectionAndAsksAgainWhereTheServerLetItGo) {
         // are asked again on a new one.
         EXPECT_EQ(server.connections, dropSecond ? 3 : 1);
     }
+}
+
+// An answer to be collected is read when collected, whole then or as the
+// rest comes, or at the deadline where no one collects it.
+TEST(HttpClient, ACollectedAnswerIsReadWhenCollected) {
+    KeepingServer server(false);
+    HttpClient client(1024, 1000);
+    client.setCollected(true);
+    std::optional<HttpClient::Answer> answer;
+    auto done = [&answer](const HttpClient::Answer& a) { answer = a; };
+    for (const char* path : {"/metrics", "/metrics", "/slow"}) {
+        answer.reset();
+        client.get(server.url(path), done);
+        QTest::qWait(150);
+        EXPECT_FALSE(answer) << path << ": read before it was collected";
+        client.collect();
+        if (QByteArrayView(path) == "/slow") {
+            EXPECT_FALSE(answer) << "half an answer";
+            EXPECT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 900));
+        }
+        ASSERT_TRUE(answer) << path;
+        EXPECT_EQ(answer->outcome, HttpClient::Outcome::Answered) << path;
+        EXPECT_EQ(answer->body, "ok") << path;
+    }
+    answer.reset();
+    client.get(server.url("/metrics"), done);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 1500));
+    EXPECT_EQ(answer->outcome, HttpClient::Outcome::Answered) << "read at the deadline";
+    EXPECT_EQ(server.connections, 1);
 }
 
 TEST(HttpClient, RedirectsWithoutEndAreNotUnderstood) {

@@ -134,23 +134,26 @@ TEST_F(PrometheusFleetOnThisMachine, ShowsEachMachineFilledAgreeingAndDown) {
         for (RemoteGraphView* view : each->views())
             EXPECT_TRUE(view->isVisible());
 
-    // A steady load, and the exporter's own counters over seconds that lie
-    // wholly inside it: the graph's columns come a scrape and a tick later
-    // than the counters, which matters nothing while the load is steady but
-    // would at its edges.
+    // A load, and the exporter's own counters around it. A column shows the
+    // rate between the server's last two scrapes before a query, and comes at
+    // the tick after the query: about two seconds after the middle of the
+    // time it stands for. The columns compared are those two seconds later.
     QProcess busy;
     busy.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
     QTest::qWait(3500);
     const std::optional<NodeMetrics> before = countersOf(exporterPorts[0]);
     QElapsedTimer window;
     window.start();
+    QTest::qWait(2000);
     const std::size_t columnsBefore = fleet.views().front()->history(0).size();
-    QTest::qWait(6000);
+    QTest::qWait(4000);
     const std::optional<NodeMetrics> after = countersOf(exporterPorts[0]);
+    const double seconds = double(window.elapsed()) / 1000;
     busy.kill();
     busy.waitForFinished();
+    QTest::qWait(2000);
     ASSERT_TRUE(before && after);
-    const NodeRates own = nodeRates(*before, *after, double(window.elapsed()) / 1000);
+    const NodeRates own = nodeRates(*before, *after, seconds);
     const std::size_t first = 4 * std::size_t(fleet.instances().indexOf(instance(0)));
     const RemoteGraphView& cpu = *fleet.views()[first];
     const std::size_t columns = cpu.history(0).size() - columnsBefore;
