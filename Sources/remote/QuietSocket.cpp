@@ -1,6 +1,7 @@
 #include "remote/QuietSocket.h"
 
 #include <QHostInfo>
+#include <QNetworkInterface>
 #include <QTimer>
 
 #include <cerrno>
@@ -20,8 +21,10 @@ QuietSocket::~QuietSocket() {
 void QuietSocket::connectToHost(const QString& host, quint16 port) {
     port_ = port;
     QHostAddress address;
-    if (address.setAddress(host))
-        return connectTo(address);
+    if (address.setAddress(host)) {
+        addresses_ = {address};
+        return connectToNext();
+    }
     // A name is looked up on Qt's own threads: a slow resolver never holds
     // the main thread.
     lookupId_ = QHostInfo::lookupHost(host, this, &QuietSocket::hostFound);
@@ -29,12 +32,18 @@ void QuietSocket::connectToHost(const QString& host, quint16 port) {
 
 void QuietSocket::hostFound(const QHostInfo& info) {
     lookupId_ = -1;
-    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
-        return emit failed();
-    connectTo(info.addresses().front());
+    addresses_ = info.addresses();
+    connectToNext();
 }
 
-void QuietSocket::connectTo(const QHostAddress& address) {
+void QuietSocket::connectToNext() {
+    close();
+    if (addresses_.isEmpty()) {
+        // Said from the event loop, as every other outcome is.
+        QTimer::singleShot(0, this, [this] { emit failed(); });
+        return;
+    }
+    const QHostAddress address = addresses_.takeFirst();
     sockaddr_storage storage{};
     socklen_t length = 0;
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
@@ -43,7 +52,12 @@ void QuietSocket::connectTo(const QHostAddress& address) {
         in6->sin6_port = htons(port_);
         const Q_IPV6ADDR bytes = address.toIPv6Address();
         std::memcpy(&in6->sin6_addr, &bytes, sizeof bytes);
-        in6->sin6_scope_id = address.scopeId().toUInt();
+        // A link-local address's zone: an interface's name or number.
+        const QString zone = address.scopeId();
+        in6->sin6_scope_id = zone.isEmpty() ? 0
+                             : QNetworkInterface::interfaceIndexFromName(zone) > 0
+                                 ? uint32_t(QNetworkInterface::interfaceIndexFromName(zone))
+                                 : zone.toUInt();
         length = sizeof *in6;
     } else {
         auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);
@@ -53,17 +67,10 @@ void QuietSocket::connectTo(const QHostAddress& address) {
         length = sizeof *in4;
     }
     fd_ = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) {
-        // Said from the event loop, as every other outcome is.
-        QTimer::singleShot(0, this, [this] { emit failed(); });
-        return;
-    }
-    const int made = ::connect(fd_, reinterpret_cast<const sockaddr*>(&storage), length);
-    if (made != 0 && errno != EINPROGRESS) {
-        close();
-        QTimer::singleShot(0, this, [this] { emit failed(); });
-        return;
-    }
+    if (fd_ < 0 ||
+        (::connect(fd_, reinterpret_cast<const sockaddr*>(&storage), length) != 0 &&
+         errno != EINPROGRESS))
+        return connectToNext();
     writable_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Write);
     connect(writable_.get(), &QSocketNotifier::activated, this, &QuietSocket::connectionMade);
 }
@@ -72,10 +79,8 @@ void QuietSocket::connectionMade() {
     writable_.reset();
     int error = 0;
     socklen_t length = sizeof error;
-    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-        close();
-        return emit failed();
-    }
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
+        return connectToNext();
     connected_ = true;
     readable_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     readable_->setEnabled(false);

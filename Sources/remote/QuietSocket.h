@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QSocketNotifier>
 
@@ -21,7 +22,8 @@ public:
     explicit QuietSocket(QObject* parent = nullptr);
     ~QuietSocket() override;
 
-    // Looks the host up and connects to its first address, without waiting:
+    // Looks the host up and connects to its addresses in turn (localhost may
+    // be ::1 first, with the server on 127.0.0.1 only), without waiting:
     // connected() or failed() follows.
     void connectToHost(const QString& host, quint16 port);
     bool isConnected() const { return connected_; }
@@ -45,11 +47,12 @@ signals:
 
 private:
     void hostFound(const QHostInfo& info);
-    void connectTo(const QHostAddress& address);
+    void connectToNext();
     void connectionMade();
     void close();
 
     quint16 port_ = 0;
+    QList<QHostAddress> addresses_; // not yet tried
     int fd_ = -1;
     int lookupId_ = -1;
     bool connected_ = false;
