@@ -67,9 +67,8 @@ void QuietSocket::connectToNext() {
         length = sizeof *in4;
     }
     fd_ = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd_ < 0 ||
-        (::connect(fd_, reinterpret_cast<const sockaddr*>(&storage), length) != 0 &&
-         errno != EINPROGRESS))
+    if (fd_ < 0 || (::connect(fd_, reinterpret_cast<const sockaddr*>(&storage), length) != 0 &&
+                    errno != EINPROGRESS))
         return connectToNext();
     writable_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Write);
     connect(writable_.get(), &QSocketNotifier::activated, this, &QuietSocket::connectionMade);
