@@ -14,6 +14,7 @@ RemoteHost::RemoteHost(const QUrl& url, QObject* parent)
     // An answer is read at the tick after the request, with no wake-up of
     // its own, and drawn then.
     client_.setCollected(true);
+    clock_.start();
     setState(State::Connecting);
 }
 
@@ -66,6 +67,7 @@ void RemoteHost::fetch() {
     if (failures_ > 0 && sinceFailure_.isValid() &&
         sinceFailure_.elapsed() < 1000 * backOffSeconds(failures_))
         return;
+    askedAtNs_ = clock_.nsecsElapsed();
     client_.get(requestUrl(), [this](const HttpClient::Answer& answer) { answered(answer); });
 }
 
@@ -93,15 +95,11 @@ void RemoteHost::answered(const HttpClient::Answer& answer) {
         return failed(State::NotUnderstood);
     failures_ = 0;
     lastAnswer_.start();
-    if (previous_) {
-        const double seconds = double(sincePrevious_.nsecsElapsed()) / 1e9;
-        sincePrevious_.restart();
-        const NodeRates rates = nodeRates(*previous_, *metrics, seconds);
-        group_.hold(rates);
-    } else {
-        sincePrevious_.start();
-    }
+    if (previous_)
+        group_.hold(
+            nodeRates(*previous_, *metrics, double(askedAtNs_ - previousAskedAtNs_) / 1e9));
     previous_ = metrics;
+    previousAskedAtNs_ = askedAtNs_;
     setState(State::Answering);
 }
 

@@ -67,7 +67,11 @@ private:
     RemoteGroup group_;
     HttpClient client_;
     std::optional<NodeMetrics> previous_;
-    QElapsedTimer sincePrevious_;
+    // When the answered request and the one before it were sent: an
+    // exporter reads its counters when asked, so the rate between two answers
+    // is over the time between their requests, whenever the answers are read.
+    QElapsedTimer clock_;
+    qint64 askedAtNs_ = 0, previousAskedAtNs_ = 0;
     QElapsedTimer lastAnswer_;
     int failures_ = 0; // in a row
     QElapsedTimer sinceFailure_;
