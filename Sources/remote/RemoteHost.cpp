@@ -96,8 +96,7 @@ void RemoteHost::answered(const HttpClient::Answer& answer) {
     failures_ = 0;
     lastAnswer_.start();
     if (previous_)
-        group_.hold(
-            nodeRates(*previous_, *metrics, double(askedAtNs_ - previousAskedAtNs_) / 1e9));
+        group_.hold(nodeRates(*previous_, *metrics, double(askedAtNs_ - previousAskedAtNs_) / 1e9));
     previous_ = metrics;
     previousAskedAtNs_ = askedAtNs_;
     setState(State::Answering);
