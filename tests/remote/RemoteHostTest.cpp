@@ -332,8 +332,7 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
     // Load and disk traffic to see, once both sides draw (the machine's first
     // column takes two answers): a busy loop and a file written through to
     // the disk (/var/tmp: /tmp may be memory).
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !host.views().front()->history(0).empty(); }, 10000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host.views().front()->history(0).empty(); }, 10000))
         << "state " << int(host.state());
     QTemporaryDir onDisk(QStringLiteral("/var/tmp/quorvel-test-XXXXXX"));
     ASSERT_TRUE(onDisk.isValid());
@@ -344,8 +343,7 @@ TEST(RemoteHostOnThisMachine, AgreesWithTheLocalGraphs) {
                                "sleep 2; dd if=/dev/zero of=%1/written bs=1M count=64 "
                                "oflag=direct 2>/dev/null; wait")
                     .arg(onDisk.path())});
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return busy.state() == QProcess::NotRunning; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return busy.state() == QProcess::NotRunning; }, 10000));
     // The counters at the load's end come in the column drawn at the tick
     // after they were asked for.
     const std::size_t drawn = host.views().front()->history(0).size();
