@@ -35,6 +35,7 @@ IO = [
     "Sources/session/RegularFile.cpp", "Sources/settings/UserDefaults.cpp",
     "Sources/settings/SettingsFile.cpp", "Sources/session/SingleCopy.cpp", "netstat/main.cpp",
     "Sources/windowsystem/gnome/ShellCompanion.cpp", "Sources/remote/RemoteHost.cpp",
+    "Sources/remote/HttpClient.cpp", "Sources/remote/QuietSocket.cpp",
 ]
 TARGETS = ["graph_tests", "window_tests", "settings_tests", "netstat_tests", "controller_tests"]
 # Built with them: the helper, which netstat_tests also runs as a program.
