@@ -114,10 +114,14 @@ void HttpClient::writeRequest() {
     request += "\r\n";
     if (plain_) {
         // Whatever a kept connection holds before the request is no answer
-        // to it: the server's closing of an idle connection, or garbage.
+        // to it: the server's closing of an idle connection, or garbage. (On
+        // a new one, what a server says first is read as its answer.)
         QByteArray before;
-        if (plain_->readAvailable(before, largestBody_) == QuietSocket::Read::Closed ||
-            !before.isEmpty() || !plain_->send(request))
+        if (onKeptConnection_ &&
+            (plain_->readAvailable(before, largestBody_) == QuietSocket::Read::Closed ||
+             !before.isEmpty()))
+            return connectionClosed();
+        if (!plain_->send(request))
             return connectionClosed();
         plain_->watchReading(!collected_);
         return;

@@ -95,6 +95,12 @@ HttpResponse::Progress HttpResponse::parse() {
 // The status line and the header fields, up to the empty line. An interim
 // answer (1xx) is passed over.
 HttpResponse::Progress HttpResponse::parseHead() {
+    // Another protocol's greeting (an SSH server's port) is told at its first
+    // bytes, not when the deadline ends a wait for a head that never comes.
+    const QByteArrayView version("HTTP/1.");
+    const qsizetype start = std::min(in_.size() - pos_, version.size());
+    if (QByteArrayView(in_).sliced(pos_, start) != version.first(start))
+        return Progress::Malformed;
     const qsizetype end = in_.indexOf("\r\n\r\n", pos_);
     if (end < 0)
         return in_.size() - pos_ > longestHead ? Progress::Malformed : Progress::Incomplete;

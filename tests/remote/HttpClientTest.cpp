@@ -109,10 +109,20 @@ TEST(HttpClient, ACollectedAnswerIsReadWhenCollected) {
     EXPECT_EQ(server.connections, 1);
 }
 
-TEST(HttpClient, RedirectsWithoutEndAreNotUnderstood) {
+TEST(HttpClient, RedirectsWithoutEndAndAServerThatSpeaksFirstAreNotUnderstood) {
     KeepingServer server(false);
     HttpClient client(1024, 3000);
     EXPECT_EQ(ask(client, server.url("/loop")).outcome, HttpClient::Outcome::NotUnderstood);
+    // Another protocol's greeting (an SSH server's port).
+    QTcpServer ssh;
+    ssh.listen(QHostAddress::LocalHost);
+    QObject::connect(&ssh, &QTcpServer::newConnection, [&ssh] {
+        while (QTcpSocket* socket = ssh.nextPendingConnection())
+            socket->write("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n");
+    });
+    QTest::qWait(0);
+    const QUrl greeting(QStringLiteral("http://127.0.0.1:%1/").arg(ssh.serverPort()));
+    EXPECT_EQ(ask(client, greeting).outcome, HttpClient::Outcome::NotUnderstood);
 }
 
 // A TLS server with a certificate for 127.0.0.1 that no authority signed:
