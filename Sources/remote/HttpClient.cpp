@@ -23,8 +23,7 @@ HttpClient::HttpClient(qint64 largestBody, int timeoutMs, QObject* parent)
     connect(&deadline_, &QTimer::timeout, this, [this] {
         // An answer not yet collected may be whole (a pace slower than the
         // deadline).
-        if (plain_ && plain_->isConnected() && response_)
-            readAnswer();
+        collect();
         if (!response_)
             return;
         dropConnection();

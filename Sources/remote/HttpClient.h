@@ -17,8 +17,8 @@ class QuietSocket;
 // the server's certificate verified), on the main thread's own event loop:
 // the connection is kept from one request to the next, the answer is read
 // as its bytes come (or, over plain HTTP, when collected) and taken whole,
-// without compression. A whole answer,
-// redirects included, must come within the time given and the size allowed.
+// without compression. A whole answer, redirects included, must come within
+// the time given and the size allowed.
 // Redirects are followed at most three times and never from https to http
 // nor to another scheme.
 class HttpClient : public QObject {

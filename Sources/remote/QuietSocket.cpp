@@ -54,10 +54,8 @@ void QuietSocket::connectToNext() {
         std::memcpy(&in6->sin6_addr, &bytes, sizeof bytes);
         // A link-local address's zone: an interface's name or number.
         const QString zone = address.scopeId();
-        in6->sin6_scope_id = zone.isEmpty() ? 0
-                             : QNetworkInterface::interfaceIndexFromName(zone) > 0
-                                 ? uint32_t(QNetworkInterface::interfaceIndexFromName(zone))
-                                 : zone.toUInt();
+        const int index = zone.isEmpty() ? 0 : QNetworkInterface::interfaceIndexFromName(zone);
+        in6->sin6_scope_id = index > 0 ? uint32_t(index) : zone.toUInt();
         length = sizeof *in6;
     } else {
         auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);
