@@ -95,15 +95,17 @@ int runApplication(int argc, char** argv) {
         return 0; // the running copy has been asked to reopen
     QVController& controller = ui->controller();
 
+    // Taken over before the socket appears: whoever sees it may end the copy
+    // at once, and that end must be the orderly one.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &app,
+                     &QCoreApplication::quit);
     if (singleCopy) {
         QObject::connect(singleCopy.get(), &SingleCopy::reopenRequested, &controller,
                          &QVController::applicationShouldHandleReopen);
         singleCopy->listen();
     }
 
-    TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &app,
-                     &QCoreApplication::quit);
     // Logging out: nothing to save (settings are written as they change), and
     // the program ends with the session.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager& manager) {
