@@ -58,15 +58,23 @@ TEST_F(ProgramTest, SomethingElseAtTheSocketsPlaceIsLeftAloneAndSaidSo) {
     }
 }
 
-TEST(SingleCopy, RuntimeDirectoryMustBePrivate) {
-    QTemporaryDir open;
-    ::chmod(QFile::encodeName(open.path()).constData(), 0777);
+// Every copy started with the same environment meets in the same private
+// folder: a folder open to others is not used, one named but missing is made,
+// and without the variable a folder of the user's own stands in.
+TEST(SingleCopy, RuntimeDirectoryIsPrivateAndTheSameForEveryCopy) {
+    QTemporaryDir dir;
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open.path()));
-    EXPECT_NE(SingleCopy::runtimeDirectory(), open.path());
-    qputenv("XDG_RUNTIME_DIR", "/nonexistent/run");
-    const QString fallback = SingleCopy::runtimeDirectory();
-    EXPECT_FALSE(fallback.isEmpty());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
+    EXPECT_NE(SingleCopy::runtimeDirectory(), dir.path());
+    const QString missing = dir.path() + "/missing";
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(missing));
+    EXPECT_EQ(SingleCopy::runtimeDirectory(), missing);
+    EXPECT_EQ(QFileInfo(missing).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString standIn = SingleCopy::runtimeDirectory();
+    EXPECT_FALSE(standIn.isEmpty());
+    EXPECT_EQ(SingleCopy::runtimeDirectory(), standIn);
     qputenv("XDG_RUNTIME_DIR", saved);
 }
 
