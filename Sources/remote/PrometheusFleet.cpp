@@ -2,7 +2,6 @@
 
 #include "graphs/RemoteGraphView.h"
 #include "graphs/SampleClock.h"
-#include "remote/RemoteHost.h"
 #include "session/SystemLog.h"
 
 #include <QDateTime>
@@ -84,10 +83,6 @@ int PrometheusFleet::intervalSeconds() const {
     return std::max({1, scrapeSeconds_, SampleClock::netIntervalMs() / 1000});
 }
 
-QString PrometheusFleet::loggedAddress() const {
-    return url_.toDisplayString(QUrl::RemoveUserInfo);
-}
-
 QUrl PrometheusFleet::apiUrl(const QString& endpoint) const {
     QUrl api = server_;
     QString path = server_.path();
@@ -112,7 +107,7 @@ void PrometheusFleet::fetch() {
         return;
     sinceRequest_.start();
     QUrl request;
-    QUrlQuery query;
+    QList<std::pair<QString, QString>> query;
     const int range = 4 * intervalSeconds(); // irate needs two scrapes in it
     switch (step_) {
     case Step::ScrapeInterval:
@@ -122,25 +117,24 @@ void PrometheusFleet::fetch() {
         request = apiUrl(QStringLiteral("query_range"));
         const qint64 now = QDateTime::currentSecsSinceEpoch();
         const qint64 span = qint64(machines_.front().group->columns()) * qint64(intervalSeconds());
-        query.addQueryItem(QStringLiteral("query"), fleetQuery(match_, range));
-        query.addQueryItem(QStringLiteral("start"), QString::number(now - span));
-        query.addQueryItem(QStringLiteral("end"), QString::number(now));
-        query.addQueryItem(QStringLiteral("step"), QString::number(intervalSeconds()));
+        query = {{QStringLiteral("query"), fleetQuery(match_, range)},
+                 {QStringLiteral("start"), QString::number(now - span)},
+                 {QStringLiteral("end"), QString::number(now)},
+                 {QStringLiteral("step"), QString::number(intervalSeconds())}};
         break;
     }
     case Step::Current:
         request = apiUrl(QStringLiteral("query"));
-        query.addQueryItem(QStringLiteral("query"), fleetQuery(match_, range));
+        query = {{QStringLiteral("query"), fleetQuery(match_, range)}};
         break;
     }
-    // Query text is sent percent-encoded whole: '+' and '&' in a selector
+    // Each value is sent percent-encoded whole: '+' and '&' in a selector
     // must reach the server as themselves.
-    QString encoded;
-    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded))
-        encoded += (encoded.isEmpty() ? QString() : QStringLiteral("&")) + key + u'=' +
-                   QString::fromLatin1(QUrl::toPercentEncoding(value));
+    QStringList encoded;
+    for (const auto& [key, value] : query)
+        encoded << key + u'=' + QString::fromLatin1(QUrl::toPercentEncoding(value));
     if (!encoded.isEmpty())
-        request.setQuery(encoded, QUrl::StrictMode);
+        request.setQuery(encoded.join(u'&'), QUrl::StrictMode);
     client_.get(request, [this](const HttpClient::Answer& answer) { answered(answer); });
 }
 

@@ -3,6 +3,7 @@
 #include "remote/HttpClient.h"
 #include "remote/PrometheusAnswer.h"
 #include "remote/RemoteGroup.h"
+#include "remote/RemoteHost.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -68,7 +69,7 @@ private:
     void show(const std::map<QString, FleetReading>& readings, bool drawn);
     void addMachines(const std::map<QString, FleetReading>& readings);
     void failed(const QString& word, const QString& why = {});
-    QString loggedAddress() const;
+    QString loggedAddress() const { return RemoteHost::loggedAddress(url_); }
 
     QUrl url_;
     QUrl server_;

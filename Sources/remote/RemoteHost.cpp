@@ -37,10 +37,8 @@ QUrl RemoteHost::requestUrl() const {
     return filteredUrl;
 }
 
-// The address without its user name and password: a log is read by others
-// and pasted into bug reports.
-QString RemoteHost::loggedAddress() const {
-    return url_.toDisplayString(QUrl::RemoveUserInfo);
+QString RemoteHost::loggedAddress(const QUrl& url) {
+    return url.toDisplayString(QUrl::RemoveUserInfo);
 }
 
 int RemoteHost::backOffSeconds(int failures) {

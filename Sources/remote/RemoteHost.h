@@ -47,6 +47,9 @@ public:
 
     // The wait before asking again after this many failures in a row.
     static int backOffSeconds(int failures);
+    // An address as logs give it: without its user name and password, since
+    // a log is read by others and pasted into bug reports.
+    static QString loggedAddress(const QUrl& url);
 
 signals:
     void stateChanged(RemoteHost::State state);
@@ -56,7 +59,7 @@ private:
     void failed(State state);
     void setState(State state);
     QUrl requestUrl() const;
-    QString loggedAddress() const;
+    QString loggedAddress() const { return loggedAddress(url_); }
 
     QUrl url_;
     // Whether node_exporter's answer is asked for cut down to the collectors
