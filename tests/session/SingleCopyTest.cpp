@@ -28,6 +28,25 @@ TEST_F(ProgramTest, OnlyExactReopenRequestsCount) {
     QTest::qWait(200);
     EXPECT_EQ(reopened.count(), 0);
     EXPECT_TRUE(SingleCopy::isReopenRequest(SingleCopy::reopenRequest()));
+
+    // Only the user reaches the socket, and connections held open beyond a
+    // few are closed at once.
+    const QString socketPath = runtime.path() + "/quorvel.socket";
+    EXPECT_EQ(QFileInfo(socketPath).permissions() &
+                  ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
+                    QFile::ExeOwner | QFile::ExeUser),
+              0);
+    std::vector<std::unique_ptr<QLocalSocket>> held;
+    for (int i = 0; i < SingleCopy::maxOpenConnections + 4; ++i) {
+        held.push_back(std::make_unique<QLocalSocket>());
+        held.back()->connectToServer(socketPath);
+    }
+    QTest::qWait(SingleCopy::requestTimeoutMs / 2); // before the silent ones are dropped
+    EXPECT_EQ(std::count_if(held.begin(), held.end(),
+                            [](const auto& socket) {
+                                return socket->state() == QLocalSocket::UnconnectedState;
+                            }),
+              4);
 }
 
 TEST_F(ProgramTest, SomethingElseAtTheSocketsPlaceIsLeftAloneAndSaidSo) {
