@@ -18,6 +18,7 @@ import argparse
 import os
 import random
 import re
+import signal
 import subprocess
 import sys
 from pathlib import Path
@@ -92,6 +93,9 @@ def main():
     parser.add_argument("--tests", default="")
     parser.add_argument("files", nargs="*")
     args = parser.parse_args()
+    # Killed (a time-out, a session ending): the fault in place is taken back
+    # as on Ctrl-C.
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
     files = args.files or (IO if args.io else PURE)
     targets = IO_TARGETS if args.io else TARGETS
     if args.tests:
