@@ -8,6 +8,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 namespace {
 
 TEST_F(ProgramTest, OnlyExactReopenRequestsCount) {
