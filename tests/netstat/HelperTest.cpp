@@ -120,7 +120,7 @@ TEST(Helper, EndsByItselfOnceItsReaderHasGone) {
     EXPECT_EQ(shell.exitCode(), 0);
 }
 
-TEST(Helper, BadArgumentsAndAnUnreadableSourceAreErrorsAtStart) {
+TEST(Helper, ArgumentsAndAnUnreadableSourceAreCheckedAtStart) {
     const struct {
         QStringList args;
         int status;
@@ -131,6 +131,7 @@ TEST(Helper, BadArgumentsAndAnUnreadableSourceAreErrorsAtStart) {
         {{"-w", "-3"}, 2},
         {{"-w", "1x"}, 2},
         {{"-w", "99999999"}, 2},
+        {{"-w", "86400"}, -1}, // a day, the longest: it runs on
         {{"-x", "1"}, 2},
         {{"-w", "1", "-I"}, 2},
         {{"-w", "1", "-I", ""}, 2},

@@ -125,6 +125,10 @@ TEST_F(ShellCompanionTest, RegistersAndFollowsWhatTheShellTells) {
                fake_.registrations.last() == QVariantList({true, true});
     }));
     EXPECT_TRUE(companion.reportsPointer());
+    // Answered wishes ask nothing more.
+    const qsizetype calls = fake_.registrations.size();
+    QTest::qWait(200);
+    EXPECT_EQ(fake_.registrations.size(), calls);
 
     QSignalSpy focus(&companion, &ShellCompanion::focusChanged);
     signal(QStringLiteral("FocusChanged"),
