@@ -76,8 +76,14 @@ std::optional<QString> SettingsFile::replace(const QByteArray& bytes, bool keepA
 // made (the linked file is on another file system), a link's bytes are
 // copied, and a plain file is renamed.
 std::optional<QString> SettingsFile::replaceKeepingAside(const QByteArray& bytes) {
-    const QString backup = path_ + QStringLiteral(".unreadable-") +
-                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    // Two unreadable files kept within one second would share a name, and
+    // the second would take the first's place: the later one gets a number.
+    const QString stamped =
+        path_ + QStringLiteral(".unreadable-") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString backup = stamped;
+    for (int n = 2; QFileInfo(backup).exists() || QFileInfo(backup).isSymLink(); ++n)
+        backup = stamped + u'-' + QString::number(n);
     const QByteArray original = QFile::encodeName(path_);
     const QByteArray kept = QFile::encodeName(backup);
     const bool isLink = QFileInfo(path_).isSymLink();

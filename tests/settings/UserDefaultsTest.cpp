@@ -4,6 +4,7 @@
 #include "settings/NSUserDefaults-QVExt.h"
 #include "settings/SettingsKeys.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -185,11 +186,20 @@ TEST(UserDefaults, BinaryFileStartsOnDefaultsAndIsKeptAsABackupAtTheFirstSave) {
     QTest::qWait(200);
     EXPECT_EQ(readFileBytes(settings->filePath()), garbage);
 
+    // Files kept aside earlier in this second and the next are kept too.
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int s : {0, 1})
+        writeFileBytes(settings->filePath() + ".unreadable-" +
+                           now.addSecs(s).toString("yyyyMMdd-hhmmss"),
+                       "kept before");
     ASSERT_TRUE(settings->defaults().setObject(3, NetScale));
-    const QStringList backups =
-        QDir(settings->directory()).entryList({"Quorvel.conf.unreadable-*"}, QDir::Files);
-    ASSERT_EQ(backups.size(), 1);
-    EXPECT_EQ(readFileBytes(settings->directory() + "/" + backups.first()), garbage);
+    QByteArrayList kept;
+    for (const QString& backup :
+         QDir(settings->directory()).entryList({"Quorvel.conf.unreadable-*"}, QDir::Files))
+        kept << readFileBytes(settings->directory() + "/" + backup);
+    EXPECT_EQ(kept.size(), 3);
+    EXPECT_EQ(kept.count("kept before"), 2);
+    EXPECT_TRUE(kept.contains(garbage));
     UserDefaults reread(settings->filePath());
     EXPECT_EQ(reread.integerForKey(NetScale), 3);
 }
