@@ -85,13 +85,13 @@ void QuietSocket::connectionMade() {
     emit connected();
 }
 
+// Neither call below ever waits (the socket does not block), so a signal
+// cannot interrupt one: there is no EINTR to try again after.
 bool QuietSocket::send(const QByteArray& data) {
     qsizetype sent = 0;
     while (connected_ && sent < data.size()) {
         const ssize_t n =
             ::send(fd_, data.constData() + sent, std::size_t(data.size() - sent), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
         if (n <= 0)
             return false;
         sent += n;
@@ -109,8 +109,6 @@ QuietSocket::Read QuietSocket::readAvailable(QByteArray& out, qsizetype most) {
             out.append(chunk, n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return Read::Open;
         close(); // 0: the server closed it; below 0: it failed

@@ -18,8 +18,8 @@ namespace {
 
 // Answers every request on a connection kept open, except that with
 // dropSecond it closes each connection at its second request, unanswered;
-// /loop redirects to itself; /slow sends the first half of its answer at
-// once and the rest 300 ms later.
+// /loop/<status> redirects to itself with that status; /slow sends the first
+// half of its answer at once and the rest 300 ms later.
 class KeepingServer : public QTcpServer {
 public:
     explicit KeepingServer(bool dropSecond) {
@@ -35,10 +35,11 @@ public:
                     if (request.startsWith("GET /slow ")) {
                         socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\no");
                         QTimer::singleShot(300, socket, [socket] { socket->write("k"); });
-                    } else if (request.startsWith("GET /loop "))
-                        socket->write("HTTP/1.1 302 Found\r\nLocation: /loop\r\n"
-                                      "Content-Length: 0\r\n\r\n");
-                    else
+                    } else if (request.startsWith("GET /loop/")) {
+                        const QByteArray path = request.split(' ').value(1);
+                        socket->write("HTTP/1.1 " + path.mid(6) + " Moved\r\nLocation: " + path +
+                                      "\r\nContent-Length: 0\r\n\r\n");
+                    } else
                         socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
                 });
             }
@@ -112,7 +113,9 @@ TEST(HttpClient, ACollectedAnswerIsReadWhenCollected) {
 TEST(HttpClient, RedirectsWithoutEndAndAServerThatSpeaksFirstAreNotUnderstood) {
     KeepingServer server(false);
     HttpClient client(1024, 3000);
-    EXPECT_EQ(ask(client, server.url("/loop")).outcome, HttpClient::Outcome::NotUnderstood);
+    for (const char* loop : {"/loop/301", "/loop/302", "/loop/303", "/loop/307", "/loop/308"})
+        EXPECT_EQ(ask(client, server.url(loop)).outcome, HttpClient::Outcome::NotUnderstood)
+            << loop;
     // Another protocol's greeting (an SSH server's port).
     QTcpServer ssh;
     ssh.listen(QHostAddress::LocalHost);
