@@ -18,8 +18,9 @@ namespace {
 
 // Answers every request on a connection kept open, except that with
 // dropSecond it closes each connection at its second request, unanswered;
-// /loop/<status> redirects to itself with that status; /slow sends the first
-// half of its answer at once and the rest 300 ms later.
+// /loop/<status> redirects to itself with that status, /hops/<n> to
+// /hops/<n - 1> down to /hops/0; /slow sends the first half of its answer at
+// once and the rest 300 ms later.
 class KeepingServer : public QTcpServer {
 public:
     explicit KeepingServer(bool dropSecond) {
@@ -35,6 +36,12 @@ public:
                     if (request.startsWith("GET /slow ")) {
                         socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\no");
                         QTimer::singleShot(300, socket, [socket] { socket->write("k"); });
+                    } else if (request.startsWith("GET /hops/") &&
+                               !request.startsWith("GET /hops/0 ")) {
+                        const int left = request.split(' ').value(1).mid(6).toInt();
+                        socket->write("HTTP/1.1 307 Moved\r\nLocation: /hops/" +
+                                      QByteArray::number(left - 1) +
+                                      "\r\nContent-Length: 0\r\n\r\n");
                     } else if (request.startsWith("GET /loop/")) {
                         const QByteArray path = request.split(' ').value(1);
                         socket->write("HTTP/1.1 " + path.mid(6) + " Moved\r\nLocation: " + path +
@@ -110,12 +117,14 @@ TEST(HttpClient, ACollectedAnswerIsReadWhenCollected) {
     EXPECT_EQ(server.connections, 1);
 }
 
-TEST(HttpClient, RedirectsWithoutEndAndAServerThatSpeaksFirstAreNotUnderstood) {
+TEST(HttpClient, RedirectsEndAfterThreeAndAServerThatSpeaksFirstIsNotUnderstood) {
     KeepingServer server(false);
     HttpClient client(1024, 3000);
     for (const char* loop : {"/loop/301", "/loop/302", "/loop/303", "/loop/307", "/loop/308"})
         EXPECT_EQ(ask(client, server.url(loop)).outcome, HttpClient::Outcome::NotUnderstood)
             << loop;
+    EXPECT_EQ(ask(client, server.url("/hops/3")).body, "ok") << "three redirects are followed";
+    EXPECT_EQ(ask(client, server.url("/hops/4")).outcome, HttpClient::Outcome::NotUnderstood);
     // Another protocol's greeting (an SSH server's port).
     QTcpServer ssh;
     ssh.listen(QHostAddress::LocalHost);
