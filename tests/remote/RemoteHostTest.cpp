@@ -25,8 +25,8 @@ QByteArray httpAnswer(int status, const QByteArray& body) {
 // not asked for some of it (400 else), /missing 404, /page an
 // HTML page, /huge more than any node_exporter says, /bomb a small answer that
 // inflates to more, /away a redirect to where no one follows, /astray one to
-// redirectTarget, /silent nothing
-// at all, /trickle and /chunked a byte or a chunk every 200 ms without end.
+// redirectTarget, /silent nothing at all, /late /metrics's answer a second late,
+// /trickle and /chunked a byte or a chunk every 200 ms without end.
 class FakeServer : public QTcpServer {
 public:
     FakeServer() {
@@ -39,6 +39,11 @@ public:
                     const bool filtered = target.contains('?');
                     lastQuery = QByteArray::fromPercentEncoding(target.mid(path.size()));
                     ++requests;
+                    if (path == "/late")
+                        return QTimer::singleShot(1000, socket, [this, socket] {
+                            socket->write(httpAnswer(200, metrics()));
+                            socket->disconnectFromHost();
+                        });
                     if ((path == "/metrics" && !stalled) || (path == "/missing" && healed) ||
                         (path == "/refusing" && !filtered))
                         socket->write(httpAnswer(200, metrics()));
@@ -296,6 +301,14 @@ TEST_F(RemoteHostTest, BacksOffWhileFailingAndGreysStaleData) {
     const int failedAgainAt = server.requests;
     tickFor(failing, 1600);
     EXPECT_EQ(server.requests - failedAgainAt, 2) << "a new failure waits the first step again";
+
+    // Answering a whole interval late, but within two: never greyed.
+    RemoteHost late(server.url("/late"));
+    ASSERT_TRUE(tickUntil(late, [&] { return late.state() == RemoteHost::State::Answering; }));
+    bool greyed = false;
+    QObject::connect(&late, &RemoteHost::stateChanged, [&greyed] { greyed = true; });
+    tickFor(late, 1500);
+    EXPECT_FALSE(greyed);
 
     RemoteHost stalling(server.url("/metrics"));
     ASSERT_TRUE(
