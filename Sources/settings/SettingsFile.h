@@ -11,8 +11,9 @@
 // The settings file on disk. It is read only when it is a regular file of
 // sane size, and replaced whole (a new file renamed over it), so that a full
 // disk or a crash never leaves half a file. A file that is not text at all is
-// kept beside its replacement (Quorvel.conf.unreadable-<time>). Changes made
-// by other programs are announced once they have settled.
+// kept beside its replacement (Quorvel.conf.unreadable-<time>, numbered where
+// that name is taken). Changes made by other programs are announced once they
+// have settled.
 class SettingsFile : public QObject {
     Q_OBJECT
 public:
