@@ -33,19 +33,18 @@ public:
                     const QByteArray request = socket->readAll();
                     if (++*asked == 2 && dropSecond)
                         return socket->disconnectFromHost();
-                    if (request.startsWith("GET /slow ")) {
+                    const QByteArray path = request.split(' ').value(1);
+                    auto redirect = [socket](const QByteArray& status, const QByteArray& to) {
+                        socket->write("HTTP/1.1 " + status + " Moved\r\nLocation: " + to +
+                                      "\r\nContent-Length: 0\r\n\r\n");
+                    };
+                    if (path == "/slow") {
                         socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\no");
                         QTimer::singleShot(300, socket, [socket] { socket->write("k"); });
-                    } else if (request.startsWith("GET /hops/") &&
-                               !request.startsWith("GET /hops/0 ")) {
-                        const int left = request.split(' ').value(1).mid(6).toInt();
-                        socket->write("HTTP/1.1 307 Moved\r\nLocation: /hops/" +
-                                      QByteArray::number(left - 1) +
-                                      "\r\nContent-Length: 0\r\n\r\n");
-                    } else if (request.startsWith("GET /loop/")) {
-                        const QByteArray path = request.split(' ').value(1);
-                        socket->write("HTTP/1.1 " + path.mid(6) + " Moved\r\nLocation: " + path +
-                                      "\r\nContent-Length: 0\r\n\r\n");
+                    } else if (path.startsWith("/hops/") && path != "/hops/0") {
+                        redirect("307", "/hops/" + QByteArray::number(path.mid(6).toInt() - 1));
+                    } else if (path.startsWith("/loop/")) {
+                        redirect(path.mid(6), path);
                     } else
                         socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
                 });
