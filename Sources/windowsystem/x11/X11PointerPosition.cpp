@@ -1,6 +1,5 @@
 #include "windowsystem/x11/X11PointerPosition.h"
 
-#include "windowsystem/x11/X11Connection.h"
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -26,7 +25,13 @@ X11PointerPosition::X11PointerPosition(QObject* parent) : PointerPosition(parent
     for (int i = 0; i < screen && it.rem; ++i)
         xcb_screen_next(&it);
     root_ = it.data->root;
-    questionConnection_ = qtX11Connection();
+    // No notifier watches this one: its reply waits in the socket until the
+    // next look reads it, waking no thread when it comes.
+    questionConnection_ = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(questionConnection_)) {
+        xcb_disconnect(questionConnection_);
+        questionConnection_ = nullptr;
+    }
 
     // Raw motion events need XInput 2.0.
     const xcb_query_extension_reply_t* extension =
@@ -45,8 +50,8 @@ X11PointerPosition::X11PointerPosition(QObject* parent) : PointerPosition(parent
 }
 
 X11PointerPosition::~X11PointerPosition() {
-    // A question in flight is left to Qt's connection, which may already be
-    // gone; its reply goes with it.
+    if (questionConnection_)
+        xcb_disconnect(questionConnection_);
     if (connection_)
         xcb_disconnect(connection_);
 }

@@ -7,9 +7,9 @@ struct xcb_connection_t;
 
 // The pointer on X11, in the X server's coordinates.
 //
-// On X11 it talks to the server over a connection of its own: a round trip
+// On X11 it talks to the server over connections of its own: a round trip
 // there wakes only the asking thread, where one on Qt's connection also wakes
-// Qt's event-reader thread. askDevicePosition() is the exception (below).
+// Qt's event-reader thread.
 // armMotionNotice() asks the server (XInput 2 raw
 // motion on the root window) for one notice of the next pointer movement, so a
 // caller can stop sampling the position while the pointer rests. Elsewhere it
@@ -25,9 +25,10 @@ public:
     // callers that ask once a sampling interval: the answer waits a whole
     // interval instead of waking the program again a moment after it went to
     // sleep (the server answers after it has drawn what was just painted).
-    // The question goes over Qt's connection, whose reader thread takes the
-    // reply in without waking this thread, where this connection's notifier
-    // would. A devicePosition() call meanwhile drops the question unanswered.
+    // The question goes over a third connection that nothing listens on, so
+    // its reply wakes no thread: Qt's reader thread would wake for it on Qt's
+    // connection, and the motion notifier on the other. A devicePosition()
+    // call meanwhile drops the question unanswered.
     void askDevicePosition(std::function<void(QPoint)> answer) override;
     bool canNoticeMotion() const override { return xinputOpcode_ != 0; }
     void armMotionNotice() override;
@@ -45,8 +46,8 @@ private:
     quint8 xinputOpcode_ = 0;
     bool armed_ = false;
     QSocketNotifier* notifier_ = nullptr;
-    // The question in flight, on Qt's connection: its request's sequence
-    // number and its asker.
+    // The connection questions go over, the one in flight's sequence number
+    // and its asker.
     xcb_connection_t* questionConnection_ = nullptr;
     unsigned questionSequence_ = 0;
     std::function<void(QPoint)> asker_;
