@@ -5,11 +5,13 @@
 // of the whole window at 16, 256 and 1,024 processors; one GPU graph tick
 // (its sysfs files read, a column drawn) on recorded AMD and Intel cards and
 // on a card of kernel files; a Prometheus server's answer for two machines
-// read into their figures, and one of those machines' group drawn.
+// read into their figures, an exporter's answer (the collectors asked for)
+// read into its figures, and one of those machines' group drawn.
 #include "graphs/CPUGraphView.h"
 #include "graphs/GPUGraphView.h"
 #include "graphs/NetGraphView.h"
 #include "kernel/ProcStat.h"
+#include "remote/NodeMetrics.h"
 #include "remote/PrometheusAnswer.h"
 #include "remote/RemoteGroup.h"
 #include "settings/SettingsKeys.h"
@@ -114,6 +116,17 @@ void BM_PrometheusAnswer(benchmark::State& state) {
         benchmark::DoNotOptimize(fleetReadings(parsePrometheusAnswer(json).series));
 }
 BENCHMARK(BM_PrometheusAnswer);
+
+void BM_ExporterAnswer(benchmark::State& state) {
+    QFile file(QStringLiteral(QUORVEL_FIXTURES "/node_exporter/debian12-filtered.prom"));
+    if (!file.open(QIODevice::ReadOnly))
+        return state.SkipWithError("no recorded answer");
+    const QByteArray text = file.readAll();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            parseNodeMetrics(std::string_view(text.constData(), std::size_t(text.size()))));
+}
+BENCHMARK(BM_ExporterAnswer);
 
 void BM_RemoteGroupPush(benchmark::State& state) {
     Settings settings;

@@ -16,10 +16,13 @@ bool startsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }
 
-// The labels of a `{a="x", b = "y",}` block; quotes, backslashes and newlines
-// may be escaped in values. nullopt when the block is malformed.
-std::optional<std::map<std::string, std::string>> labelsOf(std::string_view block) {
-    std::map<std::string, std::string> labels;
+// The labels of a `{a="x", b = "y",}` block, each value as written between
+// its quotes (escapes left in: see unescaped()). Filled into `labels`, whose
+// room is kept from one line to the next, as views into the block. False
+// when the block is malformed.
+using Labels = std::vector<std::pair<std::string_view, std::string_view>>;
+bool labelsOf(std::string_view block, Labels& labels) {
+    labels.clear();
     std::size_t i = 0;
     while (i < block.size()) {
         while (i < block.size() && (block[i] == ' ' || block[i] == ','))
@@ -28,31 +31,48 @@ std::optional<std::map<std::string, std::string>> labelsOf(std::string_view bloc
             break;
         const std::size_t equals = block.find('=', i);
         if (equals == std::string_view::npos)
-            return std::nullopt;
+            return false;
         std::size_t quote = equals + 1;
         while (quote < block.size() && block[quote] == ' ')
             ++quote;
         if (quote >= block.size() || block[quote] != '"')
-            return std::nullopt;
-        std::string key(block.substr(i, equals - i));
+            return false;
+        std::string_view key = block.substr(i, equals - i);
         while (!key.empty() && key.back() == ' ')
-            key.pop_back();
-        std::string value;
+            key.remove_suffix(1);
         std::size_t j = quote + 1;
-        for (; j < block.size() && block[j] != '"'; ++j) {
-            if (block[j] == '\\' && j + 1 < block.size()) {
+        for (; j < block.size() && block[j] != '"'; ++j)
+            if (block[j] == '\\' && j + 1 < block.size())
                 ++j;
-                value += block[j] == 'n' ? '\n' : block[j];
-            } else {
-                value += block[j];
-            }
-        }
         if (j >= block.size())
-            return std::nullopt; // unterminated value
-        labels[std::move(key)] = std::move(value);
+            return false; // unterminated value
+        // A key given twice keeps its last value.
+        const auto same = std::find_if(labels.begin(), labels.end(),
+                                       [key](const auto& label) { return label.first == key; });
+        const std::string_view value = block.substr(quote + 1, j - quote - 1);
+        if (same != labels.end())
+            same->second = value;
+        else
+            labels.emplace_back(key, value);
         i = j + 1;
     }
-    return labels;
+    return true;
+}
+
+// A value as written, with its escaped quotes, backslashes and newlines
+// (`\\n`) turned back into what they stand for.
+std::string unescaped(std::string_view written) {
+    std::string value;
+    value.reserve(written.size());
+    for (std::size_t j = 0; j < written.size(); ++j) {
+        if (written[j] == '\\' && j + 1 < written.size()) {
+            ++j;
+            value += written[j] == 'n' ? '\n' : written[j];
+        } else {
+            value += written[j];
+        }
+    }
+    return value;
 }
 
 std::optional<double> valueOf(std::string_view text) {
@@ -219,6 +239,7 @@ bool isCountedDisk(std::string_view name) {
 std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
     NodeMetrics metrics;
     std::map<std::string, InterfaceFacts> interfaces;
+    Labels labels;
     bool sawSample = false;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -231,14 +252,18 @@ std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
             line.remove_suffix(1);
         if (line.empty() || line.front() == '#')
             continue;
-        const std::size_t nameEnd = line.find_first_of("{ ");
-        if (nameEnd == std::string_view::npos || nameEnd == 0)
+        // A plain loop: find_first_of looks each character up in its set with
+        // a call of its own, and most of an answer's lines are passed over here.
+        std::size_t nameEnd = 0;
+        while (nameEnd < line.size() && line[nameEnd] != '{' && line[nameEnd] != ' ')
+            ++nameEnd;
+        if (nameEnd == line.size() || nameEnd == 0)
             continue;
         const std::string_view name = line.substr(0, nameEnd);
         if (!isWanted(name))
             continue;
         std::string_view rest = line.substr(nameEnd);
-        std::map<std::string, std::string> labels;
+        labels.clear();
         if (rest.front() == '{') {
             // The block ends at the first `}` outside a quoted value.
             std::size_t close = 1;
@@ -252,19 +277,19 @@ std::optional<NodeMetrics> parseNodeMetrics(std::string_view text) {
             }
             if (close >= rest.size())
                 continue;
-            const auto parsed = labelsOf(rest.substr(1, close - 1));
-            if (!parsed)
+            if (!labelsOf(rest.substr(1, close - 1), labels))
                 continue;
-            labels = *parsed;
             rest = rest.substr(close + 1);
         }
         const std::optional<double> value = valueOf(rest);
         if (!value)
             continue;
         sawSample = true;
-        const auto label = [&labels](const char* key) {
-            const auto found = labels.find(key);
-            return found == labels.end() ? std::string() : found->second;
+        const auto label = [&labels](std::string_view key) {
+            for (const auto& [name, written] : labels)
+                if (name == key)
+                    return unescaped(written);
+            return std::string();
         };
         if (name == "node_cpu_seconds_total") {
             const std::string mode = label("mode");
