@@ -1,6 +1,5 @@
 #include "windowsystem/x11/X11PointerPosition.h"
 
-
 #include <QGuiApplication>
 #include <QSocketNotifier>
 
