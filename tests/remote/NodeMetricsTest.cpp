@@ -25,13 +25,15 @@ TEST(NodeMetrics, ReadsWhatDebiansNodeExporterSays) {
     EXPECT_DOUBLE_EQ(*metrics->memTotal, 2.5276182528e+10);
 }
 
-// The text format's corners: escaped label values (a `}` or `"` inside one),
-// timestamps, CRLF lines, values that are no counts, broken lines among good
-// ones; and answers that are not the format at all.
+// The text format's corners: escaped label values (a `}`, `"`, `\` or newline
+// inside one), a label given twice, timestamps, CRLF lines, values that are no
+// counts, broken lines among good ones; and answers that are not the format.
 TEST(NodeMetrics, ReadsTheFormatsCornersAndRefusesWhatIsNotIt) {
     const auto metrics = parseNodeMetrics(
         "node_network_receive_bytes_total{device=\"eth0\",note=\"a}b\\\"c\"} 100 1700000000000\r\n"
         "node_network_transmit_bytes_total{ device = \"eth0\" , } 2e3\n"
+        "node_network_receive_bytes_total{device=\"w\\\\l\\\"an\\n2\"} 9\n"
+        "node_network_transmit_bytes_total{device=\"wlan0\",device=\"wlan1\"} 7\n"
         "node_disk_read_bytes_total{device=\"sda\"} NaN\n"
         "node_disk_read_bytes_total{device=\"sdb\"} +Inf\n"
         "node_disk_written_bytes_total{device=\"sdc\" 5\n"
@@ -42,6 +44,8 @@ TEST(NodeMetrics, ReadsTheFormatsCornersAndRefusesWhatIsNotIt) {
     ASSERT_TRUE(metrics);
     EXPECT_DOUBLE_EQ(metrics->network.at("eth0").first, 100);
     EXPECT_DOUBLE_EQ(metrics->network.at("eth0").second, 2000);
+    EXPECT_DOUBLE_EQ(metrics->network.at("w\\l\"an\n2").first, 9);
+    EXPECT_DOUBLE_EQ(metrics->network.at("wlan1").second, 7); // a label given twice: the last
     EXPECT_TRUE(metrics->disks.empty());
     EXPECT_FALSE(metrics->memTotal);
     EXPECT_DOUBLE_EQ(*metrics->memAvailable, 4096);
