@@ -107,21 +107,25 @@ void BM_NetRedraw(benchmark::State& state) {
 }
 BENCHMARK(BM_NetRedraw);
 
+// A recorded answer under the fixtures, empty where it cannot be read.
+QByteArray recordedAnswer(const QString& path) {
+    QFile file(QStringLiteral(QUORVEL_FIXTURES) + path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 void BM_PrometheusAnswer(benchmark::State& state) {
-    QFile file(QStringLiteral(QUORVEL_FIXTURES "/prometheus/vector.json"));
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray json = recordedAnswer(QStringLiteral("/prometheus/vector.json"));
+    if (json.isEmpty())
         return state.SkipWithError("no recorded answer");
-    const QByteArray json = file.readAll();
     for (auto _ : state)
         benchmark::DoNotOptimize(fleetReadings(parsePrometheusAnswer(json).series));
 }
 BENCHMARK(BM_PrometheusAnswer);
 
 void BM_ExporterAnswer(benchmark::State& state) {
-    QFile file(QStringLiteral(QUORVEL_FIXTURES "/node_exporter/debian12-filtered.prom"));
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray text = recordedAnswer(QStringLiteral("/node_exporter/debian12-filtered.prom"));
+    if (text.isEmpty())
         return state.SkipWithError("no recorded answer");
-    const QByteArray text = file.readAll();
     for (auto _ : state)
         benchmark::DoNotOptimize(
             parseNodeMetrics(std::string_view(text.constData(), std::size_t(text.size()))));
