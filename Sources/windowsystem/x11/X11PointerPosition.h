@@ -9,8 +9,7 @@ struct xcb_connection_t;
 //
 // On X11 it talks to the server over connections of its own: a round trip
 // there wakes only the asking thread, where one on Qt's connection also wakes
-// Qt's event-reader thread.
-// armMotionNotice() asks the server (XInput 2 raw
+// Qt's event-reader thread. armMotionNotice() asks the server (XInput 2 raw
 // motion on the root window) for one notice of the next pointer movement, so a
 // caller can stop sampling the position while the pointer rests. Elsewhere it
 // uses QCursor::pos() and cannot give notice.
@@ -46,8 +45,8 @@ private:
     quint8 xinputOpcode_ = 0;
     bool armed_ = false;
     QSocketNotifier* notifier_ = nullptr;
-    // The connection questions go over, the one in flight's sequence number
-    // and its asker.
+    // The connection that questions go over; the sequence number of the
+    // question in flight, and who asked it.
     xcb_connection_t* questionConnection_ = nullptr;
     unsigned questionSequence_ = 0;
     std::function<void(QPoint)> asker_;
