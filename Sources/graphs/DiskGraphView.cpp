@@ -7,9 +7,13 @@
 
 namespace {
 
+std::function<bool(const std::string&)> askingSysBlock(const QString& sysBlock) {
+    return [sysBlock](const std::string& name) { return isWholeDisk(sysBlock, name); };
+}
+
 struct Sources {
     std::unique_ptr<ProcFile> diskStats = std::make_unique<ProcFile>("/proc/diskstats");
-    QString sysBlock = QStringLiteral("/sys/block");
+    WholeDisks wholeDisks{askingSysBlock(QStringLiteral("/sys/block"))};
 };
 
 // One reader for every disk graph, so its descriptor is kept between them.
@@ -26,7 +30,7 @@ DiskGraphView::DiskGraphView(const QRect& frame, QWidget* parent) : GraphView(fr
 
 void DiskGraphView::setSources(const QString& diskStatsPath, const QString& sysBlockPath) {
     sources().diskStats = std::make_unique<ProcFile>(diskStatsPath.toStdString());
-    sources().sysBlock = sysBlockPath;
+    sources().wholeDisks = WholeDisks(askingSysBlock(sysBlockPath));
 }
 
 void DiskGraphView::sampleTick() {
@@ -38,10 +42,11 @@ void DiskGraphView::sampleTick() {
         deltas_ = {};
         return;
     }
-    const QString& sysBlock = sources().sysBlock;
-    const DiskSnapshot disks = parseDiskStats(
-        QByteArrayView(text->data(), qsizetype(text->size())),
-        [&sysBlock](const std::string& name) { return isWholeDisk(sysBlock, name); });
+    WholeDisks& wholeDisks = sources().wholeDisks;
+    const DiskSnapshot disks =
+        parseDiskStats(QByteArrayView(text->data(), qsizetype(text->size())),
+                       [&wholeDisks](const std::string& name) { return wholeDisks(name); });
+    wholeDisks.endListing();
     const qint64 elapsedMs = sinceSample_.isValid() ? sinceSample_.restart() : 0;
     if (!sinceSample_.isValid())
         sinceSample_.start();

@@ -71,6 +71,20 @@ bool isWholeDisk(const QString& sysBlock, const std::string& name) {
                              QStringLiteral("/device"));
 }
 
+bool WholeDisks::operator()(const std::string& name) {
+    if (const auto known = current_.find(name); known != current_.end())
+        return known->second;
+    const auto before = previous_.find(name);
+    const bool whole = before != previous_.end() ? before->second : ask_(name);
+    current_.emplace(name, whole);
+    return whole;
+}
+
+void WholeDisks::endListing() {
+    previous_ = std::move(current_);
+    current_.clear();
+}
+
 std::optional<DiskBytes> DiskDeltas::update(const DiskSnapshot& current) {
     std::optional<DiskBytes> result;
     if (previous_) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 // Bytes read and written by the machine's whole disks, from /proc/diskstats.
 struct DiskBytes {
@@ -29,6 +30,22 @@ DiskSnapshot parseDiskStats(QByteArrayView text,
 // device-mapper and md devices have no device of their own, and counting them
 // would count their disks' bytes twice.
 bool isWholeDisk(const QString& sysBlock, const std::string& name);
+
+// Answers of whether a name is a whole disk, kept for as long as the name
+// stays listed, so that /sys/block is asked once for each device rather than
+// at every sample. A name missing from one listing is forgotten: a device
+// that comes back under it is asked about anew.
+class WholeDisks {
+public:
+    explicit WholeDisks(std::function<bool(const std::string&)> ask) : ask_(std::move(ask)) {}
+    bool operator()(const std::string& name);
+    // Ends a listing: the names it did not ask about are forgotten.
+    void endListing();
+
+private:
+    std::function<bool(const std::string&)> ask_;
+    std::map<std::string, bool> previous_, current_;
+};
 
 // Turns snapshots into the bytes of the interval between them: each disk
 // gives its own growth, a counter that went back (a disk re-attached) gives

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 const QString sysBlock = fixturePath(QStringLiteral("sysblock"));
@@ -35,6 +38,32 @@ TEST(DiskStats, CountsWholeDisksOnly) {
     EXPECT_EQ(disks.at("sda").written, 16u * 512);
     EXPECT_EQ(disks.at("nvme0n1").written, 2000u * 512);
     EXPECT_EQ(disks.at("vda").read, 47882690ull * 512);
+}
+
+// Each listed name is asked about once; one that leaves a listing is asked
+// about again when it comes back.
+TEST(DiskStats, WholeDisksAsksOnceForAsLongAsANameIsListed) {
+    std::vector<std::string> asked;
+    WholeDisks wholeDisks([&asked](const std::string& name) {
+        asked.push_back(name);
+        return name == "sda";
+    });
+    const struct {
+        std::vector<std::string> listing;
+        std::vector<std::string> asked;
+    } listings[] = {
+        {{"sda", "loop0", "sda"}, {"sda", "loop0"}},
+        {{"sda", "loop0"}, {}},
+        {{"sda"}, {}},
+        {{"sda", "loop0"}, {"loop0"}},
+    };
+    for (const auto& [listing, expected] : listings) {
+        asked.clear();
+        for (const std::string& name : listing)
+            EXPECT_EQ(wholeDisks(name), name == "sda") << name;
+        wholeDisks.endListing();
+        EXPECT_EQ(asked, expected);
+    }
 }
 
 // Each disk gives its own growth: a counter that went back gives nothing,
