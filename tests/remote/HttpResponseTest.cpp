@@ -28,6 +28,10 @@ TEST(HttpResponse, ReadsWhatServersWriteAndStopsAtWhatTheyShouldNot) {
          ok + "Transfer-Encoding: chunked\r\n\r\n5;x=1\r\nhello\r\nA\r\n, world!!!\r\n0\r\nX: "
               "y\r\n\r\n",
          false, Progress::Complete, 200, "hello, world!!!", true},
+        {"a chunk size of fifteen digits",
+         ok + "Transfer-Encoding: chunked\r\n\r\n"
+              "000000000000002\r\nhi\r\n0\r\n\r\n",
+         false, Progress::Complete, 200, "hi", true},
         {"told to close", ok + "Connection: close\r\nContent-Length: 2\r\n\r\nhi", false,
          Progress::Complete, 200, "hi", false},
         {"HTTP/1.0", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nhi", false, Progress::Complete,

@@ -106,8 +106,10 @@ TEST(PrometheusAnswer, FiguresAreSharesAndCountedDevices) {
         series("up", "", 0, 2000),
         series("cpu", "", 1.0, 2000),
         series("user", "", 2.0, 2000),
+        series("cpu", "", 0.0, 3000),
+        series("user", "", 0.0, 3000),
     });
-    ASSERT_EQ(readings.size(), 2u);
+    ASSERT_EQ(readings.size(), 3u);
     const FleetReading& first = readings.at(1000).at(QStringLiteral("m"));
     EXPECT_EQ(first.up, false);
     EXPECT_FLOAT_EQ(*first.rates.user, 0.25f);
@@ -121,6 +123,8 @@ TEST(PrometheusAnswer, FiguresAreSharesAndCountedDevices) {
     const FleetReading& second = readings.at(2000).at(QStringLiteral("m"));
     EXPECT_FLOAT_EQ(*second.rates.user, 1.0f) << "a part is never more than the whole";
     EXPECT_FALSE(second.rates.memoryUsed);
+    EXPECT_FALSE(readings.at(3000).at(QStringLiteral("m")).rates.user)
+        << "counters that stood still give no share";
 }
 
 TEST(PrometheusAnswer, MachinesAreTitledByHostWhereThatTellsThemApart) {
