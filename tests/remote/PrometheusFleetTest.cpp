@@ -6,9 +6,12 @@
 #include "graphs/RemoteGraphView.h"
 #include "remote/HttpClient.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +44,80 @@ double meanOf(const std::deque<float>& history, std::size_t last) {
     last = std::min(last, history.size());
     return std::accumulate(history.end() - std::ptrdiff_t(last), history.end(), 0.0) /
            double(std::max<std::size_t>(last, 1));
+}
+
+// A server that answers the fleet's queries with the recorded answers, and
+// refuses them (503, with Prometheus's own error) while failing is set.
+class RecordedPrometheus : public QTcpServer {
+public:
+    RecordedPrometheus() {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    const QByteArray path =
+                        socket->readAll().split(' ').value(1).split('?').value(0);
+                    ++asked[path];
+                    const QByteArray body = readFileBytes(fixturePath(
+                        failing                        ? QStringLiteral("prometheus/error.json")
+                        : path.endsWith("query_range") ? QStringLiteral("prometheus/matrix.json")
+                                                       : QStringLiteral("prometheus/vector.json")));
+                    socket->write("HTTP/1.1 " + QByteArray(failing ? "503" : "200") +
+                                  " X\r\nContent-Length: " + QByteArray::number(body.size()) +
+                                  "\r\nConnection: close\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+        });
+        listen(QHostAddress::LocalHost);
+    }
+    std::map<QByteArray, int> asked;
+    bool failing = false;
+};
+
+// Asked at the pace its address gives. A failing server is said once however
+// often it fails, and its first good answer brings the pace back. A limit
+// the groups already keep lays nothing out again (the new layout would set
+// the limit again, without end).
+TEST(PrometheusFleet, KeepsItsPaceSaysAFailureOnceAndKeepsALimitQuietly) {
+    TestSettings settings;
+    RecordedPrometheus server;
+    PrometheusFleet fleet(QUrl(
+        QStringLiteral("prometheus+http://127.0.0.1:%1/?interval=2s").arg(server.serverPort())));
+    QSignalSpy layouts(&fleet, &PrometheusFleet::groupsChanged);
+    // The network graph's ticks, ten a second, until the server has been
+    // asked more queries, or for a while: how many it was asked.
+    const auto ticks = [&](int moreQueries, int ms) {
+        const int before = server.asked["/api/v1/query"];
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms && server.asked["/api/v1/query"] - before < moreQueries) {
+            fleet.fetch();
+            QTest::qWait(100);
+        }
+        return server.asked["/api/v1/query"] - before;
+    };
+    fleet.setGroupLimit(1);
+    EXPECT_EQ(layouts.count(), 0);
+    fleet.setGroupLimit(8);
+    ASSERT_EQ(ticks(1, 5000), 1);
+    fleet.fetch(); // the answer is read at the next tick
+    ASSERT_EQ(fleet.instances().size(), 2);
+    layouts.clear();
+    fleet.setGroupLimit(2);
+    EXPECT_EQ(layouts.count(), 0);
+
+    server.failing = true;
+    testing::internal::CaptureStderr();
+    const int failures = ticks(3, 10000);
+    fleet.fetch();
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(failures, 3);
+    EXPECT_EQ(QString::fromStdString(log).count(QStringLiteral("not understood")), 1) << log;
+
+    server.failing = false;
+    ASSERT_EQ(ticks(1, 6000), 1);
+    const int queries = ticks(99, 4000);
+    EXPECT_GE(queries, 1);
+    EXPECT_LE(queries, 3) << "once every two seconds again";
 }
 
 class PrometheusFleetOnThisMachine : public ::testing::Test {
