@@ -33,13 +33,15 @@ PURE = [
     "Sources/kernel/DiskStats.cpp", "Sources/remote/NodeMetrics.cpp",
     "Sources/kernel/TemperatureSensors.cpp", "Sources/settings/PropertyList.cpp",
     "Sources/settings/NSUserDefaults-QVExt.cpp", "Sources/app/CommandLine.cpp",
-    "Sources/kernel/GPUCards.cpp",
+    "Sources/kernel/GPUCards.cpp", "Sources/remote/HttpResponse.cpp",
+    "Sources/remote/PrometheusAnswer.cpp",
 ]
 IO = [
     "Sources/session/RegularFile.cpp", "Sources/settings/UserDefaults.cpp",
     "Sources/settings/SettingsFile.cpp", "Sources/session/SingleCopy.cpp", "netstat/main.cpp",
     "Sources/windowsystem/gnome/ShellCompanion.cpp", "Sources/remote/RemoteHost.cpp",
     "Sources/remote/HttpClient.cpp", "Sources/remote/QuietSocket.cpp",
+    "Sources/remote/PrometheusFleet.cpp",
 ]
 TARGETS = ["graph_tests", "window_tests", "settings_tests", "netstat_tests", "controller_tests"]
 # Built with them: the helper, which netstat_tests also runs as a program.

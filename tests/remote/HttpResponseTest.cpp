@@ -28,10 +28,11 @@ TEST(HttpResponse, ReadsWhatServersWriteAndStopsAtWhatTheyShouldNot) {
          ok + "Transfer-Encoding: chunked\r\n\r\n5;x=1\r\nhello\r\nA\r\n, world!!!\r\n0\r\nX: "
               "y\r\n\r\n",
          false, Progress::Complete, 200, "hello, world!!!", true},
-        {"a chunk size of fifteen digits",
-         ok + "Transfer-Encoding: chunked\r\n\r\n"
-              "000000000000002\r\nhi\r\n0\r\n\r\n",
-         false, Progress::Complete, 200, "hi", true},
+        {"chunk sizes of fifteen digits and the highest of each kind",
+         ok + "Transfer-Encoding: chunked\r\n\r\n00000000000000F\r\n" + QByteArray(15, 'F') +
+             "\r\nf\r\n" + QByteArray(15, 'f') + "\r\n9\r\n" + QByteArray(9, '9') + "\r\n0\r\n\r\n",
+         false, Progress::Complete, 200,
+         QByteArray(15, 'F') + QByteArray(15, 'f') + QByteArray(9, '9'), true},
         {"told to close", ok + "Connection: close\r\nContent-Length: 2\r\n\r\nhi", false,
          Progress::Complete, 200, "hi", false},
         {"HTTP/1.0", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nhi", false, Progress::Complete,
