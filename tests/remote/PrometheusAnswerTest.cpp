@@ -16,6 +16,20 @@ QByteArray vectorOf(const QByteArray& result) {
     return R"({"status":"success","data":{"resultType":"vector","result":[)" + result + "]}}";
 }
 
+// Ten series of a range, with these many samples in all.
+QByteArray matrixOf(std::size_t samples) {
+    QByteArrayList series;
+    for (std::size_t i = 0; i < 10; ++i) {
+        const std::size_t count = samples / 10 + (i < samples % 10 ? 1 : 0);
+        QByteArray values = QByteArray(R"([1,"1"],)").repeated(qsizetype(count));
+        values.chop(1);
+        series << R"({"metric":{"instance":"m)" + QByteArray::number(qulonglong(i)) +
+                      R"("},"values":[)" + values + "]}";
+    }
+    return R"({"status":"success","data":{"resultType":"matrix","result":[)" + series.join(',') +
+           "]}}";
+}
+
 TEST(PrometheusAnswer, ReadsAnswersAndRefusesWhatIsNotOne) {
     const QByteArray sample = R"({"metric":{"instance":"a","q":"up"},"value":[1700000000.5,"1"]})";
     const struct {
@@ -42,6 +56,9 @@ TEST(PrometheusAnswer, ReadsAnswersAndRefusesWhatIsNotOne) {
          true, 5, 0, ""},
         {"too many series", vectorOf((sample + ',').repeated(int(largestSeriesCount)) + sample),
          false, 0, 0, "too many series"},
+        {"as many samples as are read", matrixOf(largestSampleCount), true, 10, largestSampleCount,
+         ""},
+        {"too many samples", matrixOf(largestSampleCount + 1), false, 0, 0, "too many samples"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
