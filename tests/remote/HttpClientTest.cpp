@@ -14,6 +14,55 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <dlfcn.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+// A name with two addresses whose first has no route, as a name with an IPv6
+// address has on a machine without IPv6: "unroutable-first.test" gives
+// 192.0.2.1, which connect refuses at once, then 127.0.0.1.
+static constexpr char unroutableFirst[] = "unroutable-first.test";
+static sockaddr_in twoAddresses[2] = {{AF_INET, 0, {htonl(0xc0000201)}, {}},
+                                      {AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}}};
+static addrinfo twoAddressesList[2] = {
+    {0, AF_INET, SOCK_STREAM, 0, sizeof(sockaddr_in), reinterpret_cast<sockaddr*>(&twoAddresses[0]),
+     nullptr, &twoAddressesList[1]},
+    {0, AF_INET, SOCK_STREAM, 0, sizeof(sockaddr_in), reinterpret_cast<sockaddr*>(&twoAddresses[1]),
+     nullptr, nullptr}};
+
+template <typename Real> static Real next(const char* name) {
+    return reinterpret_cast<Real>(dlsym(RTLD_NEXT, name));
+}
+
+extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints,
+                           addrinfo** list) {
+    if (node && std::strcmp(node, unroutableFirst) == 0) {
+        *list = twoAddressesList;
+        return 0;
+    }
+    static const auto real = next<decltype(&getaddrinfo)>("getaddrinfo");
+    return real(node, service, hints, list);
+}
+
+extern "C" void freeaddrinfo(addrinfo* list) noexcept {
+    static const auto real = next<decltype(&freeaddrinfo)>("freeaddrinfo");
+    if (list != twoAddressesList)
+        real(list);
+}
+
+extern "C" int connect(int fd, const sockaddr* address, socklen_t length) {
+    if (address->sa_family == AF_INET &&
+        reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr ==
+            twoAddresses[0].sin_addr.s_addr) {
+        errno = ENETUNREACH;
+        return -1;
+    }
+    static const auto real = next<decltype(&connect)>("connect");
+    return real(fd, address, length);
+}
+
 namespace {
 
 // Answers every request on a connection kept open, except that with
@@ -80,11 +129,15 @@ TEST(HttpClient, KeepsItsConnectionAndAsksAgainWhereTheServerLetItGo) {
         EXPECT_EQ(server.connections, dropSecond ? 3 : 1);
     }
     // A name, looked up: localhost, which many machines give ::1 first,
-    // while the server is on 127.0.0.1 only.
+    // while the server is on 127.0.0.1 only; and a name whose first address
+    // has no route at all.
     KeepingServer server(false);
-    HttpClient client(1024, 3000);
-    const QUrl byName(QStringLiteral("http://localhost:%1/").arg(server.serverPort()));
-    EXPECT_EQ(ask(client, byName).body, "ok");
+    for (const QString& name :
+         {QStringLiteral("localhost"), QString::fromLatin1(unroutableFirst)}) {
+        HttpClient client(1024, 3000);
+        const QUrl byName(QStringLiteral("http://%1:%2/").arg(name).arg(server.serverPort()));
+        EXPECT_EQ(ask(client, byName).body, "ok") << name.toStdString();
+    }
 }
 
 // An answer to be collected is read when collected, whole then or as the
