@@ -9,7 +9,9 @@
 # 5 s warm-up, N rounds. Prints each run's CPU time per minute and context
 # switches a second (procstats.sh's cost_over: Quorvel, its threads and its
 # helper) and the first exporter's over the same seconds, then each
-# variant's median, its median cost above "alone" and that cost per machine.
+# variant's median, its median cost above "alone" and that cost per machine,
+# and last what the same request costs a client that does nothing else
+# (bench/request_floor), the floor under "filtered".
 #   bench/remote_cost.sh [rounds] [seconds]      (build first: scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -67,8 +69,10 @@ exec scripts/with-x-desktop.sh bash -c '
     kill $pid; wait $pid 2>/dev/null || true
   }
   variants="alone filtered whole prom2 prom8"
+  floor="${QUORVEL_BUILD_DIR:-build}/bench/request_floor"
   for _ in $(seq "$QUORVEL_COST_ROUNDS"); do
     for variant in $variants; do run $variant; done
+    if [ -x "$floor" ]; then "$floor" "$port" "$QUORVEL_COST_SECONDS" | tee -a "$work/floor"; fi
   done
   median() { sort -n | awk "{v[NR] = \$1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}"; }
   alone=$(awk "\$1 == \"alone\" {print \$3}" "$work/results" | median)
@@ -81,4 +85,7 @@ exec scripts/with-x-desktop.sh bash -c '
       if (n > 1) printf \", %+.1f per machine\", (m - a) / n
       printf \"), %.2f switches/s\n\", w }"
   done
+  if [ -s "$work/floor" ]; then
+    echo "floor    median $(awk "{print \$(NF - 1)}" "$work/floor" | median) ms/min for the request alone (bench/request_floor)"
+  fi
 '
