@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
