@@ -123,6 +123,8 @@ TEST(PrometheusAnswer, FiguresAreSharesAndCountedDevices) {
         series("up", "", 0, 2000),
         series("cpu", "", 1.0, 2000),
         series("user", "", 2.0, 2000),
+        series("nice", "", 1.5, 2000),
+        series("system", "", 3.0, 2000),
         series("cpu", "", 0.0, 3000),
         series("user", "", 0.0, 3000),
     });
@@ -138,7 +140,9 @@ TEST(PrometheusAnswer, FiguresAreSharesAndCountedDevices) {
     EXPECT_FLOAT_EQ(first.rates.writtenBytes, 20);
     EXPECT_FLOAT_EQ(*first.rates.memoryUsed, 0) << "more available than total is none used";
     const FleetReading& second = readings.at(2000).at(QStringLiteral("m"));
-    EXPECT_FLOAT_EQ(*second.rates.user, 1.0f) << "a part is never more than the whole";
+    for (const std::optional<float>& part :
+         {second.rates.user, second.rates.nice, second.rates.system})
+        EXPECT_FLOAT_EQ(part.value_or(-1.0f), 1.0f) << "a part is never more than the whole";
     EXPECT_FALSE(second.rates.memoryUsed);
     EXPECT_FALSE(readings.at(3000).at(QStringLiteral("m")).rates.user)
         << "counters that stood still give no share";
