@@ -33,6 +33,7 @@ FloatingWindow::FloatingWindow(const QRect& contentRect)
     : QWidget(nullptr, Qt::FramelessWindowHint), clock_(monotonicSeconds),
       keeper_(WindowSystem::makeKeeper(this,
                                        [this](const QSize& size) { return deviceTopLeft(size); })) {
+    keeper_->setShownHandler([this] { _windowShown(); });
     if (!contentRect.isNull())
         setFrame(contentRect);
 }
@@ -144,8 +145,9 @@ void FloatingWindow::setPointerEntryHandler(std::function<void()> handler) {
 
 void FloatingWindow::orderFrontWithFade() {
     setAlphaValue(0.0f);
-    orderFront();
     _orderWithFade(true);
+    fadeAwaitsShow_ = true;
+    orderFront();
 }
 
 void FloatingWindow::orderOutWithFade() {
@@ -157,6 +159,7 @@ void FloatingWindow::_orderWithFade(bool toFront) {
     delete fadeoutTimer_;
     faderStartTimestamp_ = clock_();
     fadeToFront_ = toFront;
+    fadeAwaitsShow_ = false;
     fadeoutTimer_ = new QTimer(this);
     fadeoutTimer_->setTimerType(Qt::PreciseTimer);
     // Rounded up to whole milliseconds, so that three ticks reach the fade's
@@ -167,7 +170,25 @@ void FloatingWindow::_orderWithFade(bool toFront) {
     fadeoutTimer_->start();
 }
 
+// A fade in counts its steps from the moment the window is on screen: a window
+// manager that maps it a tick late would otherwise swallow the first step, and
+// a slow one the whole fade. Where the window system never says, the fade
+// starts all the same after showWait.
+void FloatingWindow::_windowShown() {
+    if (!fadeAwaitsShow_ || !fadeoutTimer_)
+        return;
+    fadeAwaitsShow_ = false;
+    faderStartTimestamp_ = clock_();
+    fadeoutTimer_->start();
+}
+
 void FloatingWindow::_windowFader() {
+    if (fadeAwaitsShow_) {
+        constexpr double showWait = 0.5; // seconds
+        if (clock_() - faderStartTimestamp_ >= showWait)
+            _windowShown();
+        return;
+    }
     const FadeCurve::Tick tick = FadeCurve::tick(clock_() - faderStartTimestamp_, fadeToFront_);
     switch (tick.action) {
     case FadeCurve::Tick::Action::SetAlpha:

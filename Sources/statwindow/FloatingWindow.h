@@ -59,6 +59,7 @@ public:
     void orderOutWithFade();
     void _orderWithFade(bool toFront);
     void _windowFader();
+    void _windowShown();
     bool isFading() const { return fadeoutTimer_ != nullptr; }
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
@@ -82,6 +83,7 @@ private:
     double faderStartTimestamp_ = 0.0;
     QTimer* fadeoutTimer_ = nullptr;
     bool fadeToFront_ = false;
+    bool fadeAwaitsShow_ = false; // a fade in whose window is not yet on screen
     QPoint deviceTopLeft(const QSize& deviceSize) const;
     QScreen* frameScreen() const;
 

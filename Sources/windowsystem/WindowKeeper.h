@@ -47,13 +47,23 @@ public:
     virtual bool seesPointer() const { return true; }
     virtual void setSensesPointer(bool) {}
     void setPointerEntryHandler(std::function<void()> handler) { entered_ = std::move(handler); }
+    // Called once the window shown by show() is on screen, which can be a
+    // while later (a window manager maps it in its own time), or at once
+    // where it already was. A window system that never tells leaves it
+    // uncalled.
+    void setShownHandler(std::function<void()> handler) { shown_ = std::move(handler); }
 
 protected:
     void pointerEntered() {
         if (entered_)
             entered_();
     }
+    void windowShown() {
+        if (shown_)
+            shown_();
+    }
 
 private:
     std::function<void()> entered_;
+    std::function<void()> shown_;
 };

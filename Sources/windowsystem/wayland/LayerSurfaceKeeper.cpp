@@ -108,6 +108,8 @@ void LayerSurfaceKeeper::show() {
     shown_ = true;
     if (!surface_)
         createSurface();
+    else if (mapped_)
+        windowShown();
 }
 
 void LayerSurfaceKeeper::hide() {
@@ -419,9 +421,12 @@ void LayerSurfaceKeeper::draw() {
     // The first buffer maps the surface: the compositor then tells of a
     // pointer resting where it appears, which the input region it maps with
     // decides.
-    if (!std::exchange(mapped_, true)) {
+    const bool firstMap = !std::exchange(mapped_, true);
+    if (firstMap) {
         armed_.start();
         applyInputRegion();
     }
     wl_surface_commit(surface_);
+    if (firstMap)
+        windowShown();
 }

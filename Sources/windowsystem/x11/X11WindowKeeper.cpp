@@ -77,6 +77,11 @@ void X11WindowKeeper::setClickThrough(bool on) {
 }
 
 void X11WindowKeeper::show() {
+    if (window_->isVisible() || !qtX11Connection()) {
+        window_->show();
+        windowShown();
+        return;
+    }
     showFresh([this] { window_->show(); });
 }
 
@@ -179,6 +184,7 @@ bool X11WindowKeeper::nativeEventFilter(const QByteArray& eventType, void* messa
             requested_.reset();
             scheduleCheck();
             decideLater();
+            windowShown();
         }
         return false;
     case XCB_PROPERTY_NOTIFY: {
